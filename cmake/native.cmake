@@ -1,0 +1,30 @@
+# Host build: the portable core, its tests and benchmarks.
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+include(GoogleTest)
+
+if(QIWA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_library(qiwa_core STATIC ${QIWA_CORE_SOURCES} ${QIWA_POSIX_SOURCES})
+target_include_directories(qiwa_core PUBLIC src)
+target_compile_definitions(qiwa_core PUBLIC QIWA_SERVICE_HOST="${QIWA_SERVICE_HOST}")
+target_link_libraries(qiwa_core PUBLIC Threads::Threads ${CMAKE_DL_LIBS})
+
+add_executable(qiwa_tests ${QIWA_TEST_SOURCES} ${QIWA_FAKE_SOURCES})
+target_include_directories(qiwa_tests PRIVATE tests)
+target_compile_definitions(qiwa_tests PRIVATE QIWA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_link_libraries(qiwa_tests PRIVATE qiwa_core GTest::gtest GTest::gmock GTest::gtest_main)
+gtest_discover_tests(qiwa_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS native)
+
+if(QIWA_BENCH_SOURCES)
+  find_package(benchmark REQUIRED)
+  foreach(src IN LISTS QIWA_BENCH_SOURCES)
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_include_directories(${name} PRIVATE tests)
+    target_link_libraries(${name} PRIVATE qiwa_core benchmark::benchmark)
+  endforeach()
+endif()

@@ -1,0 +1,46 @@
+# The one source list of both builds. Paths are relative to the top of the tree.
+
+# Portable core: plain C++20 over GBK text, compiled into both builds.
+set(QIWA_CORE_SOURCES
+  # runtime services
+  src/runtime/codepage_utf8.cpp
+  src/runtime/download.cpp
+  src/runtime/request_factory.cpp
+  # text
+  # http
+  # music
+  # app
+)
+
+# Host backends of the runtime services (native build only).
+set(QIWA_POSIX_SOURCES
+  src/runtime/posix/codepage_iconv.cpp
+)
+
+# Win32 backends of the runtime services (windows build only).
+set(QIWA_WIN32_SOURCES
+  src/runtime/win32/codepage_win32.cpp
+)
+
+# The program's entry point and window (windows build only).
+set(QIWA_EXE_SOURCES
+  src/runtime/win32/main_win32.cpp
+)
+
+# Test doubles shared by the native tests.
+set(QIWA_FAKE_SOURCES
+)
+
+# Native unit and flow tests: one file per core module.
+set(QIWA_TEST_SOURCES
+  tests/codepage_test.cpp
+)
+
+# Tests of the Win32 backends, built by the windows preset and run under Wine.
+set(QIWA_WIN32_TEST_SOURCES
+  tests/win32/codepage_win32_test.cpp
+)
+
+# Google Benchmark programs of the native core (bench/).
+set(QIWA_BENCH_SOURCES
+)

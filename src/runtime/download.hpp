@@ -1,0 +1,40 @@
+#pragma once
+// The one-shot HTTP download: a GET with "Accept: */*", no cache, TLS when the scheme asks.
+#include <cstdint>
+#include <functional>
+
+#include "runtime/types.hpp"
+
+namespace qiwa {
+
+enum class DownloadStatus {
+  ok,
+  no_connection,  // bad URL, refused, name not found, time-out before the status line
+  bad_status,     // status not 2xx
+  empty_body,
+  too_large,      // more than the cap; stopped without reading it all
+  interrupted,    // the connection broke part way
+  sink_failed     // the receiver refused the bytes (disk full, ...)
+};
+
+struct DownloadResult {
+  DownloadStatus status = DownloadStatus::no_connection;
+  int http_status = 0;
+  std::uint64_t bytes = 0;
+};
+
+inline constexpr std::uint64_t kDownloadCap = 256ull << 20;
+
+// Receives the body piece by piece; returning false stops the download.
+using DownloadSink = std::function<bool(const unsigned char* data, std::size_t size)>;
+
+class Downloader {
+ public:
+  virtual ~Downloader() = default;
+  virtual DownloadResult download(std::string_view url, const DownloadSink& sink,
+                                  std::uint64_t cap = kDownloadCap) = 0;
+};
+
+const char* describe(DownloadStatus status);
+
+}  // namespace qiwa

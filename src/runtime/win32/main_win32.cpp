@@ -1,0 +1,4 @@
+// Entry point (placeholder until the main window lands).
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
