@@ -6,6 +6,8 @@ set(QIWA_CORE_SOURCES
   src/runtime/codepage_utf8.cpp
   src/runtime/download.cpp
   src/runtime/request_factory.cpp
+  src/app/context.cpp
+  src/app/application.cpp
   # text
   # http
   # music
