@@ -6,6 +6,7 @@ set(QIWA_CORE_SOURCES
   src/runtime/codepage_utf8.cpp
   src/runtime/download.cpp
   src/runtime/request_factory.cpp
+  src/runtime/text.cpp
   src/app/context.cpp
   src/app/application.cpp
   # text
@@ -36,6 +37,7 @@ set(QIWA_FAKE_SOURCES
 # Native unit and flow tests: one file per core module.
 set(QIWA_TEST_SOURCES
   tests/codepage_test.cpp
+  tests/text_test.cpp
 )
 
 # Tests of the Win32 backends, built by the windows preset and run under Wine.
