@@ -6,6 +6,8 @@ set(QIWA_CORE_SOURCES
   src/runtime/codepage_utf8.cpp
   src/runtime/download.cpp
   src/runtime/request_factory.cpp
+  src/runtime/native_library.cpp
+  src/runtime/wildcard.cpp
   src/runtime/text.cpp
   src/app/context.cpp
   src/app/application.cpp
@@ -18,11 +20,17 @@ set(QIWA_CORE_SOURCES
 # Host backends of the runtime services (native build only).
 set(QIWA_POSIX_SOURCES
   src/runtime/posix/codepage_iconv.cpp
+  src/runtime/posix/files_posix.cpp
+  src/runtime/posix/native_library_posix.cpp
+  src/runtime/posix/threads_posix.cpp
 )
 
 # Win32 backends of the runtime services (windows build only).
 set(QIWA_WIN32_SOURCES
   src/runtime/win32/codepage_win32.cpp
+  src/runtime/win32/winhttp_common.cpp
+  src/runtime/win32/request_win32.cpp
+  src/runtime/win32/download_win32.cpp
 )
 
 # The program's entry point and window (windows build only).
@@ -37,6 +45,8 @@ set(QIWA_FAKE_SOURCES
 # Native unit and flow tests: one file per core module.
 set(QIWA_TEST_SOURCES
   tests/codepage_test.cpp
+  tests/files_test.cpp
+  tests/native_library_test.cpp
   tests/text_test.cpp
 )
 

@@ -19,4 +19,14 @@ void* os_load_library(std::string_view path);
 void* os_library_symbol(void* library, std::string_view name_or_ordinal);
 void os_free_library(void* library);
 
+// The hooks in use (the os_* functions unless a test swapped in others); returns the previous set.
+struct LibraryHooks {
+  void* (*load)(std::string_view path);
+  void* (*symbol)(void* library, std::string_view name_or_ordinal);
+  void (*free)(void* library);
+};
+LibraryHooks set_library_hooks(LibraryHooks hooks);
+// Frees every library loaded here and drops every redirection.
+void unload_all_libraries();
+
 }  // namespace qiwa

@@ -1,0 +1,27 @@
+// Threads of the host build; the host has no window message queue.
+#include <system_error>
+#include <thread>
+
+#include "runtime/threads.hpp"
+
+namespace qiwa {
+
+bool start_thread(std::function<void()> routine) {
+  if (!routine) return false;
+  try {
+    std::thread([routine = std::move(routine)] {
+      try {
+        routine();
+      } catch (...) {
+        // An escaping exception would end the whole process; the worker just ends.
+      }
+    }).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+void process_pending_messages() {}
+
+}  // namespace qiwa
