@@ -12,6 +12,7 @@ set(QIWA_CORE_SOURCES
   src/app/context.cpp
   src/app/application.cpp
   # text
+  src/text/extract.cpp
   # http
   # music
   # app
@@ -48,6 +49,7 @@ set(QIWA_TEST_SOURCES
   tests/files_test.cpp
   tests/native_library_test.cpp
   tests/text_test.cpp
+  tests/extract_test.cpp
 )
 
 # Tests of the Win32 backends, built by the windows preset and run under Wine.
