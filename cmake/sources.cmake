@@ -14,6 +14,7 @@ set(QIWA_CORE_SOURCES
   # text
   src/text/extract.cpp
   # http
+  src/http/cookies.cpp
   # music
   # app
 )
@@ -29,6 +30,9 @@ set(QIWA_POSIX_SOURCES
 # Win32 backends of the runtime services (windows build only).
 set(QIWA_WIN32_SOURCES
   src/runtime/win32/codepage_win32.cpp
+  src/runtime/win32/files_win32.cpp
+  src/runtime/win32/native_library_win32.cpp
+  src/runtime/win32/threads_win32.cpp
   src/runtime/win32/winhttp_common.cpp
   src/runtime/win32/request_win32.cpp
   src/runtime/win32/download_win32.cpp
@@ -50,11 +54,15 @@ set(QIWA_TEST_SOURCES
   tests/native_library_test.cpp
   tests/text_test.cpp
   tests/extract_test.cpp
+  tests/cookies_test.cpp
 )
 
 # Tests of the Win32 backends, built by the windows preset and run under Wine.
 set(QIWA_WIN32_TEST_SOURCES
   tests/win32/codepage_win32_test.cpp
+  tests/win32/request_win32_test.cpp
+  tests/win32/download_win32_test.cpp
+  tests/win32/files_win32_test.cpp
 )
 
 # Google Benchmark programs of the native core (bench/).

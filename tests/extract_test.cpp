@@ -3,7 +3,6 @@
 #include "text/extract.hpp"
 
 namespace qiwa {
-
 namespace {
 
 TEST(ExtractBetween, LyricLinesNeedAFollowingStart) {
