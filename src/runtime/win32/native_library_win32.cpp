@@ -1,0 +1,53 @@
+// Native libraries of the Windows build: LoadLibraryW on an absolute path, exports by name or "#ordinal".
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/codepage.hpp"
+#include "runtime/native_library.hpp"
+
+namespace qiwa {
+namespace {
+
+// Only "X:\..." and "\\server\..." are absolute; a bare name would send the loader searching.
+bool is_absolute(std::string_view path) {
+  if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
+  return path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+}
+
+// The ordinal of "#N" (1 to 65535), else 0.
+unsigned ordinal_of(std::string_view text) {
+  if (text.size() < 2 || text.size() > 6 || text[0] != '#') return 0;
+  unsigned value = 0;
+  for (char c : text.substr(1)) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value <= 0xFFFF ? value : 0;
+}
+
+}  // namespace
+
+void* os_load_library(std::string_view path) {
+  if (!is_absolute(path)) return nullptr;
+  std::u16string w = gbk_to_utf16(path);
+  std::wstring wide(w.begin(), w.end());
+  return reinterpret_cast<void*>(LoadLibraryW(wide.c_str()));
+}
+
+void* os_library_symbol(void* library, std::string_view name_or_ordinal) {
+  if (!library || name_or_ordinal.empty()) return nullptr;
+  auto module = static_cast<HMODULE>(library);
+  if (name_or_ordinal[0] == '#') {
+    unsigned ordinal = ordinal_of(name_or_ordinal);
+    if (ordinal == 0) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal)));
+  }
+  return reinterpret_cast<void*>(GetProcAddress(module, std::string(name_or_ordinal).c_str()));
+}
+
+void os_free_library(void* library) {
+  if (library) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+}  // namespace qiwa
