@@ -17,6 +17,8 @@ set(QIWA_CORE_SOURCES
   src/http/cookies.cpp
   # music
   # app
+  src/app/layout.cpp
+  src/app/startup.cpp
 )
 
 # Host backends of the runtime services (native build only).
@@ -36,11 +38,15 @@ set(QIWA_WIN32_SOURCES
   src/runtime/win32/winhttp_common.cpp
   src/runtime/win32/request_win32.cpp
   src/runtime/win32/download_win32.cpp
+  src/runtime/win32/window_win32.cpp
+  src/runtime/win32/list_view_win32.cpp
+  src/runtime/win32/picture_win32.cpp
 )
 
 # The program's entry point and window (windows build only).
 set(QIWA_EXE_SOURCES
   src/runtime/win32/main_win32.cpp
+  src/runtime/win32/backend_stubs_win32.cpp  # temporary, until the player and skin land
 )
 
 # Test doubles shared by the native tests.

@@ -1,0 +1,41 @@
+#include "app/layout.hpp"
+
+#include <array>
+
+namespace qiwa {
+namespace {
+
+using K = ControlKind;
+constexpr std::array<ControlLayout, 10> kControls{{
+    {Control::选择框1, K::check_box, {472, 0, 120, 45}, "软件退出后删除目录所有下载的音乐"},
+    {Control::编辑框2, K::lyrics_box, {368, 248, 224, 424}, ""},
+    {Control::图片框1, K::picture_box, {368, 48, 224, 192}, ""},
+    {Control::按钮4, K::button, {136, 637, 80, 32}, "暂停播放"},
+    {Control::按钮3, K::button, {1, 637, 103, 32}, "播放并下载"},
+    {Control::按钮2, K::button, {280, 637, 80, 32}, "加载更多"},
+    // At -150 the three id columns lie outside the client area.
+    {Control::超级列表框1, K::result_list, {-150, 56, 510, 576}, ""},
+    {Control::组合框1, K::drop_down, {371, 14, 100, 20}, ""},
+    {Control::按钮1, K::button, {278, 16, 80, 32}, "搜索"},
+    {Control::编辑框1, K::search_box, {6, 12, 264, 40}, ""},
+}};
+
+constexpr std::array<ColumnLayout, 6> kColumns{{
+    {"uid", 50}, {"pid", 50}, {"lid", 50}, {"歌名", 150}, {"歌手", 100}, {"专辑", 100},
+}};
+
+constexpr std::array<SourceChoice, 3> kSources{{
+    {"网易云", "netease"}, {"酷狗音乐", "kugou"}, {"QQ音乐", "tencent"},
+}};
+
+}  // namespace
+
+std::span<const ControlLayout> control_layout() { return kControls; }
+
+const ControlLayout& layout_of(Control c) { return kControls[static_cast<std::size_t>(c)]; }
+
+std::span<const ColumnLayout> list_columns() { return kColumns; }
+
+std::span<const SourceChoice> source_choices() { return kSources; }
+
+}  // namespace qiwa

@@ -1,0 +1,27 @@
+#pragma once
+// Pieces of the main window kept in files of their own: the result list and the picture box.
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/types.hpp"
+#include "runtime/win32/handle.hpp"
+
+namespace qiwa {
+
+std::wstring wide(std::string_view gbk);
+Text narrow(std::wstring_view text);
+std::wstring window_text(HWND hwnd);
+
+// Columns, grid lines, full-row selection and check boxes.
+bool setup_result_list(HWND list);
+int result_list_append(HWND list);
+void result_list_set(HWND list, int row, int column, const std::wstring& text);
+std::wstring result_list_get(HWND list, int row, int column);
+
+// The image scaled to fit max_width x max_height, aspect kept, composed on white; empty on failure.
+GdiObject decode_picture(const Bytes& image, int max_width, int max_height);
+// Centres the bitmap (if any) on the background brush.
+void draw_picture(const DRAWITEMSTRUCT& item, HBITMAP bitmap, HBRUSH background);
+
+}  // namespace qiwa
