@@ -15,6 +15,7 @@ set(QIWA_CORE_SOURCES
   src/text/extract.cpp
   # http
   src/http/cookies.cpp
+  src/http/request.cpp
   # music
   # app
   src/app/layout.cpp
@@ -51,6 +52,7 @@ set(QIWA_EXE_SOURCES
 
 # Test doubles shared by the native tests.
 set(QIWA_FAKE_SOURCES
+  tests/fakes/recording_request.cpp
 )
 
 # Native unit and flow tests: one file per core module.
@@ -61,6 +63,7 @@ set(QIWA_TEST_SOURCES
   tests/text_test.cpp
   tests/extract_test.cpp
   tests/cookies_test.cpp
+  tests/request_test.cpp
 )
 
 # Tests of the Win32 backends, built by the windows preset and run under Wine.
