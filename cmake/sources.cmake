@@ -17,6 +17,9 @@ set(QIWA_CORE_SOURCES
   src/http/cookies.cpp
   src/http/request.cpp
   # music
+  src/music/file_name.cpp
+  src/music/lyrics.cpp
+  src/music/json_scan.cpp
   # app
   src/app/layout.cpp
   src/app/startup.cpp
