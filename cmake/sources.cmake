@@ -50,6 +50,7 @@ set(QIWA_WIN32_SOURCES
 # The program's entry point and window (windows build only).
 set(QIWA_EXE_SOURCES
   src/runtime/win32/main_win32.cpp
+  res/qiwa.rc
   src/runtime/win32/backend_stubs_win32.cpp  # temporary, until the player and skin land
 )
 

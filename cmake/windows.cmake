@@ -1,4 +1,5 @@
 # Windows cross build: QiwaMusic.exe, the skin library, the Win32 backend tests and the e2e driver.
+enable_language(RC)  # the icon, manifest and version resource
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX)
 # Static runtime: the exe imports system DLLs only.
 add_link_options(-static -static-libgcc -static-libstdc++)
