@@ -1,0 +1,38 @@
+#pragma once
+// WinHTTP plumbing shared by the request object and the download.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "runtime/types.hpp"
+#include "runtime/win32/handle.hpp"
+
+namespace qiwa {
+
+using WinHttpHandle = Handle<SimpleTraits<HINTERNET, &WinHttpCloseHandle>>;
+
+struct CrackedUrl {
+  std::wstring host;
+  INTERNET_PORT port = 0;
+  std::wstring path;  // path and query, "/" when the URL has none
+  bool secure = false;
+};
+
+std::wstring to_wide(std::string_view gbk);
+Text from_wide(const wchar_t* text, std::size_t size);
+
+// http and https only; nullopt for anything else.
+std::optional<CrackedUrl> crack_url(std::string_view gbk_url);
+// proxy: "host:port" for a named proxy, nullptr for the system's configuration.
+WinHttpHandle open_session(const wchar_t* agent, const wchar_t* proxy = nullptr);
+// All four, plus the wait for the status line, which WinHTTP times separately.
+bool set_timeouts(HINTERNET request, int resolve_ms, int connect_ms, int send_ms, int receive_ms);
+// After WinHttpReceiveResponse.
+int query_status(HINTERNET request);
+std::optional<std::uint64_t> query_content_length(HINTERNET request);
+std::wstring query_raw_headers(HINTERNET request);
+
+}  // namespace qiwa

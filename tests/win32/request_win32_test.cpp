@@ -1,0 +1,253 @@
+// The WinHTTP request object against http_test_server.py (started by run_with_server.sh).
+#include <gtest/gtest.h>
+
+#include <windows.h>  // GetTickCount64: <chrono> does not build with the GBK execution charset
+
+#include "runtime/win32/backends.hpp"
+#include "win32/test_server.hpp"
+
+namespace qiwa {
+namespace {
+
+using test::recorded;
+using test::server_url;
+
+#define REQUIRE_SERVER() \
+  if (!test::have_server()) GTEST_SKIP() << "needs run_with_server.sh"
+
+std::string text_of(const Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string utf8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
+// The program's own form post, driven with the calls perform_request makes, in its order.
+void form_post(RequestObject& r, const std::string& url, std::string_view form) {
+  r.set_timeouts(15000, 15000, 15000, 15000);
+  r.open("POST", url, false);
+  r.set_option(4, 0x3300);
+  r.set_request_header("Accept", "*/*");
+  r.set_request_header("Referer", url);
+  r.set_request_header("Accept-Language", "zh-cn");
+  r.set_request_header("User-Agent", "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)");
+  r.set_request_header("Content-Type", "application/x-www-form-urlencoded");
+  r.send(form);
+}
+
+TEST(WinHttpRequestWire, FormPostKeepsHeaderOrderAndSendsUtf8) {
+  REQUIRE_SERVER();
+  auto r = make_winhttp_request();
+  const std::string url = server_url("/echo?id=form");
+  form_post(*r, url, "types=search&count=20&source=netease&pages=1&name=周杰伦");
+  EXPECT_EQ(r->status(), 200);
+  EXPECT_EQ(text_of(r->response_body()), "ok");
+  EXPECT_EQ(r->failure(), RequestFailure::none);
+
+  auto got = recorded("form");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->request_line, "POST /echo?id=form HTTP/1.1");
+  const std::string body = utf8(u8"types=search&count=20&source=netease&pages=1&name=周杰伦");
+  EXPECT_EQ(got->body, body);
+  // Ours in call order, then what WinHTTP adds by itself: Host, Content-Length and Connection.
+  const std::vector<std::string> expected = {
+      "Accept: */*",
+      "Referer: " + url,
+      "Accept-Language: zh-cn",
+      "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)",
+      "Content-Type: application/x-www-form-urlencoded",
+      "Host: 127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT"),
+      "Content-Length: " + std::to_string(body.size()),
+      "Connection: Keep-Alive",
+  };
+  EXPECT_EQ(got->lines, expected);
+}
+
+TEST(WinHttpRequestWire, ByteBodyUnchangedAndEmptyCookieStillSent) {
+  REQUIRE_SERVER();
+  auto r = make_winhttp_request();
+  r->open("PUT", server_url("/echo?id=bytes"), false);
+  r->set_request_header("Cookie", "");
+  r->set_request_header("x-lower", "v1");
+  r->send(Bytes{0x00, 0xFF, 0x80, 'a', 0xD6, 0xDC});  // a NUL and GBK bytes, not converted
+  EXPECT_EQ(r->status(), 200);
+  auto got = recorded("bytes");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->request_line, "PUT /echo?id=bytes HTTP/1.1");
+  EXPECT_EQ(got->body, std::string("\0\xFF\x80" "a\xD6\xDC", 6));
+  ASSERT_GE(got->lines.size(), 2u);
+  EXPECT_EQ(got->headers[0].first, "Cookie");
+  EXPECT_EQ(got->headers[0].second, "");
+  EXPECT_EQ(got->lines[1], "x-lower: v1");  // names go out as given
+}
+
+TEST(WinHttpRequestWire, RepeatedHeaderNameReplacesTheValue) {
+  REQUIRE_SERVER();
+  auto r = make_winhttp_request();
+  r->open("GET", server_url("/echo?id=repeat"), false);
+  r->set_request_header("X-A", "1");
+  r->set_request_header("X-B", "2");
+  r->set_request_header("X-A", "3");
+  r->send("");
+  auto got = recorded("repeat");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->request_line, "GET /echo?id=repeat HTTP/1.1");
+  EXPECT_EQ(got->header("X-A"), "3");
+  EXPECT_EQ(got->header("X-B"), "2");
+  EXPECT_EQ(got->body, "");
+}
+
+TEST(WinHttpRequestAnswer, HeadersStatusAndCookiesReadBack) {
+  REQUIRE_SERVER();
+  auto r = make_winhttp_request();
+  r->open("GET", server_url("/headers?id=answer"), false);
+  r->send("");
+  EXPECT_EQ(r->status(), 201);
+  EXPECT_EQ(text_of(r->response_body()), "hello");
+  Text headers = r->all_response_headers();
+  EXPECT_NE(headers.rfind("HTTP/", 0), 0u) << "no status line: " << headers;
+  EXPECT_NE(headers.find("Set-Cookie: uid=1; path=/\r\n"), Text::npos) << headers;
+  EXPECT_NE(headers.find("Set-Cookie: lang=2\r\n"), Text::npos) << headers;
+  EXPECT_NE(headers.find("X-Qiwa-Test: yes\r\n"), Text::npos) << headers;
+  EXPECT_NE(headers.find("Content-Length: 5\r\n"), Text::npos) << headers;
+}
+
+TEST(WinHttpRequestAnswer, ReusedObjectKeepsItsSessionCookies) {
+  REQUIRE_SERVER();
+  auto r = make_winhttp_request();
+  r->open("GET", server_url("/set-cookie?id=cookie1"), false);
+  r->send("");
+  ASSERT_EQ(r->status(), 200);
+  r->open("GET", server_url("/echo?id=cookie2"), false);
+  r->send("");
+  auto again = recorded("cookie2");
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->header("Cookie"), "session=abc123");
+
+  auto fresh = make_winhttp_request();
+  fresh->open("GET", server_url("/echo?id=cookie3"), false);
+  fresh->send("");
+  auto other = recorded("cookie3");
+  ASSERT_TRUE(other);
+  EXPECT_FALSE(other->header("Cookie"));
+}
+
+TEST(WinHttpRequestAnswer, RedirectFollowedUnlessSwitchedOff) {
+  REQUIRE_SERVER();
+  auto r = make_winhttp_request();
+  r->open("GET", server_url("/redirect?id=follow"), false);
+  r->send("");
+  EXPECT_EQ(r->status(), 200);
+  EXPECT_EQ(text_of(r->response_body()), "ok");
+  EXPECT_TRUE(recorded("follow-target"));
+
+  auto stay = make_winhttp_request();
+  stay->open("GET", server_url("/redirect?id=stay"), false);
+  stay->set_option(6, 0);
+  stay->send("");
+  EXPECT_EQ(stay->status(), 302);
+  EXPECT_EQ(text_of(stay->response_body()), "moved");
+  EXPECT_NE(stay->all_response_headers().find("Location: /echo?id=stay-target"), Text::npos);
+  EXPECT_FALSE(recorded("stay-target"));
+}
+
+TEST(WinHttpRequestAnswer, NamedProxyGetsAbsoluteUriAndCredentials) {
+  REQUIRE_SERVER();
+  auto r = make_winhttp_request();
+  r->set_proxy(2, "127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT"));
+  r->open("GET", "http://qiwa.test/echo?id=proxy", false);  // the name resolves nowhere: only the proxy answers
+  r->set_request_header("Proxy-Authorization", "Basic dXNlcjpwYXNz");
+  r->send("");
+  EXPECT_EQ(r->status(), 200);
+  auto got = recorded("proxy");
+  ASSERT_TRUE(got);
+  // Wine writes the default port into the absolute URI; both forms are valid.
+  EXPECT_TRUE(got->request_line == "GET http://qiwa.test/echo?id=proxy HTTP/1.1" ||
+              got->request_line == "GET http://qiwa.test:80/echo?id=proxy HTTP/1.1")
+      << got->request_line;
+  EXPECT_EQ(got->header("Proxy-Authorization"), "Basic dXNlcjpwYXNz");
+  EXPECT_EQ(got->header("Host"), "qiwa.test");
+}
+
+TEST(WinHttpRequestAnswer, SelfSignedCertificateOnlyWithOption4) {
+  if (!test::have_tls_server()) GTEST_SKIP() << "needs run_with_server.sh with openssl";
+  auto r = make_winhttp_request();
+  r->open("GET", test::tls_url("/echo?id=tls"), false);
+  r->set_option(4, 0x3300);
+  r->send("");
+  EXPECT_EQ(r->status(), 200);
+  EXPECT_EQ(text_of(r->response_body()), "ok");
+  EXPECT_EQ(r->failure(), RequestFailure::none);
+
+  auto strict = make_winhttp_request();
+  strict->open("GET", test::tls_url("/echo?id=tls-strict"), false);
+  strict->send("");
+  EXPECT_EQ(strict->status(), 0);
+  EXPECT_EQ(strict->failure(), RequestFailure::transport);
+}
+
+void expect_nothing(RequestObject& r, RequestFailure why) {
+  EXPECT_TRUE(r.response_body().empty());
+  EXPECT_EQ(r.all_response_headers(), "");
+  EXPECT_EQ(r.status(), 0);
+  EXPECT_EQ(r.failure(), why);
+}
+
+TEST(WinHttpRequestFailure, StalledServerGivesUpAfterTheTimeout) {
+  REQUIRE_SERVER();
+  auto r = make_winhttp_request();
+  r->set_timeouts(2000, 2000, 2000, 2000);
+  r->open("GET", server_url("/stall?id=stall"), false);
+  ULONGLONG start = GetTickCount64();
+  r->send("");
+  ULONGLONG waited_ms = GetTickCount64() - start;
+  expect_nothing(*r, RequestFailure::transport);
+  EXPECT_LT(waited_ms, 20000u) << "the server stalls for 60 s; the time-out is 2 s";
+}
+
+TEST(WinHttpRequestFailure, NoConnectionBadUrlAndNoOpen) {
+  REQUIRE_SERVER();
+  auto refused = make_winhttp_request();
+  refused->open("GET", test::closed_url("/echo"), false);
+  refused->send("x");
+  expect_nothing(*refused, RequestFailure::transport);
+
+  auto bad = make_winhttp_request();
+  bad->open("GET", "ftp://127.0.0.1/file", false);
+  bad->set_request_header("Accept", "*/*");
+  bad->send("x");
+  expect_nothing(*bad, RequestFailure::not_opened);
+
+  auto never = make_winhttp_request();
+  never->send(Bytes{1, 2});
+  expect_nothing(*never, RequestFailure::not_opened);
+
+  // A failed send does not spoil the object for the next request.
+  refused->open("GET", server_url("/echo?id=after-failure"), false);
+  refused->send("");
+  EXPECT_EQ(refused->status(), 200);
+}
+
+TEST(WinHttpRequestFailure, BodyOverTheCapOrCutShortIsRefused) {
+  REQUIRE_SERVER();
+  const std::string over = std::to_string(kRequestBodyCap + 1);
+  auto declared = make_winhttp_request();
+  declared->open("GET", server_url("/data?id=cap1&size=" + over), false);
+  declared->send("");
+  expect_nothing(*declared, RequestFailure::body_too_large);
+
+  auto streamed = make_winhttp_request();
+  streamed->open("GET", server_url("/data?id=cap2&nolength=1&size=" + over), false);
+  streamed->send("");
+  expect_nothing(*streamed, RequestFailure::body_too_large);
+
+  auto at_cap = make_winhttp_request();
+  at_cap->open("GET", server_url("/data?id=cap3&size=" + std::to_string(kRequestBodyCap)), false);
+  at_cap->send("");
+  EXPECT_EQ(at_cap->response_body().size(), kRequestBodyCap);
+  EXPECT_EQ(at_cap->failure(), RequestFailure::none);
+
+  auto cut = make_winhttp_request();
+  cut->open("GET", server_url("/cut?id=cut&length=100000&send=5000"), false);
+  cut->send("");
+  expect_nothing(*cut, RequestFailure::transport);
+}
+
+}  // namespace
+}  // namespace qiwa
