@@ -26,3 +26,7 @@ target_compile_definitions(qiwa_win32_tests PRIVATE QIWA_SOURCE_DIR="${CMAKE_SOU
 target_link_libraries(qiwa_win32_tests PRIVATE qiwa_core gtest_win32)
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
 set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all")
+# The WinHTTP backends against a local test server of ours (tests/win32/http_test_server.py).
+add_test(NAME win32_http COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win32/run_with_server.sh ${WINE_PROGRAM}
+                                    $<TARGET_FILE:qiwa_win32_tests> "WinHttp*")
+set_tests_properties(win32_http PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300)
