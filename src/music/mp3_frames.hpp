@@ -1,0 +1,63 @@
+#pragma once
+// MPEG audio Layer III frame headers, ID3v2 tags and the Xing/Info/VBRI summary frames.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "runtime/types.hpp"
+
+namespace qiwa {
+
+enum class MpegVersion { mpeg1, mpeg2, mpeg25 };
+
+struct Mp3FrameHeader {
+  MpegVersion version = MpegVersion::mpeg1;
+  int bit_rate = 0;       // bits per second
+  int sample_rate = 0;    // Hz
+  int channels = 0;       // 1 or 2
+  bool padding = false;
+  bool crc = false;
+  int samples = 0;             // per channel in one frame
+  std::size_t length = 0;      // bytes, header included
+  int side_info_size = 0;      // bytes after the header (and CRC)
+};
+
+// Same stream parameters: a decoder opened for one can take the other.
+bool same_format(const Mp3FrameHeader& a, const Mp3FrameHeader& b);
+
+// The header at data[0..3], if it is a valid Layer III header with a known bit rate.
+std::optional<Mp3FrameHeader> parse_frame_header(const unsigned char* data, std::size_t size);
+
+// Bytes taken by the ID3v2 tags at the start (footers included, clipped to size); 0 when there is none.
+std::size_t id3v2_size(const unsigned char* data, std::size_t size);
+
+// The offset of the first whole frame at or after `from` that is followed by a matching header (or ends
+// the data exactly); npos when there is none.
+std::size_t find_frame(const unsigned char* data, std::size_t size, std::size_t from);
+
+// The frame at `pos` when it is valid, whole and of the previous frame's format, else the next synced
+// frame as find_frame finds it.
+std::size_t next_frame(const unsigned char* data, std::size_t size, std::size_t pos,
+                       const Mp3FrameHeader* previous);
+
+// The summary a Xing, Info or VBRI frame carries.
+struct Mp3SummaryFrame {
+  bool vbr = false;                    // "Xing" or "VBRI"; "Info" marks constant bit rate
+  std::optional<std::uint32_t> frames;  // audio frames, the summary frame excluded
+};
+std::optional<Mp3SummaryFrame> parse_summary_frame(const unsigned char* frame, std::size_t size,
+                                                   const Mp3FrameHeader& header);
+
+struct Mp3Stream {
+  std::size_t first_audio = 0;  // offset of the first audio frame (after any summary frame)
+  Mp3FrameHeader header;        // of that frame
+  std::size_t frames = 0;       // audio frames found by walking the data
+  bool vbr = false;             // a Xing/VBRI frame, or the bit rate changes between frames
+  double seconds = 0;
+};
+
+// Walks the whole data; nothing when it holds no valid frame.
+std::optional<Mp3Stream> probe_mp3(const unsigned char* data, std::size_t size);
+inline std::optional<Mp3Stream> probe_mp3(const Bytes& data) { return probe_mp3(data.data(), data.size()); }
+
+}  // namespace qiwa
