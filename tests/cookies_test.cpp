@@ -43,7 +43,9 @@ TEST(MergeCookies, RepeatsAndSpaces) {
   EXPECT_EQ(merge_cookie_text(old_cookies, new_cookies), "uid=1");
   old_cookies = "note=hello world";
   EXPECT_EQ(merge_cookie_text(old_cookies, new_cookies), "note=helloworld");
-  old_cookies = "a=1 ;\xA1\xA1" "b=2";
+  old_cookies =
+      "a=1 ;\xA1\xA1"
+      "b=2";
   new_cookies = "b=2; a=1";
   EXPECT_EQ(merge_cookie_text(old_cookies, new_cookies), "b=2; a=1");
   old_cookies = "a=1";

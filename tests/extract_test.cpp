@@ -37,7 +37,10 @@ TEST(ExtractBetween, PairWithABracketAsSecondByteIsNoMarker) {
   // 0x81 0x5B and 0x81 0x5D are double-byte characters ending in "[" and "]".
   EXPECT_EQ(extract_between("]歌\x81\x5B词[", "]", "[", out), 1);
   EXPECT_EQ(out, TextArray{"歌\x81\x5B词"});
-  EXPECT_EQ(extract_between("\x81\x5D" "ab[", "]", "[", out), 0);
+  EXPECT_EQ(extract_between("\x81\x5D"
+                            "ab[",
+                            "]", "[", out),
+            0);
   EXPECT_EQ(extract_between("x\x81\x5D]a\x81\x5D[b", "]", "[", out), 1);
   EXPECT_EQ(out, TextArray{"a\x81\x5D"});
 }
@@ -64,8 +67,10 @@ TEST(ExtractBetween, EmptyMarkersEnd) {
 }
 
 TEST(ExtractFirstBetween, QuoteStandInAndOrder) {
-  EXPECT_EQ(extract_first_between("{\"url\":\"http://x/a.mp3\",\"br\":1}", "\"url\":\"", "\""), "http://x/a.mp3");
-  EXPECT_EQ(extract_first_between("{\"url\":\"http://x/a.mp3\",", "#引号url#引号:#引号", "#引号"), "http://x/a.mp3");
+  EXPECT_EQ(extract_first_between("{\"url\":\"http://x/a.mp3\",\"br\":1}", "\"url\":\"", "\""),
+            "http://x/a.mp3");
+  EXPECT_EQ(extract_first_between("{\"url\":\"http://x/a.mp3\",", "#引号url#引号:#引号", "#引号"),
+            "http://x/a.mp3");
   EXPECT_EQ(extract_first_between("b]a[", "[", "]"), "");  // the end only occurs before the start
   EXPECT_EQ(extract_first_between("abc", "x", "c"), "");
   EXPECT_EQ(extract_first_between("Set-Cookie: uid=1; path=/", "Set-Cookie:", ";"), " uid=1");

@@ -19,7 +19,8 @@ using ::testing::ElementsAre;
 const Text kUrl = "http://127.0.0.1:8765/gqss/api.php?callback=jQuery1";
 const Text kAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 
-ScriptedResponse ok_response(std::string_view body, Text headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html") {
+ScriptedResponse ok_response(std::string_view body,
+                             Text headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html") {
   return {to_bytes(body), std::move(headers), 200, RequestFailure::none};
 }
 
@@ -35,20 +36,21 @@ TEST(PerformRequest, OwnFormPostMakesTheseCallsInThisOrder) {
   RecordingRequestFactory factory(ok_response("jQuery1({})"));
   RequestResult r = perform_request(form_post("types=search&count=20&source=netease&pages=1&name=abc"));
   ASSERT_NE(factory.last(), nullptr);
-  EXPECT_THAT(factory.last()->call_strings(),
-              ElementsAre("set_timeouts(15000, 15000, 15000, 15000)", "open(POST, " + kUrl + ", false)",
-                          "set_option(4, 13056)", "set_request_header(Accept, */*)",
-                          "set_request_header(Referer, " + kUrl + ")", "set_request_header(Accept-Language, zh-cn)",
-                          "set_request_header(User-Agent, " + kAgent + ")",
-                          "set_request_header(Content-Type, application/x-www-form-urlencoded)",
-                          "send_text(types=search&count=20&source=netease&pages=1&name=abc)", "response_body()",
-                          "all_response_headers()", "status()"));
+  EXPECT_THAT(
+      factory.last()->call_strings(),
+      ElementsAre("set_timeouts(15000, 15000, 15000, 15000)", "open(POST, " + kUrl + ", false)",
+                  "set_option(4, 13056)", "set_request_header(Accept, */*)",
+                  "set_request_header(Referer, " + kUrl + ")", "set_request_header(Accept-Language, zh-cn)",
+                  "set_request_header(User-Agent, " + kAgent + ")",
+                  "set_request_header(Content-Type, application/x-www-form-urlencoded)",
+                  "send_text(types=search&count=20&source=netease&pages=1&name=abc)", "response_body()",
+                  "all_response_headers()", "status()"));
   EXPECT_TRUE(r.object_created);
   EXPECT_EQ(to_text(r.body), "jQuery1({})");
   EXPECT_EQ(r.status_out, 200);
   EXPECT_EQ(r.headers_out, "HTTP/1.1 200 OK\r\nContent-Type: text/html");
-  EXPECT_EQ(r.headers, "Accept: */*\r\nReferer: " + kUrl + "\r\nAccept-Language: zh-cn\r\nUser-Agent: " + kAgent +
-                           "\r\nContent-Type: application/x-www-form-urlencoded");
+  EXPECT_EQ(r.headers, "Accept: */*\r\nReferer: " + kUrl + "\r\nAccept-Language: zh-cn\r\nUser-Agent: " +
+                           kAgent + "\r\nContent-Type: application/x-www-form-urlencoded");
   EXPECT_FALSE(r.cookies.has_value());
   EXPECT_EQ(r.failure, RequestFailure::none);
 }
@@ -66,8 +68,10 @@ TEST(PerformRequest, PlainGetHasTheDefaultsButNoContentType) {
                                    {"User-Agent", kAgent}}));
   EXPECT_FALSE(sent.body_was_bytes);
   EXPECT_EQ(sent.body_text, "");
-  EXPECT_EQ(r.headers, "Accept: */*\r\nReferer: http://127.0.0.1:8765/pic.jpg\r\nAccept-Language: zh-cn\r\n"
-                       "User-Agent: " + kAgent);
+  EXPECT_EQ(r.headers,
+            "Accept: */*\r\nReferer: http://127.0.0.1:8765/pic.jpg\r\nAccept-Language: zh-cn\r\n"
+            "User-Agent: " +
+                kAgent);
 }
 
 TEST(PerformRequest, MethodCodesOutsideTheTableAreGet) {
@@ -107,7 +111,8 @@ TEST(PerformRequest, TimeoutRule) {
   o.url = kUrl;
   o.timeout_seconds = 30;
   perform_request(o);
-  EXPECT_THAT(factory.last()->calls_named("set_timeouts")[0].args, ElementsAre("30000", "30000", "30000", "30000"));
+  EXPECT_THAT(factory.last()->calls_named("set_timeouts")[0].args,
+              ElementsAre("30000", "30000", "30000", "30000"));
   o.timeout_seconds = -1;
   perform_request(o);
   EXPECT_TRUE(factory.last()->calls_named("set_timeouts").empty());
@@ -119,15 +124,17 @@ TEST(PerformRequest, CallersHeadersComeFirstAndAreNotRepeated) {
   RequestOptions o = form_post("a=1");
   o.headers = "accept: text/html\r\nx-requested-with: XMLHttpRequest\r\nREFERER: http://other/";
   RequestResult r = perform_request(o);
-  EXPECT_EQ(factory.last()->last_sent().headers, (Headers{{"Accept", "text/html"},
-                                                          {"X-Requested-With", "XMLHttpRequest"},
-                                                          {"REFERER", "http://other/"},
-                                                          {"Accept-Language", "zh-cn"},
-                                                          {"User-Agent", kAgent},
-                                                          {"Content-Type", "application/x-www-form-urlencoded"}}));
-  EXPECT_EQ(r.headers, "Accept: text/html\r\nX-Requested-With: XMLHttpRequest\r\nREFERER: http://other/\r\n"
-                       "Accept-Language: zh-cn\r\nUser-Agent: " + kAgent +
-                           "\r\nContent-Type: application/x-www-form-urlencoded");
+  EXPECT_EQ(factory.last()->last_sent().headers,
+            (Headers{{"Accept", "text/html"},
+                     {"X-Requested-With", "XMLHttpRequest"},
+                     {"REFERER", "http://other/"},
+                     {"Accept-Language", "zh-cn"},
+                     {"User-Agent", kAgent},
+                     {"Content-Type", "application/x-www-form-urlencoded"}}));
+  EXPECT_EQ(r.headers,
+            "Accept: text/html\r\nX-Requested-With: XMLHttpRequest\r\nREFERER: http://other/\r\n"
+            "Accept-Language: zh-cn\r\nUser-Agent: " +
+                kAgent + "\r\nContent-Type: application/x-www-form-urlencoded");
 }
 
 TEST(PerformRequest, WithoutCompletionAnEmptyHeaderTextIsOneEmptyHeader) {
@@ -145,7 +152,8 @@ TEST(PerformRequest, WithoutCompletionAnEmptyHeaderTextIsOneEmptyHeader) {
 }
 
 TEST(NormalizeHeaders, CaseOfNamesAndDroppedLines) {
-  EXPECT_EQ(normalize_headers("\r\naccept: */*\r\nx-requested-with: a"), "Accept: */*\r\nX-Requested-With: a");
+  EXPECT_EQ(normalize_headers("\r\naccept: */*\r\nx-requested-with: a"),
+            "Accept: */*\r\nX-Requested-With: a");
   EXPECT_EQ(normalize_headers("ACCEPT-LANGUAGE: zh-cn"), "ACCEPT-LANGUAGE: zh-cn");
   EXPECT_EQ(normalize_headers("Host:x\r\n\r\ngarbage\r\nA: 1\r\n"), "A: 1");  // no ": ", empty line
   EXPECT_EQ(normalize_headers("a--b: 1\r\n-x: 2"), "A--B: 1\r\n-X: 2");
@@ -208,16 +216,19 @@ TEST(PerformRequest, ProxyAndItsCredentials) {
 
   o.proxy_user = "用户";  // GBK bytes are encoded as they are
   perform_request(o);
-  EXPECT_EQ(factory.last()->last_sent().headers[0].second, "Basic " + base64_encode(Bytes{0xD3, 0xC3, 0xBB, 0xA7, ':'}));
+  EXPECT_EQ(factory.last()->last_sent().headers[0].second,
+            "Basic " + base64_encode(Bytes{0xD3, 0xC3, 0xBB, 0xA7, ':'}));
 
-  for (auto change : {+[](RequestOptions& x) { x.proxy_user.clear(); }, +[](RequestOptions& x) { x.proxy.clear(); },
-                      +[](RequestOptions& x) { x.proxy_auth_mode = 0; }}) {
+  for (auto change :
+       {+[](RequestOptions& x) { x.proxy_user.clear(); }, +[](RequestOptions& x) { x.proxy.clear(); },
+        +[](RequestOptions& x) { x.proxy_auth_mode = 0; }}) {
     RequestOptions p = o;
     change(p);
     perform_request(p);
     EXPECT_EQ(factory.last()->last_sent().headers[0].first, "Cookie");
   }
-  EXPECT_TRUE(factory.last()->calls_named("set_proxy").size() == 1);  // the auth-mode case still has its proxy
+  EXPECT_TRUE(factory.last()->calls_named("set_proxy").size() ==
+              1);  // the auth-mode case still has its proxy
 }
 
 TEST(PerformRequest, RedirectSwitchAndCertificateOption) {
@@ -244,8 +255,9 @@ TEST(PerformRequest, ByteBodyWinsOverText) {
 }
 
 TEST(PerformRequestCookies, UnsuppliedSendsNoneAndDoesNotMerge) {
-  RecordingRequestFactory factory(ok_response("", "HTTP/1.1 200 OK\r\nSet-Cookie: uid=9; path=/\r\n"
-                                                  "set-cookie: low=1\r\nSet-Cookie: lang=2"));
+  RecordingRequestFactory factory(ok_response("",
+                                              "HTTP/1.1 200 OK\r\nSet-Cookie: uid=9; path=/\r\n"
+                                              "set-cookie: low=1\r\nSet-Cookie: lang=2"));
   RequestResult r = perform_request(form_post("a=1"));
   for (const auto& h : factory.last()->last_sent().headers) EXPECT_NE(h.first, "Cookie");
   EXPECT_EQ(r.cookies_out, "uid=9; lang=2");
@@ -257,7 +269,8 @@ TEST(PerformRequestCookies, SuppliedAreSentAndMerged) {
   RequestOptions o = form_post("a=1");
   o.cookies = "uid=1; theme=3; note=a b";
   RequestResult r = perform_request(o);
-  EXPECT_EQ(factory.last()->last_sent().headers[0], (std::pair<Text, Text>{"Cookie", "uid=1; theme=3; note=a b"}));
+  EXPECT_EQ(factory.last()->last_sent().headers[0],
+            (std::pair<Text, Text>{"Cookie", "uid=1; theme=3; note=a b"}));
   EXPECT_EQ(r.cookies, "uid=9; note=ab");
   EXPECT_EQ(r.cookies_out, "uid=9; note=ab");
 
@@ -294,7 +307,8 @@ TEST(PerformRequestFailures, NoObjectLeavesEverythingAsGiven) {
 }
 
 TEST(PerformRequestFailures, FailedSendReadsNothingButStillMerges) {
-  RecordingRequestFactory factory(ScriptedResponse{to_bytes("lost"), "Set-Cookie: a=1", 200, RequestFailure::transport});
+  RecordingRequestFactory factory(
+      ScriptedResponse{to_bytes("lost"), "Set-Cookie: a=1", 200, RequestFailure::transport});
   RequestOptions o = form_post("a=1");
   o.cookies = "b=2 ";
   RequestResult r = perform_request(o);
@@ -308,7 +322,8 @@ TEST(PerformRequestFailures, FailedSendReadsNothingButStillMerges) {
 
 TEST(PerformRequestFailures, OversizedBodyIsAFailedRequest) {
   Bytes huge(kRequestBodyCap + 1, 'x');
-  RecordingRequestFactory factory(ScriptedResponse{std::move(huge), "HTTP/1.1 200 OK", 200, RequestFailure::none});
+  RecordingRequestFactory factory(
+      ScriptedResponse{std::move(huge), "HTTP/1.1 200 OK", 200, RequestFailure::none});
   RequestResult r = perform_request(form_post("a=1"));
   EXPECT_TRUE(r.body.empty());
   EXPECT_EQ(r.failure, RequestFailure::body_too_large);

@@ -109,7 +109,9 @@ TEST(TextSpaces, TrimAndRemoveKnowFullWidthSpace) {
   EXPECT_EQ(trim("ab"), "ab");
   // "\xA1\xA1" must be a pair of its own, not the tail of a character plus a lead byte.
   EXPECT_EQ(trim("\xB0\xA1\xA1\x41"), "\xB0\xA1\xA1\x41");
-  EXPECT_EQ(remove_spaces(" a \xA1\xA1" "b "), "ab");
+  EXPECT_EQ(remove_spaces(" a \xA1\xA1"
+                          "b "),
+            "ab");
   EXPECT_EQ(remove_spaces("\xB0\xA1\xA1\x41"), "\xB0\xA1\xA1\x41");
   EXPECT_EQ(spaces(3), "   ");
   EXPECT_EQ(spaces(0), "");
@@ -118,7 +120,10 @@ TEST(TextSpaces, TrimAndRemoveKnowFullWidthSpace) {
 
 TEST(TextCase, UpperCaseLeavesPairsAlone) {
   EXPECT_EQ(upper_case("abZ1"), "ABZ1");
-  EXPECT_EQ(upper_case("\x81\x61" "a"), "\x81\x61" "A");
+  EXPECT_EQ(upper_case("\x81\x61"
+                       "a"),
+            "\x81\x61"
+            "A");
 }
 
 TEST(TextNumbers, CharacterCodeIsSigned) {

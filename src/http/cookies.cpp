@@ -6,7 +6,9 @@
 namespace qiwa {
 namespace {
 
-bool is_deletion(std::string_view item) { return right(item, 8) == "=deleted"; }
+bool is_deletion(std::string_view item) {
+  return right(item, 8) == "=deleted";
+}
 
 }  // namespace
 

@@ -10,17 +10,21 @@
 namespace qiwa {
 namespace {
 
-constexpr std::array<const char*, 8> kMethods{"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+constexpr std::array<const char*, 8> kMethods{"GET",     "POST",   "HEAD",  "PUT",
+                                              "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 constexpr int kOptionRedirects = 6;
 constexpr int kOptionCertificateErrors = 4;
 // Unknown authority, wrong usage, name mismatch and expired date are all accepted.
 constexpr int kIgnoreCertificateErrors = 0x0100 | 0x0200 | 0x1000 | 0x2000;
 constexpr int kNamedProxy = 2;
 
-int method_in_range(int method) { return method < 0 || method > 7 ? 0 : method; }
+int method_in_range(int method) {
+  return method < 0 || method > 7 ? 0 : method;
+}
 
 void prepare(RequestObject& request, const RequestOptions& o) {
-  if (std::optional<int> ms = timeout_milliseconds(o.timeout_seconds)) request.set_timeouts(*ms, *ms, *ms, *ms);
+  if (std::optional<int> ms = timeout_milliseconds(o.timeout_seconds))
+    request.set_timeouts(*ms, *ms, *ms, *ms);
   if (!o.proxy.empty()) request.set_proxy(kNamedProxy, o.proxy);
   request.open(method_text(o.method), o.url, false);
   if (o.no_redirect) request.set_option(kOptionRedirects, 0);
@@ -54,13 +58,16 @@ void read_response(RequestObject& request, const RequestOptions& o, RequestResul
 Text capitalized_name(std::string_view name) {
   Text out(name);
   for (std::size_t i = 0; i < out.size(); ++i)
-    if ((i == 0 || out[i - 1] == '-') && out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
+    if ((i == 0 || out[i - 1] == '-') && out[i] >= 'a' && out[i] <= 'z')
+      out[i] = static_cast<char>(out[i] - 'a' + 'A');
   return out;
 }
 
 }  // namespace
 
-Text method_text(int method) { return kMethods[static_cast<std::size_t>(method_in_range(method))]; }
+Text method_text(int method) {
+  return kMethods[static_cast<std::size_t>(method_in_range(method))];
+}
 
 std::optional<int> timeout_milliseconds(int timeout_seconds) {
   if (timeout_seconds == -1) return std::nullopt;
@@ -128,13 +135,14 @@ RequestResult perform_request(const RequestOptions& options) {
   RequestResult result;
   result.cookies = options.cookies;
   result.headers = options.headers;
-  std::shared_ptr<RequestObject> request = options.reuse_object ? options.reuse_object : create_request_object();
+  std::shared_ptr<RequestObject> request =
+      options.reuse_object ? options.reuse_object : create_request_object();
   if (!request) return result;
   result.object_created = true;
   prepare(*request, options);
-  result.headers = normalize_headers(options.complete_headers
-                                         ? complete_default_headers(options.headers, options.url, options.method)
-                                         : options.headers);
+  result.headers = normalize_headers(
+      options.complete_headers ? complete_default_headers(options.headers, options.url, options.method)
+                               : options.headers);
   set_headers(*request, options, result.headers);
   if (!options.body_bytes.empty())
     request->send(options.body_bytes);

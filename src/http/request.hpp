@@ -9,18 +9,18 @@
 namespace qiwa {
 
 struct RequestOptions {
-  Text url;                      // also the default "Referer"
-  int method = 0;                // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT
-  Text body_text;                // sent when body_bytes is empty
-  std::optional<Text> cookies;   // sent as "Cookie" (and merged) only when supplied
-  Text headers;                  // extra request header lines, CR LF separated
+  Text url;                     // also the default "Referer"
+  int method = 0;               // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT
+  Text body_text;               // sent when body_bytes is empty
+  std::optional<Text> cookies;  // sent as "Cookie" (and merged) only when supplied
+  Text headers;                 // extra request header lines, CR LF separated
   bool no_redirect = false;
   Bytes body_bytes;
-  Text proxy;                    // empty: no proxy setting
-  int timeout_seconds = 0;       // -1 keeps the object's own; any other value below 1 means 15
+  Text proxy;               // empty: no proxy setting
+  int timeout_seconds = 0;  // -1 keeps the object's own; any other value below 1 means 15
   Text proxy_user;
   Text proxy_password;
-  int proxy_auth_mode = 1;       // 1 sends Basic proxy credentials
+  int proxy_auth_mode = 1;                      // 1 sends Basic proxy credentials
   std::shared_ptr<RequestObject> reuse_object;  // null: a new object is created
   bool merge_cookies = true;
   bool complete_headers = true;  // add the default headers `headers` lacks

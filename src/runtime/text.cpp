@@ -8,9 +8,13 @@
 namespace qiwa {
 namespace {
 
-unsigned char byte_at(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
+unsigned char byte_at(std::string_view s, std::size_t i) {
+  return static_cast<unsigned char>(s[i]);
+}
 
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char fold(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // True when `sought` matches `text` at byte `at`. With folding, only the single-byte characters of the
 // sought text fold, so the trail byte of a pair never matches a different character.
@@ -78,7 +82,9 @@ std::size_t char_size(std::string_view s, std::size_t i) {
   return 1;
 }
 
-int length(std::string_view text) { return static_cast<int>(text.size()); }
+int length(std::string_view text) {
+  return static_cast<int>(text.size());
+}
 
 Text left(std::string_view text, int n) {
   if (n <= 0) return {};
@@ -104,8 +110,8 @@ int find(std::string_view text, std::string_view sought, int start, bool ignore_
   return at == std::string_view::npos ? -1 : static_cast<int>(at + 1);
 }
 
-Text replace(std::string_view text, std::string_view sought, std::string_view replacement, bool case_sensitive,
-             int start, int count) {
+Text replace(std::string_view text, std::string_view sought, std::string_view replacement,
+             bool case_sensitive, int start, int count) {
   std::size_t from = start < 1 ? 0 : static_cast<std::size_t>(start - 1);
   if (text.empty() || sought.empty() || from >= text.size() || count == 0) return Text(text);
   from = boundary_at_or_after(text, from);
@@ -207,16 +213,22 @@ int to_integer(std::string_view text) {
   return static_cast<int>(std::min<long long>(value, INT_MAX));
 }
 
-Text to_text(long long value) { return std::to_string(value); }
+Text to_text(long long value) {
+  return std::to_string(value);
+}
 
 Text to_text(const Bytes& bytes) {
   auto nul = std::find(bytes.begin(), bytes.end(), 0);
   return Text(bytes.begin(), nul);
 }
 
-Bytes to_bytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes to_bytes(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
 
-Text spaces(int n) { return n < 1 ? Text() : Text(static_cast<std::size_t>(n), ' '); }
+Text spaces(int n) {
+  return n < 1 ? Text() : Text(static_cast<std::size_t>(n), ' ');
+}
 
 Bytes bytes_left(const Bytes& b, int n) {
   if (n <= 0) return {};
@@ -228,7 +240,8 @@ Bytes bytes_middle(const Bytes& b, int start, int count) {
   std::size_t from = start < 1 ? 0 : static_cast<std::size_t>(start - 1);
   if (from >= b.size() || count <= 0) return {};
   std::size_t k = std::min(b.size() - from, static_cast<std::size_t>(count));
-  return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + k));
+  return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
+               b.begin() + static_cast<std::ptrdiff_t>(from + k));
 }
 
 Bytes bytes_replace(const Bytes& b, const Bytes& sought, const Bytes& replacement, int start, int count) {
@@ -251,6 +264,8 @@ Bytes bytes_replace(const Bytes& b, const Bytes& sought, const Bytes& replacemen
   return out;
 }
 
-Bytes zero_filled(int n) { return n <= 0 ? Bytes() : Bytes(static_cast<std::size_t>(n), 0); }
+Bytes zero_filled(int n) {
+  return n <= 0 ? Bytes() : Bytes(static_cast<std::size_t>(n), 0);
+}
 
 }  // namespace qiwa

@@ -10,7 +10,8 @@ constexpr std::size_t npos = std::string_view::npos;
 
 // The first match at or after `boundary`, a character start of `source`. Searching the rest of the text
 // from there keeps a long scan linear instead of re-walking the text from its first byte for every piece.
-std::size_t find_after(std::string_view source, std::string_view sought, std::size_t boundary, bool ignore_case) {
+std::size_t find_after(std::string_view source, std::string_view sought, std::size_t boundary,
+                       bool ignore_case) {
   if (boundary >= source.size()) return npos;
   int at = find(source.substr(boundary), sought, 1, ignore_case);
   return at < 0 ? npos : boundary + static_cast<std::size_t>(at - 1);
@@ -30,7 +31,8 @@ int extract_between(std::string_view source, std::string_view start_marker, std:
   result.clear();
   // An empty start marker would be found again at the same place for ever.
   if (start_marker.empty()) return 0;
-  std::size_t from = next_boundary(source, 0, start_position <= 1 ? 0 : static_cast<std::size_t>(start_position - 1));
+  std::size_t from =
+      next_boundary(source, 0, start_position <= 1 ? 0 : static_cast<std::size_t>(start_position - 1));
   for (;;) {
     std::size_t start = find_after(source, start_marker, from, ignore_case);
     if (start == npos) break;
@@ -39,17 +41,19 @@ int extract_between(std::string_view source, std::string_view start_marker, std:
     std::size_t end = end_marker.empty() ? (from < source.size() ? from : npos)
                                          : find_after(source, end_marker, from, false);
     if (end == npos) break;
-    Text piece = Text(prefix) + Text(source.substr(position, end > position ? end - position : 0)) + Text(suffix);
+    Text piece =
+        Text(prefix) + Text(source.substr(position, end > position ? end - position : 0)) + Text(suffix);
     if (include_start) piece = Text(start_marker) + piece;
     if (include_end) piece += end_marker;
-    if (max_length <= 0 || piece.size() < static_cast<std::size_t>(max_length)) result.push_back(std::move(piece));
+    if (max_length <= 0 || piece.size() < static_cast<std::size_t>(max_length))
+      result.push_back(std::move(piece));
     process_pending_messages();
   }
   return static_cast<int>(result.size());
 }
 
-Text extract_first_between(std::string_view source, std::string_view start_marker, std::string_view end_marker,
-                           int start_position, bool ignore_case) {
+Text extract_first_between(std::string_view source, std::string_view start_marker,
+                           std::string_view end_marker, int start_position, bool ignore_case) {
   const Text start = replace(start_marker, "#引号", "\"", true);
   const Text end = replace(end_marker, "#引号", "\"", true);
   int found = find(source, start, start_position <= 0 ? 1 : start_position, ignore_case);

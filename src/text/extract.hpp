@@ -7,12 +7,12 @@ namespace qiwa {
 // Every piece between a start and the next end marker; the next search begins right after the start
 // marker, so a start marker inside a piece begins the next piece. Returns result.size().
 int extract_between(std::string_view source, std::string_view start_marker, std::string_view end_marker,
-                    TextArray& result, bool ignore_case = false, int max_length = 0, std::string_view prefix = {},
-                    std::string_view suffix = {}, bool include_start = false, bool include_end = false,
-                    int start_position = 0);
+                    TextArray& result, bool ignore_case = false, int max_length = 0,
+                    std::string_view prefix = {}, std::string_view suffix = {}, bool include_start = false,
+                    bool include_end = false, int start_position = 0);
 // The first piece; "#引号" in a marker stands for a double quote.
-Text extract_first_between(std::string_view source, std::string_view start_marker, std::string_view end_marker,
-                           int start_position = 0, bool ignore_case = false);
+Text extract_first_between(std::string_view source, std::string_view start_marker,
+                           std::string_view end_marker, int start_position = 0, bool ignore_case = false);
 
 // The part before the first "=", trimmed; the whole item trimmed when it has none.
 Text item_name(std::string_view item);

@@ -76,7 +76,8 @@ void RecordingRequest::answer(SentRequest sent) {
   }
   ScriptedResponse r = responder_ ? responder_(sent) : ScriptedResponse{};
   failure_ = r.failure;
-  if (failure_ == RequestFailure::none && r.body.size() > kRequestBodyCap) failure_ = RequestFailure::body_too_large;
+  if (failure_ == RequestFailure::none && r.body.size() > kRequestBodyCap)
+    failure_ = RequestFailure::body_too_large;
   if (failure_ == RequestFailure::body_too_large) {
     headers_ = r.headers;
     status_ = r.status;
@@ -156,7 +157,8 @@ RecordingRequestFactory::RecordingRequestFactory(ScriptedResponse response)
 
 RecordingRequestFactory::RecordingRequestFactory(Responder responder) : state_(std::make_shared<State>()) {
   state_->responder = std::move(responder);
-  // The factory holds the state itself, so an object made on a worker thread after this owner is gone stays valid.
+  // The factory holds the state itself, so an object made on a worker thread after this owner is gone stays
+  // valid.
   set_request_factory([state = state_]() -> std::shared_ptr<RequestObject> {
     std::lock_guard lock(state->mutex);
     if (state->fail) return nullptr;
@@ -166,7 +168,9 @@ RecordingRequestFactory::RecordingRequestFactory(Responder responder) : state_(s
   });
 }
 
-RecordingRequestFactory::~RecordingRequestFactory() { set_request_factory(nullptr); }
+RecordingRequestFactory::~RecordingRequestFactory() {
+  set_request_factory(nullptr);
+}
 
 void RecordingRequestFactory::set_response(ScriptedResponse response) {
   set_responder([response](const SentRequest&) { return response; });

@@ -11,7 +11,7 @@
 namespace qiwa::fakes {
 
 struct RecordedCall {
-  std::string name;               // the member: "set_timeouts", "open", "set_request_header", "send_text", ...
+  std::string name;  // the member: "set_timeouts", "open", "set_request_header", "send_text", ...
   std::vector<std::string> args;  // each argument as text; a byte body as its raw bytes
   std::string str() const;        // "name(a, b)", for readable comparisons
   bool operator==(const RecordedCall&) const = default;
@@ -34,6 +34,7 @@ struct SentRequest {
   bool body_was_bytes = false;
 };
 
+// Chooses the answer when send() is called; it runs under the object's lock, so it must not call back into it.
 using Responder = std::function<ScriptedResponse(const SentRequest&)>;
 
 class RecordingRequest : public RequestObject {
@@ -54,7 +55,7 @@ class RecordingRequest : public RequestObject {
   RequestFailure failure() const override;
 
   std::vector<RecordedCall> calls() const;
-  std::vector<std::string> call_strings() const;          // str() of every call
+  std::vector<std::string> call_strings() const;  // str() of every call
   std::vector<RecordedCall> calls_named(std::string_view name) const;
   std::vector<std::pair<Text, Text>> request_headers() const;  // set since the last open
   SentRequest last_sent() const;
