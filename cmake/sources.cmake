@@ -12,11 +12,14 @@ set(QIWA_CORE_SOURCES
   src/app/context.cpp
   src/app/application.cpp
   # text
+  src/text/charset.cpp
+  src/text/unescape.cpp
   src/text/extract.cpp
   # http
   src/http/cookies.cpp
   src/http/request.cpp
   # music
+  src/music/mp3_frames.cpp
   src/music/file_name.cpp
   src/music/lyrics.cpp
   src/music/json_scan.cpp
@@ -61,9 +64,12 @@ set(QIWA_FAKE_SOURCES
 
 # Native unit and flow tests: one file per core module.
 set(QIWA_TEST_SOURCES
+  tests/charset_test.cpp
+  tests/unescape_test.cpp
   tests/codepage_test.cpp
   tests/files_test.cpp
   tests/native_library_test.cpp
+  tests/mp3_frames_test.cpp
   tests/text_test.cpp
   tests/extract_test.cpp
   tests/cookies_test.cpp
