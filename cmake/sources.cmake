@@ -23,7 +23,11 @@ set(QIWA_CORE_SOURCES
   src/music/file_name.cpp
   src/music/lyrics.cpp
   src/music/json_scan.cpp
+  src/music/service.cpp
+  src/music/search.cpp
+  src/music/play.cpp
   # app
+  src/app/actions.cpp
   src/app/layout.cpp
   src/app/startup.cpp
 )
@@ -60,10 +64,18 @@ set(QIWA_EXE_SOURCES
 # Test doubles shared by the native tests.
 set(QIWA_FAKE_SOURCES
   tests/fakes/recording_request.cpp
+  tests/fakes/fake_window.cpp
+  tests/fakes/fake_music_service.cpp
 )
 
 # Native unit and flow tests: one file per core module.
 set(QIWA_TEST_SOURCES
+  tests/file_name_test.cpp
+  tests/lyrics_test.cpp
+  tests/json_scan_test.cpp
+  tests/search_test.cpp
+  tests/play_test.cpp
+  tests/actions_test.cpp
   tests/charset_test.cpp
   tests/unescape_test.cpp
   tests/codepage_test.cpp

@@ -1,0 +1,135 @@
+#include "music/search.hpp"
+
+#include <optional>
+
+#include "music/json_scan.hpp"
+#include "music/service.hpp"
+#include "runtime/text.hpp"
+
+namespace qiwa {
+namespace {
+
+bool escaped_at(std::string_view s, std::size_t i) {
+  std::size_t n = 0;
+  while (i > n && s[i - n - 1] == '\\') ++n;
+  return n % 2 == 1;
+}
+
+// Position of `end` at or after `from` whose first byte is not escaped by a backslash.
+std::size_t find_unescaped(std::string_view s, std::string_view end, std::size_t from) {
+  for (std::size_t i = s.find(end, from); i != std::string_view::npos; i = s.find(end, i + 1))
+    if (!escaped_at(s, i)) return i;
+  return std::string_view::npos;
+}
+
+// The raw text between the start marker and the end marker that follows it, inside one hit.
+std::optional<std::string_view> cut(std::string_view hit, std::string_view start, std::string_view end) {
+  std::size_t at = hit.find(start);
+  if (at == std::string_view::npos) return std::nullopt;
+  at += start.size();
+  std::size_t stop = find_unescaped(hit, end, at);
+  if (stop == std::string_view::npos) return std::nullopt;
+  return hit.substr(at, stop - at);
+}
+
+Text cut_value(std::string_view hit, std::string_view start, std::string_view end) {
+  auto raw = cut(hit, start, end);
+  return raw ? decode_answer_value(*raw) : Text();
+}
+
+// A bare number may be the hit's last value, closed by "}" instead of `,"`.
+Text cut_bare(std::string_view hit, std::string_view start) {
+  auto raw = cut(hit, start, ",\"");
+  if (!raw) raw = cut(hit, start, "}");
+  return raw ? decode_answer_value(*raw) : Text();
+}
+
+// Every name of the artist list, joined by "/"; an empty list gives the empty text.
+Text cut_artists(std::string_view hit) {
+  auto raw = cut(hit, "artist\":[\"", "\"],\"");
+  if (!raw) raw = cut(hit, "artist\":[\"", "\"]");
+  if (!raw) return {};
+  Text joined;
+  std::string_view rest = *raw;
+  for (bool first = true;; first = false) {
+    std::size_t sep = find_unescaped(rest, "\",\"", 0);
+    if (!first) joined += '/';
+    joined += decode_answer_value(rest.substr(0, sep));
+    if (sep == std::string_view::npos) break;
+    rest.remove_prefix(sep + 3);
+  }
+  return joined;
+}
+
+bool carries_a_song(std::string_view hit) {
+  for (std::string_view key : {"\"name\":", "\"artist\":", "\"url_id\":", "\"album\":"})
+    if (hit.find(key) != std::string_view::npos) return true;
+  return false;
+}
+
+SongRow parse_hit(std::string_view hit, int source_index) {
+  SongRow row;
+  row.title = cut_value(hit, "name\":\"", "\",\"");
+  row.singer = cut_artists(hit);
+  row.album = cut_value(hit, "album\":\"", "\",\"");
+  row.pic_id = cut_value(hit, "pic_id\":\"", "\",\"");
+  if (source_index == 0) {
+    row.url_id = cut_bare(hit, "url_id\":");
+    row.lyric_id = cut_bare(hit, "lyric_id\":");
+  } else if (source_index == 1 || source_index == 2) {
+    row.url_id = cut_value(hit, "url_id\":\"", "\",");
+    row.lyric_id = cut_value(hit, "lyric_id\":\"", "\",");
+  }
+  return row;
+}
+
+}  // namespace
+
+Text source_for_index(int index) {
+  switch (index) {
+    case 0: return "netease";
+    case 1: return "kugou";
+    case 2: return "tencent";
+    default: return {};
+  }
+}
+
+Text fetch_search_page(std::string_view host, std::string_view source, std::string_view words, int page) {
+  FormFields form = {{"types", "search"}, {"count", "20"}, {"source", Text(source)},
+                     {"pages", to_text(page)}, {"name", Text(words)}};
+  return query_service_raw(host, kSearchCallback, form_body(form));
+}
+
+std::vector<SongRow> parse_search_hits(std::string_view answer, int source_index) {
+  std::vector<SongRow> rows;
+  for (std::string_view hit : json_array_objects(answer))
+    if (carries_a_song(hit)) rows.push_back(parse_hit(hit, source_index));
+  return rows;
+}
+
+void search_songs(AppContext& app, const SearchRequest& request) {
+  auto current = [&] { return app.search_generation.load() == request.generation; };
+  Text source = source_for_index(request.source_index);
+  if (source.empty())
+    source = app.current_source.get();
+  else if (current())
+    app.current_source.set(source);
+  Text answer = fetch_search_page(app.service_host, source, request.words, request.page);
+  std::vector<SongRow> rows = parse_search_hits(answer, request.source_index);
+  if (rows.empty()) return;
+  MainWindow& w = app.window;
+  w.invoke([&] {
+    if (!current()) return;  // a newer search cleared the list; these rows belong to no one
+    for (const SongRow& r : rows) {
+      int i = w.list_append_row();
+      w.list_set_cell(i, 0, r.url_id);
+      w.list_set_cell(i, 1, r.pic_id);
+      w.list_set_cell(i, 2, r.lyric_id);
+      w.list_set_cell(i, 3, r.title);
+      w.list_set_cell(i, 4, r.singer);
+      w.list_set_cell(i, 5, r.album);
+    }
+  });
+}
+
+}  // namespace qiwa

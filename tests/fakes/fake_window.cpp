@@ -1,0 +1,169 @@
+#include "fakes/fake_window.hpp"
+
+namespace qiwa::fakes {
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+FakeWindow::FakeWindow() : title_("Qiwa音乐") { texts_[Control::按钮4] = "暂停播放"; }
+
+bool FakeWindow::invoke(const std::function<void()>& fn) {
+  Lock lock(mutex_);
+  if (gone_) return false;
+  ++invokes_;
+  fn();
+  return true;
+}
+
+Text FakeWindow::text(Control c) {
+  Lock lock(mutex_);
+  return texts_[c];
+}
+
+void FakeWindow::set_text(Control c, std::string_view text) {
+  Lock lock(mutex_);
+  texts_[c] = Text(text);
+}
+
+void FakeWindow::append_text(Control c, std::string_view text) {
+  Lock lock(mutex_);
+  texts_[c] += text;
+}
+
+bool FakeWindow::checked(Control c) {
+  Lock lock(mutex_);
+  return checks_[c];
+}
+
+int FakeWindow::selected_item(Control c) {
+  Lock lock(mutex_);
+  return c == Control::组合框1 ? combo_ : -1;
+}
+
+Text FakeWindow::title() {
+  Lock lock(mutex_);
+  return title_;
+}
+
+void FakeWindow::set_title(std::string_view title) {
+  Lock lock(mutex_);
+  title_ = Text(title);
+  titles_.push_back(title_);
+}
+
+void FakeWindow::list_clear() {
+  Lock lock(mutex_);
+  rows_.clear();
+  selected_ = -1;
+}
+
+int FakeWindow::list_append_row() {
+  Lock lock(mutex_);
+  rows_.emplace_back(6);
+  return static_cast<int>(rows_.size()) - 1;
+}
+
+void FakeWindow::list_set_cell(int row, int column, std::string_view text) {
+  Lock lock(mutex_);
+  if (row >= 0 && row < static_cast<int>(rows_.size()) && column >= 0 && column < 6) rows_[row][column] = text;
+}
+
+Text FakeWindow::list_cell(int row, int column) {
+  Lock lock(mutex_);
+  if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= 6) return {};
+  return rows_[row][column];
+}
+
+int FakeWindow::list_row_count() {
+  Lock lock(mutex_);
+  return static_cast<int>(rows_.size());
+}
+
+int FakeWindow::list_selected_row() {
+  Lock lock(mutex_);
+  return selected_;
+}
+
+void FakeWindow::set_picture(const Bytes& image) {
+  Lock lock(mutex_);
+  picture_ = image;
+  ++picture_count_;
+}
+
+int FakeWindow::message_box(std::string_view message, int buttons, std::string_view caption) {
+  ShownMessage shown{Text(message), buttons, Text(caption)};
+  std::function<void(const ShownMessage&)> hook;
+  {
+    Lock lock(mutex_);
+    messages_.push_back(shown);
+    hook = message_hook_;
+  }
+  if (hook) hook(shown);
+  return 0;
+}
+
+void FakeWindow::popup_list_menu() {
+  Lock lock(mutex_);
+  ++popups_;
+}
+
+void FakeWindow::choose(int combo_index) {
+  Lock lock(mutex_);
+  combo_ = combo_index;
+}
+
+void FakeWindow::select_row(int row) {
+  Lock lock(mutex_);
+  selected_ = row;
+}
+
+void FakeWindow::tick(bool on) {
+  Lock lock(mutex_);
+  checks_[Control::选择框1] = on;
+}
+
+void FakeWindow::close() {
+  Lock lock(mutex_);
+  gone_ = true;
+}
+
+std::vector<std::vector<Text>> FakeWindow::rows() {
+  Lock lock(mutex_);
+  return rows_;
+}
+
+std::vector<Text> FakeWindow::titles() {
+  Lock lock(mutex_);
+  return titles_;
+}
+
+std::vector<ShownMessage> FakeWindow::messages() {
+  Lock lock(mutex_);
+  return messages_;
+}
+
+Bytes FakeWindow::picture() {
+  Lock lock(mutex_);
+  return picture_;
+}
+
+int FakeWindow::picture_count() {
+  Lock lock(mutex_);
+  return picture_count_;
+}
+
+int FakeWindow::popups() {
+  Lock lock(mutex_);
+  return popups_;
+}
+
+int FakeWindow::invokes() {
+  Lock lock(mutex_);
+  return invokes_;
+}
+
+void FakeWindow::on_message(std::function<void(const ShownMessage&)> hook) {
+  Lock lock(mutex_);
+  message_hook_ = std::move(hook);
+}
+
+}  // namespace qiwa::fakes

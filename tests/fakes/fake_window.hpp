@@ -1,0 +1,76 @@
+#pragma once
+// An in-memory main window: remembers what the core wrote and answers what it reads.
+// invoke runs the work inline under the window's lock, as the real one runs it on its thread.
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "runtime/window.hpp"
+
+namespace qiwa::fakes {
+
+struct ShownMessage {
+  Text message;
+  int buttons = 0;
+  Text caption;
+};
+
+class FakeWindow : public MainWindow {
+ public:
+  FakeWindow();
+
+  bool invoke(const std::function<void()>& fn) override;
+  Text text(Control c) override;
+  void set_text(Control c, std::string_view text) override;
+  void append_text(Control c, std::string_view text) override;
+  bool checked(Control c) override;
+  int selected_item(Control c) override;
+  Text title() override;
+  void set_title(std::string_view title) override;
+  void list_clear() override;
+  int list_append_row() override;
+  void list_set_cell(int row, int column, std::string_view text) override;
+  Text list_cell(int row, int column) override;
+  int list_row_count() override;
+  int list_selected_row() override;
+  void set_picture(const Bytes& image) override;
+  int message_box(std::string_view message, int buttons, std::string_view caption) override;
+  void popup_list_menu() override;
+
+  // What the user does.
+  void type(Control c, std::string_view text) { set_text(c, text); }
+  void choose(int combo_index);
+  void select_row(int row);
+  void tick(bool on);
+  void close();  // the window is gone: invoke refuses from now on
+
+  // What the tests look at.
+  std::vector<std::vector<Text>> rows();
+  std::vector<Text> titles();  // every title set, in order
+  std::vector<ShownMessage> messages();
+  Bytes picture();
+  int picture_count();
+  int popups();
+  int invokes();
+  // Called (outside the lock) whenever a message box is shown, e.g. to stop a test's waiting.
+  void on_message(std::function<void(const ShownMessage&)> hook);
+
+ private:
+  mutable std::recursive_mutex mutex_;
+  std::map<Control, Text> texts_;
+  std::map<Control, bool> checks_;
+  int combo_ = 0;
+  std::vector<std::vector<Text>> rows_;
+  int selected_ = -1;
+  Text title_;
+  std::vector<Text> titles_;
+  Bytes picture_;
+  int picture_count_ = 0;
+  std::vector<ShownMessage> messages_;
+  std::function<void(const ShownMessage&)> message_hook_;
+  int popups_ = 0;
+  int invokes_ = 0;
+  bool gone_ = false;
+};
+
+}  // namespace qiwa::fakes
