@@ -66,6 +66,7 @@ set(QIWA_FAKE_SOURCES
   tests/fakes/recording_request.cpp
   tests/fakes/fake_window.cpp
   tests/fakes/fake_music_service.cpp
+  tests/fakes/skin_blobs_fake.cpp
 )
 
 # Native unit and flow tests: one file per core module.
@@ -76,6 +77,7 @@ set(QIWA_TEST_SOURCES
   tests/search_test.cpp
   tests/play_test.cpp
   tests/actions_test.cpp
+  tests/startup_test.cpp
   tests/charset_test.cpp
   tests/unescape_test.cpp
   tests/codepage_test.cpp
@@ -94,6 +96,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/win32/request_win32_test.cpp
   tests/win32/download_win32_test.cpp
   tests/win32/files_win32_test.cpp
+  tests/win32/skin_win32_test.cpp
 )
 
 # Google Benchmark programs of the native core (bench/).

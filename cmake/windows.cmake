@@ -13,6 +13,8 @@ add_executable(QiwaMusic WIN32 ${QIWA_EXE_SOURCES})
 target_link_libraries(QiwaMusic PRIVATE qiwa_core)
 target_link_options(QiwaMusic PRIVATE -municode)
 set_target_properties(QiwaMusic PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+# The skin library image and skin data, as byte arrays (skin/).
+target_link_libraries(QiwaMusic PRIVATE qiwa_skin_blobs)
 
 # GoogleTest built from Debian's source package for the cross compiler.
 set(GTEST_SRC /usr/src/googletest/googletest)
@@ -24,9 +26,13 @@ add_executable(qiwa_win32_tests ${QIWA_WIN32_TEST_SOURCES})
 target_include_directories(qiwa_win32_tests PRIVATE tests)
 target_compile_definitions(qiwa_win32_tests PRIVATE QIWA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(qiwa_win32_tests PRIVATE qiwa_core gtest_win32)
+target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs)
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
 set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all")
 # The WinHTTP backends against a local test server of ours (tests/win32/http_test_server.py).
 add_test(NAME win32_http COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win32/run_with_server.sh ${WINE_PROGRAM}
                                     $<TARGET_FILE:qiwa_win32_tests> "WinHttp*")
 set_tests_properties(win32_http PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300)
+
+# Our skin library, its skin data and the qiwa_skin_blobs library that embeds both.
+add_subdirectory(skin)

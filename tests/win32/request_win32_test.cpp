@@ -3,6 +3,7 @@
 
 #include <windows.h>  // GetTickCount64: <chrono> does not build with the GBK execution charset
 
+#include "http/request.hpp"
 #include "runtime/win32/backends.hpp"
 #include "win32/test_server.hpp"
 
@@ -247,6 +248,92 @@ TEST(WinHttpRequestFailure, BodyOverTheCapOrCutShortIsRefused) {
   cut->open("GET", server_url("/cut?id=cut&length=100000&send=5000"), false);
   cut->send("");
   expect_nothing(*cut, RequestFailure::transport);
+}
+
+// perform_request over this backend, as the program runs it.
+class WinHttpPerformRequest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::have_server()) GTEST_SKIP() << "needs run_with_server.sh";
+    set_request_factory(make_winhttp_request);
+  }
+  void TearDown() override { set_request_factory(nullptr); }
+};
+
+TEST_F(WinHttpPerformRequest, ServiceFormPostOnTheWire) {
+  RequestOptions o;
+  o.url = server_url("/echo?id=pr-form");
+  o.method = 1;
+  o.body_text = "types=search&count=20&source=kugou&pages=1&name=晴天";
+  RequestResult r = perform_request(o);
+  EXPECT_EQ(text_of(r.body), "ok");
+  EXPECT_EQ(r.status_out, 200);
+  auto got = recorded("pr-form");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->request_line, "POST /echo?id=pr-form HTTP/1.1");
+  const std::string body = utf8(u8"types=search&count=20&source=kugou&pages=1&name=晴天");
+  EXPECT_EQ(got->body, body);
+  const std::vector<std::string> expected = {
+      "Accept: */*",
+      "Referer: " + o.url,
+      "Accept-Language: zh-cn",
+      "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)",
+      "Content-Type: application/x-www-form-urlencoded",
+      "Host: 127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT"),
+      "Content-Length: " + std::to_string(body.size()),
+      "Connection: Keep-Alive",
+  };
+  EXPECT_EQ(got->lines, expected);
+}
+
+TEST_F(WinHttpPerformRequest, PictureGetHasNoFormTypeAndNoBody) {
+  RequestOptions o;
+  o.url = server_url("/echo?id=pr-get");
+  perform_request(o);
+  auto got = recorded("pr-get");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->request_line, "GET /echo?id=pr-get HTTP/1.1");
+  EXPECT_EQ(got->names(), (std::vector<std::string>{"Accept", "Referer", "Accept-Language", "User-Agent", "Host",
+                                                     "Connection"}));
+  EXPECT_EQ(got->body, "");
+}
+
+TEST_F(WinHttpPerformRequest, ProxyCredentialsCookiesAndMergedAnswer) {
+  RequestOptions o;
+  o.url = "http://qiwa.test/headers?id=pr-proxy";
+  o.proxy = "127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT");
+  o.proxy_user = "user";
+  o.proxy_password = "pass";
+  o.cookies = "a=1; uid=0";
+  o.headers = "x-requested-with: XMLHttpRequest";
+  RequestResult r = perform_request(o);
+  EXPECT_EQ(r.status_out, 201);
+  EXPECT_EQ(r.cookies_out, "uid=1; lang=2; a=1");
+  auto got = recorded("pr-proxy");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->names(),
+            (std::vector<std::string>{"Proxy-Authorization", "Cookie", "X-Requested-With", "Accept", "Referer",
+                                      "Accept-Language", "User-Agent", "Host", "Connection"}));
+  EXPECT_EQ(got->header("Proxy-Authorization"), "Basic dXNlcjpwYXNz");
+  EXPECT_EQ(got->header("Cookie"), "a=1; uid=0");
+}
+
+TEST_F(WinHttpPerformRequest, NoRedirectAndStalledServer) {
+  RequestOptions o;
+  o.url = server_url("/redirect?id=pr-stay");
+  o.no_redirect = true;
+  RequestResult r = perform_request(o);
+  EXPECT_EQ(r.status_out, 302);
+  EXPECT_FALSE(recorded("pr-stay-target"));
+
+  RequestOptions stall;
+  stall.url = server_url("/stall?id=pr-stall");
+  stall.timeout_seconds = 2;
+  RequestResult s = perform_request(stall);
+  EXPECT_TRUE(s.body.empty());
+  EXPECT_EQ(s.status_out, 0);
+  EXPECT_EQ(s.headers_out, "");
+  EXPECT_EQ(s.failure, RequestFailure::transport);
 }
 
 }  // namespace

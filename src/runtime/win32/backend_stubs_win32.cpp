@@ -1,8 +1,7 @@
-// Temporary stand-ins so the program links before the player and the embedded skin land;
+// Temporary stand-ins so the program links before the player lands;
 // each goes as soon as its real definition is in the build.
 #include <array>
 
-#include "app/skin_blobs.hpp"
 #include "runtime/win32/backends.hpp"
 
 namespace qiwa {
@@ -19,8 +18,5 @@ class SilentPlayer final : public Player {
 }  // namespace
 
 std::unique_ptr<Player> make_waveout_player() { return std::make_unique<SilentPlayer>(); }
-
-std::span<const unsigned char> skin_library_image() { return {}; }
-std::span<const unsigned char> skin_data() { return {}; }
 
 }  // namespace qiwa

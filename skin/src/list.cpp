@@ -1,0 +1,177 @@
+// Report-style list views: flat header, alternating rows, the skin's selection, flat row check boxes.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "controls.hpp"
+#include "draw.hpp"
+#include "theme.hpp"
+
+namespace qiwa::skin {
+namespace {
+
+constexpr int kCellPadding = 6;
+
+void fill(HDC dc, RECT r, COLORREF c) {
+  SetDCBrushColor(dc, c);
+  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+UINT alignment(int fmt) {
+  switch (fmt & LVCFMT_JUSTIFYMASK) {
+    case LVCFMT_RIGHT: return DT_RIGHT;
+    case LVCFMT_CENTER: return DT_CENTER;
+    default: return DT_LEFT;
+  }
+}
+
+void paint_cell(HWND list, HDC dc, int item, int column, COLORREF text) {
+  RECT cell{};
+  if (column == 0) {
+    cell.left = LVIR_LABEL;
+    SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&cell));
+  } else {
+    cell.top = column, cell.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETSUBITEMRECT, item, reinterpret_cast<LPARAM>(&cell));
+  }
+  wchar_t buffer[260] = L"";
+  LVITEMW li{};
+  li.iSubItem = column, li.pszText = buffer, li.cchTextMax = 260;
+  SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&li));
+  LVCOLUMNW col{};
+  col.mask = LVCF_FMT;
+  SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
+  cell.left += column == 0 ? 2 : kCellPadding;
+  cell.right -= kCellPadding;
+  SetTextColor(dc, text);
+  DrawTextW(dc, buffer, -1, &cell, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX | alignment(col.fmt));
+}
+
+// The row's check box sits left of the first column's label.
+void paint_row_tick(HWND list, HDC dc, int item, RECT row, COLORREF bg) {
+  RECT label{};
+  label.left = LVIR_LABEL;
+  SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&label));
+  constexpr int size = 13;
+  if (label.left - row.left < size) return;
+  const int x = row.left + (label.left - row.left - size) / 2, y = row.top + (row.bottom - row.top - size) / 2;
+  Canvas c(dc, size, size);
+  if (!c.ok()) return;
+  c.fill(RECT{0, 0, size, size}, bg);
+  const UINT state = (ListView_GetItemState(list, item, LVIS_STATEIMAGEMASK) >> 12);
+  paint_tick_box(c, RECT{0, 0, size, size}, state == 2 ? 1 : 0, false, IsWindowEnabled(list), false);
+  c.copy_to(dc, x, y);
+}
+
+void paint_row(HWND list, HDC dc, int item) {
+  RECT row{};
+  row.left = LVIR_BOUNDS;
+  if (!SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&row))) return;
+  const bool shown = GetFocus() == list || (GetWindowLongW(list, GWL_STYLE) & LVS_SHOWSELALWAYS);
+  const bool selected = shown && (ListView_GetItemState(list, item, LVIS_SELECTED) & LVIS_SELECTED);
+  const COLORREF bg = selected ? colour(kSelection) : (item & 1) ? colour(kRowAlt) : colour(kControl);
+  fill(dc, row, bg);
+  HFONT f = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
+  HGDIOBJ old = SelectObject(dc, f ? f : font());
+  SetBkMode(dc, TRANSPARENT);
+  const int columns = Header_GetItemCount(ListView_GetHeader(list));
+  const COLORREF text = selected ? colour(kSelectionText) : colour(kText);
+  for (int column = 0; column < columns; ++column) paint_cell(list, dc, item, column, text);
+  SelectObject(dc, old);
+  if (ListView_GetExtendedListViewStyle(list) & LVS_EX_CHECKBOXES) paint_row_tick(list, dc, item, row, bg);
+}
+
+int hot_item(HWND header) {
+  HDHITTESTINFO hit{};
+  GetCursorPos(&hit.pt);
+  ScreenToClient(header, &hit.pt);
+  SendMessageW(header, HDM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  return (hit.flags & HHT_ONHEADER) ? hit.iItem : -1;
+}
+
+void paint_header(HWND hwnd, HDC dc, bool hot) {
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  Canvas c(dc, rc.right, rc.bottom);
+  if (!c.ok()) return;
+  c.fill(rc, colour(kHeader));
+  HFONT f = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+  const int count = Header_GetItemCount(hwnd);
+  const int lit = hot ? hot_item(hwnd) : -1;
+  for (int i = 0; i < count; ++i) {
+    RECT item;
+    if (!Header_GetItemRect(hwnd, i, &item)) continue;
+    if (i == lit) c.fill(item, mix(colour(kHeader), colour(kAccent), 0.08f));
+    wchar_t buffer[128] = L"";
+    HDITEMW hi{};
+    hi.mask = HDI_TEXT | HDI_FORMAT, hi.pszText = buffer, hi.cchTextMax = 128;
+    SendMessageW(hwnd, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&hi));
+    RECT text{item.left + 8, item.top, item.right - 8, item.bottom};
+    c.text(buffer, -1, text, f ? f : font(), colour(kHeaderText),
+           DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX | alignment(hi.fmt));
+    c.fill(RECT{item.right - 1, item.top + 6, item.right, item.bottom - 6}, colour(kEditBorder));
+  }
+  c.fill(RECT{0, rc.bottom - 1, rc.right, rc.bottom}, colour(kEditBorder));
+  c.copy_to(dc, 0, 0);
+}
+
+bool header_redraws(UINT msg) {
+  switch (msg) {
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK: case WM_CAPTURECHANGED: case WM_SETFONT:
+    case HDM_SETITEMW: case HDM_SETITEMA: case HDM_INSERTITEMW: case HDM_INSERTITEMA: case HDM_DELETEITEM:
+      return true;
+    default: return false;
+  }
+}
+
+bool is_default(COLORREF c, int system) { return c == CLR_DEFAULT || c == CLR_NONE || c == GetSysColor(system); }
+
+}  // namespace
+
+LRESULT paint_list_row(const NMHDR* hdr) {
+  auto* draw = reinterpret_cast<const NMLVCUSTOMDRAW*>(hdr);
+  if ((GetWindowLongW(hdr->hwndFrom, GWL_STYLE) & LVS_TYPEMASK) != LVS_REPORT) return CDRF_DODEFAULT;
+  switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+      paint_row(hdr->hwndFrom, draw->nmcd.hdc, static_cast<int>(draw->nmcd.dwItemSpec));
+      return CDRF_SKIPDEFAULT;
+    default: return CDRF_DODEFAULT;
+  }
+}
+
+void style_list(HWND hwnd) {
+  if (is_default(ListView_GetBkColor(hwnd), COLOR_WINDOW)) ListView_SetBkColor(hwnd, colour(kControl));
+  if (is_default(ListView_GetTextBkColor(hwnd), COLOR_WINDOW)) ListView_SetTextBkColor(hwnd, colour(kControl));
+  if (is_default(ListView_GetTextColor(hwnd), COLOR_WINDOWTEXT)) ListView_SetTextColor(hwnd, colour(kText));
+}
+
+LRESULT list_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool&) {
+  const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+  if (msg == WM_NCPAINT) paint_flat_border(hwnd, colour(kEditBorder), false);
+  // Selected rows change colour with the focus; the list itself repaints only the focused item.
+  if (msg == WM_SETFOCUS || msg == WM_KILLFOCUS) InvalidateRect(hwnd, nullptr, FALSE);
+  return r;
+}
+
+LRESULT header_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot) {
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      paint_header(hwnd, dc, hot);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT: paint_header(hwnd, reinterpret_cast<HDC>(wp), hot); return 0;
+    case WM_ERASEBKGND: return 1;
+    default: break;
+  }
+  const bool was = hot;
+  if (msg == WM_MOUSEMOVE) track_hover(hwnd, hot);
+  if (msg == WM_MOUSELEAVE) hot = false;
+  const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+  if (header_redraws(msg) || msg == WM_MOUSEMOVE || hot != was) repaint_now(hwnd, paint_header, hot);
+  return r;
+}
+
+}  // namespace qiwa::skin
