@@ -34,5 +34,28 @@ add_test(NAME win32_http COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win32/run_with_ser
                                     $<TARGET_FILE:qiwa_win32_tests> "WinHttp*")
 set_tests_properties(win32_http PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300)
 
+# The e2e driver (a console program that reads and drives the program's window from outside)
+# and the probe DLL it loads into the program to read its popup menu.
+add_library(qiwa_probe SHARED tests/e2e/driver/probe.cpp)
+set_target_properties(qiwa_probe PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_executable(qiwa_driver tests/e2e/driver/driver.cpp tests/e2e/driver/json.cpp tests/e2e/driver/remote.cpp
+                           tests/e2e/driver/target.cpp)
+target_include_directories(qiwa_driver PRIVATE src)
+target_link_libraries(qiwa_driver PRIVATE comctl32 winmm)
+target_link_options(qiwa_driver PRIVATE -municode)
+set_target_properties(qiwa_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_dependencies(qiwa_driver qiwa_probe)
+
+# One ctest per tests/e2e/test_*.py; they share the bench's prefix and display, so one at a time.
+find_program(QIWA_PYTHON python3 REQUIRED)
+file(GLOB QIWA_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
+foreach(test_file IN LISTS QIWA_E2E_TESTS)
+  get_filename_component(test_name ${test_file} NAME_WE)
+  add_test(NAME e2e_${test_name} COMMAND ${QIWA_PYTHON} -m unittest -v ${test_name}
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
+  set_tests_properties(e2e_${test_name} PROPERTIES LABELS e2e TIMEOUT 600 RESOURCE_LOCK e2e
+                       ENVIRONMENT "QIWA_BUILD_DIR=${CMAKE_BINARY_DIR};PYTHONDONTWRITEBYTECODE=1")
+endforeach()
+
 # Our skin library, its skin data and the qiwa_skin_blobs library that embeds both.
 add_subdirectory(skin)
