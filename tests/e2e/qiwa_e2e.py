@@ -6,11 +6,22 @@
             window = self.wait_window()         # the driver's "window" object
             self.assertEqual(window["title"], "Qiwa音乐")
             dump = self.driver("dump")          # every control, the list's columns and rows
+
+    class SearchTest(qiwa_e2e.ServiceTestCase):
+        service_fault = None                    # or a --fault mode of tools/demo-service
+        def test_form(self):
+            ...                                 # drive a search, then
+            post = self.service.wait_request(lambda r: r.form.get("types") == "search")
+            self.assertEqual(post.form["source"], "netease")
+            self.assertEqual(post.header("User-Agent"), ...)
 """
 import json
 import os
+import re
 import shutil
+import socket
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -129,6 +140,173 @@ class Session:
         self.bench.stop()
 
 
+def service_address(build_dir):
+    """(host, port) the build's program talks to: QIWA_SERVICE_HOST from its CMakeCache.txt."""
+    value = "127.0.0.1:8765"
+    try:
+        with open(os.path.join(build_dir, "CMakeCache.txt"), encoding="utf-8", errors="replace") as f:
+            for line in f:
+                m = re.match(r"QIWA_SERVICE_HOST(?::[A-Z]+)?=(.*)$", line.strip())
+                if m:
+                    value = m.group(1).strip()
+                    break
+    except OSError:
+        pass
+    host, _, port = value.rpartition(":") if ":" in value else (value, "", "80")
+    return host, int(port)
+
+
+class Request:
+    """One request the demo service received (a line of its log)."""
+
+    def __init__(self, entry):
+        self.entry = entry
+        self.method = entry["method"]
+        self.path = entry["path"]
+        self.query = entry["query"]
+        self.body = entry["body"]  # the raw form text, as sent
+        self.fields = [tuple(kv) for kv in entry["form"]]  # decoded, in order, repeats kept
+        self.form = {}
+        for k, v in self.fields:
+            self.form.setdefault(k, v)
+        self.headers = [tuple(kv) for kv in entry["headers"]]
+
+    def header(self, name, default=None):
+        for k, v in self.headers:
+            if k.lower() == name.lower():
+                return v
+        return default
+
+    @property
+    def api(self):
+        return self.path == "/gqss/api.php"
+
+    def __repr__(self):
+        return f"<{self.method} {self.path}?{self.query} {self.body!r}>"
+
+
+class DemoService:
+    """tools/demo-service on the build's service address, with its request log in a file."""
+
+    def __init__(self, build_dir, fault=None, delay=None):
+        self.build_dir = build_dir
+        self.host, self.port = service_address(build_dir)
+        self.fault = fault
+        self.delay = delay
+        self.process = None
+        self.log_path = None
+        self.err = None
+
+    def start(self):
+        here = os.path.dirname(os.path.abspath(__file__))
+        tool = os.path.join(here, "..", "..", "tools", "demo-service")
+        folder = os.path.join(self.build_dir, "demo-service")
+        os.makedirs(folder, exist_ok=True)
+        self.log_path = os.path.join(folder, f"requests-{os.getpid()}.jsonl")
+        open(self.log_path, "w").close()
+        if self._port_taken():
+            raise AssertionError(f"{self.host}:{self.port} is already in use; configure the build with its own "
+                                 "-DQIWA_SERVICE_HOST=127.0.0.1:<port>")
+        cmd = [sys.executable, tool, "--host", self.host, "--port", str(self.port), "--log", self.log_path,
+               "--catalogue", os.path.join(self.build_dir, "demo-catalogue")]
+        if self.fault:
+            cmd += ["--fault", self.fault]
+        if self.delay is not None:
+            cmd += ["--delay", str(self.delay)]
+        self.err = open(os.path.join(folder, "service.log"), "ab")
+        self.process = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=self.err, stderr=self.err)
+        deadline = time.time() + 300  # the first start makes the catalogue (sox, lame, convert)
+        while not self._port_taken():
+            if self.process.poll() is not None:
+                raise AssertionError(f"demo-service ended with code {self.process.returncode}; see "
+                                     f"{folder}/service.log")
+            if time.time() > deadline:
+                self.stop()
+                raise AssertionError("demo-service did not start listening")
+            time.sleep(0.1)
+        return self
+
+    def _port_taken(self):
+        try:
+            with socket.create_connection((self.host, self.port), timeout=0.5):
+                return True
+        except OSError:
+            return False
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
+        if self.err:
+            self.err.close()
+            self.err = None
+
+    def restart(self, fault=None, delay=None):
+        """The service again with another --fault (None: none) and a fresh log."""
+        self.stop()
+        self.fault, self.delay = fault, delay
+        return self.start()
+
+    @property
+    def url(self):
+        return f"http://{self.host}:{self.port}"
+
+    # -- the request log ----------------------------------------------------------------------
+    def clear_log(self):
+        open(self.log_path, "w").close()
+
+    def requests(self, predicate=None):
+        """Every request so far (oldest first) for which predicate(request) is true."""
+        out = []
+        with open(self.log_path, encoding="utf-8") as f:
+            for line in f:
+                if line.endswith("\n"):  # a line still being written is left for the next look
+                    r = Request(json.loads(line))
+                    if predicate is None or predicate(r):
+                        out.append(r)
+        return out
+
+    def api_requests(self, types=None):
+        """The api posts, optionally only those of one kind ("search", "url", "pic", "lyric")."""
+        return self.requests(lambda r: r.api and (types is None or r.form.get("types") == types))
+
+    def wait_request(self, predicate=None, timeout=15, count=1):
+        """The count-th request matching predicate, waiting for it; fails after timeout s."""
+        deadline = time.time() + timeout
+        while True:
+            found = self.requests(predicate)
+            if len(found) >= count:
+                return found[count - 1]
+            if time.time() > deadline:
+                raise AssertionError(f"the service saw {len(found)} of {count} wanted requests in {timeout}s: "
+                                     f"{self.requests()[-5:]}")
+            time.sleep(0.2)
+
+    def catalogue(self):
+        """The demo's songs as tools/demo-service --print-catalogue gives them."""
+        if not hasattr(self, "_catalogue"):
+            here = os.path.dirname(os.path.abspath(__file__))
+            tool = os.path.join(here, "..", "..", "tools", "demo-service")
+            out = subprocess.run([sys.executable, tool, "--print-catalogue"], check=True, capture_output=True)
+            self._catalogue = json.loads(out.stdout.decode("utf-8"))
+        return self._catalogue
+
+    def song(self, title):
+        for s in self.catalogue():
+            if s["title"] == title:
+                return s
+        raise KeyError(title)
+
+    def song_file(self, song):
+        """The generated MP3 the service sends for a catalogue song."""
+        return os.path.join(self.build_dir, "demo-catalogue", f"{song['index']}.mp3")
+
+
 class ProgramTestCase(unittest.TestCase):
     """One bench per test class, one program per test. A test's run directory (wine.log,
     audio.raw, screenshots) is kept when the test fails, and removed when it passes."""
@@ -186,9 +364,43 @@ class ProgramTestCase(unittest.TestCase):
     def wait_for(self, condition, timeout=10, what="condition"):
         return self.session.wait_for(condition, timeout=timeout, what=what)
 
+    def dump(self):
+        return self.driver("dump")
+
     def control(self, dump, name):
         """The control called `name` ("按钮1", "#3", ...) in a dump."""
         for c in dump["controls"]:
             if c["name"] == name or f"#{c['index']}" == name:
                 return c
         self.fail(f"no control {name} in the window")
+
+
+class ServiceTestCase(ProgramTestCase):
+    """ProgramTestCase with the demo service running for the whole class on the build's address.
+    Set service_fault (a --fault mode) and service_delay in a subclass; self.service is the
+    DemoService (its request log: requests(), api_requests(), wait_request(), clear_log())."""
+
+    service_fault = None
+    service_delay = None
+    service = None
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        try:
+            cls.service = DemoService(cls.session.bench.build_dir, cls.service_fault, cls.service_delay).start()
+        except BaseException:
+            cls.session.stop()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        try:
+            super().tearDownClass()
+        finally:
+            if cls.service:
+                cls.service.stop()
+
+    def setUp(self):
+        super().setUp()
+        self.service.clear_log()
