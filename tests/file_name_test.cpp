@@ -47,6 +47,13 @@ TEST(SafeFileName, LongTitlesAreCutAtACharacterStart) {
   EXPECT_EQ(cut.substr(cut.size() - 2), "晴");
 }
 
+TEST(SafeFileName, ALongDeviceNameStaysWithinTheLimit) {
+  // "CON.xxx..." at the limit: the "_" prefix must not push it over.
+  const Text name = safe_file_name("CON." + std::string(500, 'x'));
+  EXPECT_EQ(name.size(), kMaxFileNameBytes);
+  EXPECT_EQ(name.substr(0, 5), "_CON.");
+}
+
 TEST(SongFilePath, AlwaysTheRunDirectory) {
   EXPECT_EQ(song_file_path("C:\\Qiwa", "晴天"), "C:\\Qiwa\\晴天.mp3");
   EXPECT_EQ(song_file_path("C:\\Qiwa", "..\\..\\x"), "C:\\Qiwa\\.._.._x.mp3");

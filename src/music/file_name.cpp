@@ -66,7 +66,8 @@ bool is_device_name(std::string_view name) {
 Text safe_file_name(std::string_view title) {
   Text name = strip_edges(cut_to(replace_forbidden(title), kMaxFileNameBytes));
   if (name.empty()) return "_";
-  if (is_device_name(name)) name.insert(0, "_");
+  // The prefix may push a name at the limit over it; cutting again keeps the prefix.
+  if (is_device_name(name)) name = strip_edges(cut_to("_" + name, kMaxFileNameBytes));
   return name;
 }
 
