@@ -1,0 +1,21 @@
+// MP3 frame walking over corrupt files: every frame it reports lies inside the data.
+#include <cstdlib>
+
+#include "music/mp3_frames.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::size_t tag = qiwa::id3v2_size(data, size);
+  if (tag > size) std::abort();
+  std::size_t pos = qiwa::find_frame(data, size, tag);
+  const qiwa::Mp3FrameHeader* previous = nullptr;
+  std::optional<qiwa::Mp3FrameHeader> header;
+  for (int guard = 0; pos < size && guard < 100000; ++guard) {
+    header = qiwa::parse_frame_header(data + pos, size - pos);
+    if (!header || header->length == 0 || pos + header->length > size) std::abort();
+    (void)qiwa::parse_summary_frame(data + pos, header->length, *header);
+    previous = &*header;
+    pos = qiwa::next_frame(data, size, pos + header->length, previous);
+  }
+  (void)qiwa::probe_mp3(data, size);
+  return 0;
+}
