@@ -5,13 +5,15 @@ add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMIN
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 add_library(qiwa_core STATIC ${QIWA_CORE_SOURCES} ${QIWA_WIN32_SOURCES})
+# Section per function, so the exe's link can drop what nothing calls.
+target_compile_options(qiwa_core PRIVATE -ffunction-sections -fdata-sections)
 target_include_directories(qiwa_core PUBLIC src)
 target_compile_definitions(qiwa_core PUBLIC QIWA_SERVICE_HOST="${QIWA_SERVICE_HOST}")
 target_link_libraries(qiwa_core PUBLIC winhttp comctl32 gdi32 winmm msacm32 ole32 windowscodecs uuid shlwapi)
 
 add_executable(QiwaMusic WIN32 ${QIWA_EXE_SOURCES})
 target_link_libraries(QiwaMusic PRIVATE qiwa_core)
-target_link_options(QiwaMusic PRIVATE -municode)
+target_link_options(QiwaMusic PRIVATE -municode -s -Wl,--gc-sections)
 set_target_properties(QiwaMusic PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 # The skin library image and skin data, as byte arrays (skin/).
 target_link_libraries(QiwaMusic PRIVATE qiwa_skin_blobs)

@@ -16,6 +16,7 @@ namespace {
 // DLLs are then looked up in the system directory only, never beside the program
 // (SetDefaultDllDirectories needs KB2533623 on Windows 7, hence looked up at run time).
 void restrict_dll_search() {
+  SetDllDirectoryW(L"");  // without the update below, this at least drops the current directory
   using SetDirectories = BOOL(WINAPI*)(DWORD);
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (!kernel) return;
