@@ -29,9 +29,10 @@ void FakeWindow::append_text(Control c, std::string_view text) {
   texts_[c] += text;
 }
 
+// Like the real window, a control of a window that is gone reads as unticked.
 bool FakeWindow::checked(Control c) {
   Lock lock(mutex_);
-  return checks_[c];
+  return !gone_ && checks_[c];
 }
 
 int FakeWindow::selected_item(Control c) {
