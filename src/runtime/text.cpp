@@ -39,11 +39,25 @@ std::size_t boundary_at_or_after(std::string_view s, std::size_t from) {
   return i;
 }
 
-// Byte index of the first match at a character start at or after `from`, or npos.
-std::size_t find_from(std::string_view text, std::string_view sought, std::size_t from, bool fold_case) {
-  for (std::size_t i = boundary_at_or_after(text, from); i < text.size(); i += char_size(text, i))
+// Byte index of the first match at a character start at or after `i`, itself a character start.
+std::size_t find_at_boundary(std::string_view text, std::string_view sought, std::size_t i, bool fold_case) {
+  if (!fold_case) {
+    // The library's byte search finds candidates; the character walk only rejects those that start
+    // on a trail byte, and it never goes back, so a long scan stays linear.
+    for (std::size_t at = text.find(sought, i); at != std::string_view::npos; at = text.find(sought, i)) {
+      while (i < at) i += char_size(text, i);
+      if (i == at) return at;
+    }
+    return std::string_view::npos;
+  }
+  for (; i < text.size(); i += char_size(text, i))
     if (matches_at(text, i, sought, fold_case)) return i;
   return std::string_view::npos;
+}
+
+// Byte index of the first match at a character start at or after `from`, or npos.
+std::size_t find_from(std::string_view text, std::string_view sought, std::size_t from, bool fold_case) {
+  return find_at_boundary(text, sought, boundary_at_or_after(text, from), fold_case);
 }
 
 bool is_space_at(std::string_view s, std::size_t i) {
@@ -118,17 +132,14 @@ Text replace(std::string_view text, std::string_view sought, std::string_view re
   Text out(text.substr(0, from));
   int done = 0;
   std::size_t i = from;
-  while (i < text.size()) {
-    if ((count < 0 || done < count) && matches_at(text, i, sought, !case_sensitive)) {
-      out.append(replacement);
-      i += sought.size();
-      ++done;
-    } else {
-      std::size_t n = char_size(text, i);
-      out.append(text.substr(i, n));
-      i += n;
-    }
+  while (i < text.size() && (count < 0 || done < count)) {
+    std::size_t at = find_at_boundary(text, sought, i, !case_sensitive);
+    if (at == std::string_view::npos) break;
+    out.append(text.substr(i, at - i)).append(replacement);
+    i = at + sought.size();
+    ++done;
   }
+  if (i < text.size()) out.append(text.substr(i));
   return out;
 }
 
@@ -143,14 +154,12 @@ TextArray split(std::string_view text, std::string_view separator, int max_piece
   std::size_t piece_start = 0;
   std::size_t i = 0;
   while (i < text.size()) {
-    if (matches_at(text, i, separator, false)) {
-      pieces.emplace_back(text.substr(piece_start, i - piece_start));
-      if (full()) return pieces;
-      i += separator.size();
-      piece_start = i;
-    } else {
-      i += char_size(text, i);
-    }
+    std::size_t at = find_at_boundary(text, separator, i, false);
+    if (at == std::string_view::npos) break;
+    pieces.emplace_back(text.substr(piece_start, at - piece_start));
+    if (full()) return pieces;
+    i = at + separator.size();
+    piece_start = i;
   }
   if (piece_start < text.size()) pieces.emplace_back(text.substr(piece_start));
   return pieces;
