@@ -101,4 +101,5 @@ set(QIWA_WIN32_TEST_SOURCES
 
 # Google Benchmark programs of the native core (bench/).
 set(QIWA_BENCH_SOURCES
+  bench/core_bench.cpp
 )
