@@ -43,7 +43,7 @@ set_target_properties(qiwa_probe PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY $
 add_executable(qiwa_driver tests/e2e/driver/driver.cpp tests/e2e/driver/json.cpp tests/e2e/driver/remote.cpp
                            tests/e2e/driver/target.cpp)
 target_include_directories(qiwa_driver PRIVATE src)
-target_link_libraries(qiwa_driver PRIVATE comctl32 winmm)
+target_link_libraries(qiwa_driver PRIVATE comctl32 winmm psapi)
 target_link_options(qiwa_driver PRIVATE -municode)
 set_target_properties(qiwa_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(qiwa_driver qiwa_probe)
