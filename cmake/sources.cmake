@@ -52,13 +52,14 @@ set(QIWA_WIN32_SOURCES
   src/runtime/win32/window_win32.cpp
   src/runtime/win32/list_view_win32.cpp
   src/runtime/win32/picture_win32.cpp
+  src/runtime/win32/mp3_decoder_win32.cpp
+  src/runtime/win32/player_win32.cpp
 )
 
 # The program's entry point and window (windows build only).
 set(QIWA_EXE_SOURCES
   src/runtime/win32/main_win32.cpp
   res/qiwa.rc
-  src/runtime/win32/backend_stubs_win32.cpp  # temporary, until the player and skin land
 )
 
 # Test doubles shared by the native tests.
@@ -97,6 +98,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/win32/download_win32_test.cpp
   tests/win32/files_win32_test.cpp
   tests/win32/skin_win32_test.cpp
+  tests/win32/player_win32_test.cpp
 )
 
 # Google Benchmark programs of the native core (bench/).

@@ -1,0 +1,430 @@
+// The MP3 player under Wine: the ACM decoder on the small test songs, and the player heard through the
+// bench's captured audio (the ALSA configuration in $HOME/.asoundrc writes everything played to a file).
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "runtime/codepage.hpp"
+#include "runtime/win32/backends.hpp"
+#include "runtime/win32/mp3_decoder_win32.hpp"
+
+namespace qiwa {
+namespace {
+
+std::wstring wide(std::string_view gbk) {
+  std::u16string w = gbk_to_utf16(gbk);
+  return std::wstring(w.begin(), w.end());
+}
+
+// A Unix path as Wine sees it.
+std::wstring dos_path(const std::string& unix_path) {
+  using Convert = WCHAR*(CDECL*)(const char*);
+  auto convert = reinterpret_cast<Convert>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  if (convert) {
+    if (WCHAR* p = convert(unix_path.c_str())) {
+      std::wstring result(p);
+      HeapFree(GetProcessHeap(), 0, p);
+      return result;
+    }
+  }
+  std::wstring result = L"Z:";
+  for (char c : unix_path) result += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return result;
+}
+
+Bytes read_all(const std::wstring& path, std::uint64_t from = 0) {
+  Bytes data;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return data;
+  LARGE_INTEGER size{}, offset{};
+  offset.QuadPart = static_cast<LONGLONG>(from);
+  if (GetFileSizeEx(f, &size) && size.QuadPart > offset.QuadPart &&
+      SetFilePointerEx(f, offset, nullptr, FILE_BEGIN)) {
+    data.resize(static_cast<std::size_t>(size.QuadPart - offset.QuadPart));
+    DWORD n = 0;
+    if (!ReadFile(f, data.data(), static_cast<DWORD>(data.size()), &n, nullptr)) n = 0;
+    data.resize(n);
+  }
+  CloseHandle(f);
+  return data;
+}
+
+Bytes data_file(const char* name) {
+  return read_all(dos_path(std::string(QIWA_SOURCE_DIR "/tests/data/") + name));
+}
+
+Bytes text_bytes(std::string_view s) {
+  return Bytes(s.begin(), s.end());
+}
+
+Bytes noise(std::size_t size, std::uint32_t seed) {
+  Bytes b(size);
+  for (auto& x : b) {
+    seed = seed * 1664525u + 1013904223u;
+    x = static_cast<unsigned char>(seed >> 24);
+  }
+  return b;
+}
+
+// The file the bench's ALSA configuration captures into; empty when not run in the bench. Wine hands
+// the Unix $HOME over as WINEHOMEDIR, in its own path form.
+std::wstring capture_file() {
+  wchar_t home[MAX_PATH];
+  DWORD n = GetEnvironmentVariableW(L"WINEHOMEDIR", home, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  std::wstring dir(home, n);
+  if (dir.rfind(L"\\??\\", 0) == 0) dir.erase(0, 4);
+  Bytes rc = read_all(dir + L"\\.asoundrc");
+  std::string text(rc.begin(), rc.end());
+  std::size_t key = text.find("file \"");
+  if (key == std::string::npos) return {};
+  std::size_t end = text.find('"', key + 6);
+  if (end == std::string::npos) return {};
+  return dos_path(text.substr(key + 6, end - key - 6));
+}
+
+// Everything the decoder makes of a song, over `passes` passes.
+Bytes decode_all(const Bytes& song, int passes = 1) {
+  std::optional<Mp3Frames> frames = Mp3Frames::from(song);
+  if (!frames) return {};
+  std::unique_ptr<Mp3Decoder> decoder = Mp3Decoder::open(frames->format());
+  if (!decoder) return {};
+  Bytes pcm;
+  unsigned char piece[3000];  // not a multiple of anything the codec uses
+  for (int pass = 0; pass < passes; ++pass) {
+    if (pass > 0) {
+      frames->rewind();
+      decoder->restart();
+    }
+    while (std::size_t n = decoder->read(*frames, piece, sizeof piece))
+      pcm.insert(pcm.end(), piece, piece + n);
+  }
+  return pcm;
+}
+
+// Root mean square of 16-bit samples, as a fraction of full scale.
+double rms(const Bytes& pcm) {
+  double sum = 0;
+  std::size_t count = pcm.size() / 2;
+  for (std::size_t i = 0; i < count; ++i) {
+    double s = static_cast<std::int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8) / 32768.0;
+    sum += s * s;
+  }
+  return count ? std::sqrt(sum / static_cast<double>(count)) : 0;
+}
+
+double seconds_of(const Bytes& pcm, int rate, int channels) {
+  return static_cast<double>(pcm.size()) / (2.0 * rate * channels);
+}
+
+TEST(Mp3DecoderWin32, DecodesTheTestSongsToTheirLength) {
+  struct Case {
+    const char* name;
+    int rate, channels;
+    double seconds;
+  };
+  for (Case c : {Case{"tone_cbr.mp3", 44100, 2, 3.0}, Case{"tone_vbr.mp3", 22050, 1, 1.0},
+                 Case{"tone_mpeg25.mp3", 8000, 1, 0.58}}) {
+    SCOPED_TRACE(c.name);
+    Bytes song = data_file(c.name);
+    ASSERT_FALSE(song.empty());
+    std::optional<Mp3Frames> frames = Mp3Frames::from(song);
+    ASSERT_TRUE(frames);
+    std::unique_ptr<Mp3Decoder> decoder = Mp3Decoder::open(frames->format());
+    ASSERT_TRUE(decoder);
+    const WAVEFORMATEX& pcm = decoder->pcm_format();
+    EXPECT_EQ(pcm.wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(pcm.wBitsPerSample, 16);
+    EXPECT_EQ(static_cast<int>(pcm.nSamplesPerSec), c.rate);
+    EXPECT_EQ(pcm.nChannels, c.channels);
+
+    Bytes once = decode_all(song);
+    // Codec delay and padding make it a little longer or shorter, never by a tenth of a second.
+    EXPECT_NEAR(seconds_of(once, c.rate, c.channels), c.seconds, 0.1);
+    EXPECT_GT(rms(once), 0.2);  // a loud tone, not silence or noise at the bottom bits
+    Bytes twice = decode_all(song, 2);
+    EXPECT_NEAR(seconds_of(twice, c.rate, c.channels), 2 * c.seconds, 0.2);
+  }
+}
+
+TEST(Mp3DecoderWin32, PassesOverGarbageAndStopsAtACut) {
+  Bytes song = data_file("tone_cbr.mp3");
+  ASSERT_GT(song.size(), 20000u);
+  const double full = seconds_of(decode_all(song), 44100, 2);
+
+  // Noise in the middle is skipped; the frames on either side still play.
+  Bytes spliced(song.begin(), song.begin() + 12000);
+  Bytes junk = noise(3000, 7);
+  spliced.insert(spliced.end(), junk.begin(), junk.end());
+  spliced.insert(spliced.end(), song.begin() + 12000, song.end());
+  Bytes pcm = decode_all(spliced);
+  EXPECT_NEAR(seconds_of(pcm, 44100, 2), full, 0.15);
+  EXPECT_GT(rms(pcm), 0.2);
+
+  // A cut song plays what is there.
+  Bytes cut(song.begin(), song.begin() + static_cast<std::ptrdiff_t>(song.size() / 2));
+  EXPECT_NEAR(seconds_of(decode_all(cut), 44100, 2), full / 2, 0.2);
+
+  // No frame at all: nothing to open a decoder for.
+  EXPECT_FALSE(Mp3Frames::from(Bytes{}));
+  EXPECT_FALSE(Mp3Frames::from(text_bytes("<html><body>404 Not Found</body></html>")));
+  EXPECT_FALSE(Mp3Frames::from(noise(5000, 99)));
+  EXPECT_FALSE(Mp3Frames::from(Bytes(song.begin(), song.begin() + 300)));  // the tag and half an Info frame
+}
+
+// The player in a fresh directory with a Chinese name, heard through the captured audio. The capture
+// file is started afresh at every opening of the sound device, that is once per song played.
+class PlayerWin32 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    dir_ =
+        utf16_to_gbk(reinterpret_cast<char16_t*>(temp)) + "播放测试" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryW(wide(dir_).c_str(), nullptr);
+    player_ = make_waveout_player();
+    capture_ = capture_file();
+  }
+  void TearDown() override {
+    player_.reset();
+    for (const Text& path : written_) DeleteFileW(wide(path).c_str());
+    RemoveDirectoryW(wide(dir_).c_str());
+  }
+
+  Text put(const char* name, const Bytes& data) {
+    Text path = dir_ + "\\" + name;
+    HANDLE f = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    if (!data.empty()) WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &n, nullptr);
+    CloseHandle(f);
+    written_.push_back(path);
+    return path;
+  }
+
+  bool capturing() const { return !capture_.empty(); }
+  // Forgets what earlier songs left in the capture file.
+  void fresh_capture() const { DeleteFileW(capture_.c_str()); }
+  std::uint64_t captured() const {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    if (!GetFileAttributesExW(capture_.c_str(), GetFileExInfoStandard, &a)) return 0;
+    return static_cast<std::uint64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
+  }
+  // True once the capture holds `bytes` (waits up to 20 s).
+  bool reaches(std::uint64_t bytes) const {
+    for (int i = 0; i < 200; ++i) {
+      if (captured() >= bytes) return true;
+      Sleep(100);
+    }
+    return false;
+  }
+  // The capture's size once it has not grown for 1.5 s; nothing when it keeps growing for 30 s.
+  std::optional<std::uint64_t> quiet() const {
+    std::uint64_t last = captured();
+    for (int i = 0, still = 0; i < 300; ++i) {
+      Sleep(100);
+      std::uint64_t now = captured();
+      still = now == last ? still + 1 : 0;
+      last = now;
+      if (still >= 15) return now;
+    }
+    return std::nullopt;
+  }
+  // What was captured from `from` on is sound, not silence.
+  bool sound_from(std::uint64_t from) const { return rms(read_all(capture_, from)) > 0.05; }
+
+  Text dir_;
+  std::unique_ptr<Player> player_;
+  std::wstring capture_;
+  std::vector<Text> written_;
+};
+
+#define REQUIRE_CAPTURE() \
+  if (!capturing()) GTEST_SKIP() << "no captured audio: not run in the Wine bench"
+
+// 16-bit PCM of the test songs: tone_cbr is 3 s of 44.1 kHz stereo, tone_vbr 1 s of 22.05 kHz mono.
+constexpr std::uint64_t kCbrBytes = 3 * 44100 * 4;
+constexpr std::uint64_t kVbrBytes = 22050 * 2;
+
+TEST_F(PlayerWin32, PlaysASongOnceOrTwiceAndThenFallsQuiet) {
+  REQUIRE_CAPTURE();
+  Text song = put("单音.mp3", data_file("tone_cbr.mp3"));
+  fresh_capture();
+  ASSERT_TRUE(player_->play(song, 1));
+  std::optional<std::uint64_t> once = quiet();
+  ASSERT_TRUE(once) << "the song did not end";
+  // The device may pad or convert, never drop.
+  EXPECT_GE(*once, kCbrBytes * 9 / 10);
+  EXPECT_LT(*once, 2 * kCbrBytes);
+  EXPECT_TRUE(sound_from(0));
+
+  fresh_capture();
+  ASSERT_TRUE(player_->play(song, 2));
+  std::optional<std::uint64_t> twice = quiet();
+  ASSERT_TRUE(twice);
+  EXPECT_GE(*twice, 2 * kCbrBytes * 9 / 10);
+  EXPECT_LT(*twice, 3 * kCbrBytes);
+  EXPECT_TRUE(sound_from(kCbrBytes));  // the second pass is heard too
+}
+
+TEST_F(PlayerWin32, PauseHoldsTheSoundAndResumeGoesOn) {
+  REQUIRE_CAPTURE();
+  Text song = put("暂停.mp3", data_file("tone_cbr.mp3"));
+  fresh_capture();
+  ASSERT_TRUE(player_->play(song, -1));
+  ASSERT_TRUE(reaches(100000));
+  player_->pause();
+  player_->pause();  // twice is the same as once
+  std::optional<std::uint64_t> held = quiet();
+  ASSERT_TRUE(held) << "the sound went on after pause";
+  Sleep(1000);
+  EXPECT_EQ(captured(), *held);
+  player_->resume();
+  EXPECT_TRUE(reaches(*held + 100000));
+  EXPECT_TRUE(sound_from(*held));
+  player_->resume();  // not paused: nothing happens
+  player_->stop();
+  EXPECT_TRUE(quiet());
+}
+
+TEST_F(PlayerWin32, EndlessRepeatGoesPastTheSongAndStopClosesIt) {
+  REQUIRE_CAPTURE();
+  Text song = put("重复.mp3", data_file("tone_vbr.mp3"));
+  fresh_capture();
+  ASSERT_TRUE(player_->play(song, -1));
+  EXPECT_TRUE(reaches(4 * kVbrBytes));
+  EXPECT_TRUE(sound_from(3 * kVbrBytes));
+  player_->stop();
+  EXPECT_TRUE(quiet());
+  // Nothing holds the file: the exit clean-up deletes it right away.
+  EXPECT_TRUE(DeleteFileW(wide(song).c_str()));
+  player_->stop();  // nothing left to stop, pause or resume
+  player_->pause();
+  player_->resume();
+}
+
+TEST_F(PlayerWin32, ANewSongReplacesTheOldOne) {
+  REQUIRE_CAPTURE();
+  Text first = put("第一首.mp3", data_file("tone_cbr.mp3"));
+  Text second = put("第二首.mp3", data_file("tone_vbr.mp3"));
+  ASSERT_TRUE(player_->play(first, -1));
+  player_->pause();  // a paused song is replaced just the same
+  fresh_capture();
+  ASSERT_TRUE(player_->play(second, 1));
+  // The endless first song is gone: the sound ends after the second, which starts unpaused.
+  std::optional<std::uint64_t> end = quiet();
+  ASSERT_TRUE(end) << "the first song is still playing";
+  EXPECT_GE(*end, kVbrBytes * 9 / 10);
+  EXPECT_LT(*end, kCbrBytes);
+  EXPECT_TRUE(sound_from(0));
+  EXPECT_TRUE(DeleteFileW(wide(first).c_str()));
+
+  // Times 0 stops the current song and plays nothing.
+  ASSERT_TRUE(player_->play(second, -1));
+  ASSERT_TRUE(reaches(2 * kVbrBytes));
+  EXPECT_TRUE(player_->play(second, 0));
+  EXPECT_TRUE(quiet());
+}
+
+TEST_F(PlayerWin32, TaggedVbrAndMpeg25SongsPlay) {
+  REQUIRE_CAPTURE();
+  // A large ID3v2 tag in front (as with an embedded cover picture), then a VBR song.
+  Bytes tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x40, 0};  // 8 KB body, syncsafe size
+  Bytes body = noise(8192, 3);
+  tagged.insert(tagged.end(), body.begin(), body.end());
+  Bytes vbr = data_file("tone_vbr.mp3");
+  tagged.insert(tagged.end(), vbr.begin(), vbr.end());
+  struct Case {
+    const char* name;
+    Bytes data;
+    std::uint64_t bytes;
+  };
+  for (const Case& c :
+       {Case{"标签.mp3", tagged, kVbrBytes}, Case{"低码率.mp3", data_file("tone_mpeg25.mp3"), 8000}}) {
+    SCOPED_TRACE(c.name);
+    fresh_capture();
+    ASSERT_TRUE(player_->play(put(c.name, c.data), 1));
+    std::optional<std::uint64_t> end = quiet();
+    ASSERT_TRUE(end);
+    EXPECT_GE(*end, c.bytes * 9 / 10);
+    EXPECT_TRUE(sound_from(0));
+  }
+}
+
+TEST_F(PlayerWin32, FilesWithoutASongAreRefusedAndBrokenSongsEndCleanly) {
+  Bytes song = data_file("tone_cbr.mp3");
+  ASSERT_FALSE(song.empty());
+  EXPECT_FALSE(player_->play(put("空.mp3", {}), 1));
+  EXPECT_FALSE(
+      player_->play(put("网页.mp3", text_bytes("<!DOCTYPE html><html><body>Server error</body></html>")), 1));
+  EXPECT_FALSE(player_->play(put("乱码.mp3", noise(20000, 5)), 1));
+  EXPECT_FALSE(player_->play(put("半帧.mp3", Bytes(song.begin(), song.begin() + 300)), 1));
+  EXPECT_FALSE(player_->play(dir_ + "\\没有这个文件.mp3", 1));
+  EXPECT_FALSE(player_->play(dir_, 1));  // a directory
+  EXPECT_FALSE(player_->play("", 1));
+
+  // Songs broken part way play what is good and end by themselves.
+  Bytes spliced(song.begin(), song.begin() + 9000);
+  Bytes junk = noise(4000, 11);
+  spliced.insert(spliced.end(), junk.begin(), junk.end());
+  spliced.insert(spliced.end(), song.begin() + 9000, song.end());
+  Bytes cut(song.begin(), song.begin() + 10001);
+  for (const auto& [name, data] :
+       {std::pair<const char*, Bytes>{"夹杂.mp3", spliced}, std::pair<const char*, Bytes>{"截断.mp3", cut}}) {
+    SCOPED_TRACE(name);
+    if (capturing()) fresh_capture();
+    ASSERT_TRUE(player_->play(put(name, data), 1));
+    if (!capturing()) continue;
+    std::optional<std::uint64_t> end = quiet();
+    ASSERT_TRUE(end);
+    EXPECT_GE(*end, 100000u);
+    EXPECT_TRUE(sound_from(0));
+  }
+}
+
+TEST_F(PlayerWin32, CallsFromManyThreadsAtOnce) {
+  Text a = put("甲.mp3", data_file("tone_vbr.mp3"));
+  Text b = put("乙.mp3", data_file("tone_mpeg25.mp3"));
+  std::atomic<int> plays{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 25; ++i) {
+        switch ((i + t) % 5) {
+          case 0:
+            plays += player_->play(t % 2 ? a : b, -1) ? 1 : 0;
+            break;
+          case 1:
+            player_->pause();
+            break;
+          case 2:
+            player_->resume();
+            break;
+          case 3:
+            player_->stop();
+            break;
+          default:
+            plays += player_->play(a, 1) ? 1 : 0;
+            break;
+        }
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(plays, 40);  // every play of a good song was taken
+  player_->stop();
+  EXPECT_TRUE(DeleteFileW(wide(a).c_str()));
+  EXPECT_TRUE(DeleteFileW(wide(b).c_str()));
+  if (capturing()) {
+    EXPECT_TRUE(quiet());
+  }
+}
+
+}  // namespace
+}  // namespace qiwa
