@@ -59,17 +59,20 @@ GdiObject make_lyrics_font() {
 }
 
 // A drop-down list's CreateWindow height is that of its opened list; the closed field gets the
-// layout's height through the selection field's item height.
+// layout's height through the selection field's item height. Measured after each change: Wine
+// reports back 2 more than was set, so the set value is corrected, not the reported one.
 void setup_drop_down(HWND combo, int field_height) {
   for (const SourceChoice& choice : source_choices())
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(choice.item).c_str()));
   SendMessageW(combo, CB_SETCURSEL, 0, 0);
-  RECT now{};
-  GetWindowRect(combo, &now);
-  const LRESULT item = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-  if (item > 0) {
-    const int wanted = static_cast<int>(item) + field_height - (now.bottom - now.top);
-    if (wanted > 0) SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+  LRESULT item = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+  for (int attempt = 0; attempt < 3 && item > 0; ++attempt) {
+    RECT now{};
+    GetWindowRect(combo, &now);
+    const int off = field_height - (now.bottom - now.top);
+    if (off == 0 || item + off <= 0) return;
+    item += off;
+    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
   }
 }
 
