@@ -29,6 +29,22 @@ import unittest
 from bench import Bench
 
 
+def pixels(png, left, top, width, height):
+    """The (r, g, b) pixels of a part of a picture file, row by row."""
+    raw = subprocess.run(["convert", png, "-crop", f"{width}x{height}+{left}+{top}", "+repage", "-depth", "8",
+                          "rgb:-"], check=True, capture_output=True).stdout
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+
+
+def hex_rgb(text):
+    """(r, g, b) of "#rrggbb"."""
+    return tuple(int(text[i:i + 2], 16) for i in (1, 3, 5))
+
+
+def near(a, b, tolerance=40):
+    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
+
+
 class DriverError(AssertionError):
     def __init__(self, args, answer, code):
         super().__init__(f"driver {' '.join(args)} -> exit {code}: {answer}")
@@ -83,9 +99,12 @@ class Session:
         self.bench.start()
         return self
 
-    def launch(self, exe_name="QiwaMusic.exe", env=None):
+    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None):
+        """Starts the exe in a new run directory (or again in run_dir); prepare(run_dir) runs first."""
         os.makedirs(self.runs_dir, exist_ok=True)
-        run_dir = tempfile.mkdtemp(prefix="run-", dir=self.runs_dir)
+        run_dir = run_dir or tempfile.mkdtemp(prefix="run-", dir=self.runs_dir)
+        if prepare:
+            prepare(run_dir)
         self.program = Program(self.bench, exe_name, run_dir, env)
         return self.program
 
@@ -125,6 +144,16 @@ class Session:
 
     def audio_bytes(self):
         return self.bench.audio_bytes()
+
+    def window_shot(self, name, rect):
+        """A screenshot cut to rect (the driver's {"left", "top", "width", "height"}, screen pixels)."""
+        full = self.screenshot(name + ".full.png")
+        out = os.path.join(os.path.dirname(full), name)
+        w, h = rect["width"], rect["height"]
+        subprocess.run(["convert", full, "-crop", f"{w}x{h}+{rect['left']}+{rect['top']}", "+repage", out],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.remove(full)
+        return out
 
     def stop_program(self):
         if not self.program:
@@ -340,8 +369,8 @@ class ProgramTestCase(unittest.TestCase):
         return id(self) not in failed and getattr(outcome, "success", True)
 
     # Shortcuts -------------------------------------------------------------------------------
-    def launch(self, exe_name="QiwaMusic.exe", env=None):
-        return self.session.launch(exe_name, env)
+    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None):
+        return self.session.launch(exe_name, env, run_dir, prepare)
 
     def driver(self, *args, check=True):
         return self.session.driver(*args, check=check)
@@ -404,3 +433,55 @@ class ServiceTestCase(ProgramTestCase):
     def setUp(self):
         super().setUp()
         self.service.clear_log()
+
+    # What a user does with the service ----------------------------------------------------------
+    SOURCES = ("netease", "kugou", "tencent")  # the items of 组合框1, in order
+
+    def start(self, prepare=None):
+        """The program launched and its window shown; returns the dump of the window."""
+        self.launch(prepare=prepare)
+        self.wait_window()
+        self.wait_for(lambda: self.driver("window")["window"]["visible"], what="the window to show")
+        return self.dump()
+
+    def rows(self):
+        """The cells of every row of 超级列表框1."""
+        return [r["cells"] for r in self.control(self.dump(), "超级列表框1")["rows"]]
+
+    def wait_rows(self, count, timeout=15):
+        """The rows, once there are `count` of them (and no more after a short settle)."""
+        rows = self.wait_for(lambda: (lambda r: r if len(r) >= count else None)(self.rows()), timeout=timeout,
+                             what=f"{count} rows in the list")
+        self.assertEqual(len(rows), count, "more rows than expected")
+        return rows
+
+    def search(self, words, source=0, by="button", rows=None):
+        """Types the words, picks the source (index of 组合框1) and starts a search, by the button
+        or Enter; waits for the answer's rows when `rows` (their number) is given. The service's
+        search post is returned."""
+        before = len(self.service.api_requests("search"))
+        self.driver("select-combo", source)
+        self.driver("type", "编辑框1", words)
+        if by == "enter":
+            self.driver("enter", "编辑框1")
+        else:
+            self.driver("click", "按钮1")
+        post = self.service.wait_request(lambda r: r.api and r.form.get("types") == "search", count=before + 1)
+        if rows is not None:
+            self.wait_rows(rows)
+        return post
+
+    def play(self, row, via="menu"):
+        """Selects the row and chooses "播放并下载" from the list's menu (or presses 按钮3)."""
+        self.driver("select-row", row)
+        if via == "menu":
+            menu = self.driver("rclick-list", row)
+            self.assertIn("播放并下载", [i["text"] for i in menu["menu"]["items"]])
+            self.driver("menu-choose", "播放并下载")
+        else:
+            self.driver("click", "按钮3")
+
+    def wait_title(self, title, timeout=20):
+        answer = self.driver("wait-title", title, int(timeout * 1000), check=False)
+        self.assertTrue(answer.get("ok"), f"the title stayed {answer.get('title')!r}, not {title!r}")
+        return answer
