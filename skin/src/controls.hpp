@@ -36,8 +36,13 @@ void track_hover(HWND hwnd, bool& hot);
 // The parent's background brush and text colour for a child, as WM_CTLCOLORBTN answers them.
 // msg is WM_CTLCOLORBTN or WM_CTLCOLORSTATIC; the skin's window colours when the parent gave the defaults.
 HBRUSH parent_colours(HWND hwnd, HDC dc, UINT msg, COLORREF* text);
+using Painter = void (*)(HWND, HDC, bool hot);
 // Paints a window now, outside WM_PAINT, after its own procedure drew on it directly.
-void repaint_now(HWND hwnd, void (*paint)(HWND, HDC, bool), bool hot);
+void repaint_now(HWND hwnd, Painter paint, bool hot);
+// A control the skin paints whole: WM_PAINT and WM_PRINTCLIENT go to `paint`, and after the control's
+// own handling of a message that `redraws` names (or of a change of hover) it is painted again.
+LRESULT self_painted_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot, Painter paint,
+                             bool (*redraws)(UINT));
 bool focus_cues_hidden(HWND hwnd);
 
 }  // namespace qiwa::skin

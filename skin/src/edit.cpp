@@ -137,24 +137,7 @@ LRESULT edit_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot) {
 }
 
 LRESULT combo_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot) {
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      paint_combo(hwnd, dc, hot);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT: paint_combo(hwnd, reinterpret_cast<HDC>(wp), hot); return 0;
-    case WM_ERASEBKGND: return 1;
-    default: break;
-  }
-  const bool was = hot;
-  if (msg == WM_MOUSEMOVE) track_hover(hwnd, hot);
-  if (msg == WM_MOUSELEAVE) hot = false;
-  const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
-  if (combo_redraws(msg) || hot != was) repaint_now(hwnd, paint_combo, hot);
-  return r;
+  return self_painted_message(hwnd, msg, wp, lp, hot, paint_combo, combo_redraws);
 }
 
 }  // namespace qiwa::skin

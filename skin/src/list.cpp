@@ -154,24 +154,9 @@ LRESULT list_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool&) {
 }
 
 LRESULT header_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot) {
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      paint_header(hwnd, dc, hot);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT: paint_header(hwnd, reinterpret_cast<HDC>(wp), hot); return 0;
-    case WM_ERASEBKGND: return 1;
-    default: break;
-  }
-  const bool was = hot;
-  if (msg == WM_MOUSEMOVE) track_hover(hwnd, hot);
-  if (msg == WM_MOUSELEAVE) hot = false;
-  const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
-  if (header_redraws(msg) || msg == WM_MOUSEMOVE || hot != was) repaint_now(hwnd, paint_header, hot);
-  return r;
+  // The lit column follows the mouse, so every move repaints.
+  return self_painted_message(hwnd, msg, wp, lp, hot, paint_header,
+                              [](UINT m) { return header_redraws(m) || m == WM_MOUSEMOVE; });
 }
 
 }  // namespace qiwa::skin

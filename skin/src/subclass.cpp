@@ -121,12 +121,34 @@ HBRUSH parent_colours(HWND hwnd, HDC dc, UINT msg, COLORREF* text) {
   return b;
 }
 
-void repaint_now(HWND hwnd, void (*paint)(HWND, HDC, bool), bool hot) {
+void repaint_now(HWND hwnd, Painter paint, bool hot) {
   if (!IsWindow(hwnd) || !IsWindowVisible(hwnd)) return;
   if (HDC dc = GetDC(hwnd)) {
     paint(hwnd, dc, hot);
     ReleaseDC(hwnd, dc);
   }
+}
+
+LRESULT self_painted_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot, Painter paint,
+                             bool (*redraws)(UINT)) {
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      paint(hwnd, dc, hot);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT: paint(hwnd, reinterpret_cast<HDC>(wp), hot); return 0;
+    case WM_ERASEBKGND: return 1;
+    default: break;
+  }
+  const bool was = hot;
+  if (msg == WM_MOUSEMOVE) track_hover(hwnd, hot);
+  if (msg == WM_MOUSELEAVE) hot = false;
+  const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+  if (redraws(msg) || hot != was) repaint_now(hwnd, paint, hot);
+  return r;
 }
 
 bool focus_cues_hidden(HWND hwnd) { return SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS; }
