@@ -47,6 +47,17 @@ OpenedRequest send_get(std::string_view url) {
   return r;
 }
 
+// What has arrived, up to the buffer's size; got = 0 at the end of the body. Asking what is there
+// first keeps each read short on a slow connection: a plain read may wait to fill the whole buffer.
+bool read_some(HINTERNET h, std::vector<unsigned char>& buffer, DWORD& got) {
+  got = 0;
+  DWORD available = 0;
+  if (!WinHttpQueryDataAvailable(h, &available)) return false;
+  if (available == 0) return true;
+  const DWORD want = available < buffer.size() ? available : static_cast<DWORD>(buffer.size());
+  return WinHttpReadData(h, buffer.data(), want, &got);
+}
+
 class WinHttpDownloader final : public Downloader {
  public:
   DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap) override;
@@ -70,7 +81,7 @@ DownloadResult WinHttpDownloader::download(std::string_view url, const DownloadS
   std::vector<unsigned char> piece(kPiece);
   for (;;) {
     DWORD got = 0;
-    if (!WinHttpReadData(h, piece.data(), kPiece, &got)) {
+    if (!read_some(h, piece, got)) {
       result.status = DownloadStatus::interrupted;
       return result;
     }
