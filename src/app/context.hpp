@@ -58,6 +58,8 @@ struct AppContext {
   std::atomic<unsigned> play_generation{0};
   DownloadRegistry downloads;
   std::atomic<bool> closing{false};
+  // Song downloads still writing their file; the process waits a little for them at exit.
+  std::atomic<int> downloads_running{0};
 };
 
 }  // namespace qiwa

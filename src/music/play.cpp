@@ -49,6 +49,11 @@ void report_failure(const Play& p, const char* message) {
 Outcome download_song(const Play& p, const Text& address, const Text& path) {
   AppContext& app = p.app;
   Text part = path + "." + to_text(p.request.generation) + ".part";
+  ++app.downloads_running;  // until this returns, the part file is ours to remove
+  struct Running {
+    std::atomic<int>& count;
+    ~Running() { --count; }
+  } running{app.downloads_running};
   if (!app.downloads.add(part)) return Outcome::superseded;  // the exit clean-up already ran
   OutputFile out;
   if (!out.open(part)) return Outcome::failed;

@@ -48,5 +48,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     window->show(show_command);
     code = run_message_loop();
   }
+  // A download stopped by the closing removes its unfinished file: give it a moment to.
+  for (int waited = 0; (*context)->downloads_running.load() > 0 && waited < 3000; waited += 20) Sleep(20);
   ExitProcess(static_cast<UINT>(code));
 }
