@@ -148,6 +148,17 @@ class FailureTest(PlayCase):
         self.assertTrue(self.driver("msgbox-ok")["msgbox"])
         self.assert_nothing_left()
 
+    def test_playing_with_no_row_selected_gives_the_parse_failure_box(self):
+        self.start()
+        menu = self.driver("rclick-list", "empty")
+        self.assertEqual([i["text"] for i in menu["menu"]["items"]], ["播放并下载"])
+        self.driver("menu-choose", "播放并下载")
+        self.assertEqual(self.driver("msgbox", 20000)["msgbox"]["text"], PARSE_FAILED)
+        post = self.service.wait_request(lambda r: r.form.get("types") == "url")
+        self.assertEqual(post.fields, [("types", "url"), ("id", ""), ("source", "")])
+        self.assertTrue(self.driver("msgbox-ok")["closed"])
+        self.assert_nothing_left()
+
     def test_a_failed_download_gives_the_download_failure_box_and_leaves_no_file(self):
         self.start()
         for mode in ("song-missing", "song-empty", "song-truncated", "song-html"):
