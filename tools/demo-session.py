@@ -37,7 +37,7 @@ def headless_tour(bench, program):
     while time.time() < deadline and '"rows":[{' not in driver(bench, "dump").replace(" ", ""):
         time.sleep(0.5)
     driver(bench, "select-row", 0)
-    driver(bench, "rclick-list")
+    driver(bench, "rclick-list", 0)
     driver(bench, "menu-choose", "播放并下载")
     time.sleep(6)  # download, cover and lyrics
     shot = os.path.join(ROOT, "build", "demo-window.png")
