@@ -43,7 +43,10 @@ class PlayCase(qiwa_e2e.ServiceTestCase):
 
 class PlayTest(PlayCase):
     def test_play_from_the_menu_downloads_shows_lyrics_and_cover(self):
-        self.start()
+        def older_file(run_dir):  # a file of the song's name is replaced by the download
+            with open(os.path.join(run_dir, "晴天.mp3"), "wb") as f:
+                f.write(b"an older file")
+        self.start(prepare=older_file)
         self.search("晴天", rows=1)
         song = self.service.song("晴天")
         self.play_and_wait("晴天")

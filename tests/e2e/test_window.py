@@ -99,6 +99,14 @@ class MainWindowTest(qiwa_e2e.ServiceTestCase):
         self.wait_window()
         self.assertTrue(filecmp.cmp(pf, image, shallow=False), "pf.dll was not rewritten at the next start")
 
+    def test_pause_button_toggles_its_caption_with_no_song(self):
+        self.start()
+        for caption in ("继续播放", "暂停播放", "继续播放"):
+            self.driver("click", "按钮4")
+            self.wait_for(lambda: self.driver("control", "按钮4")["control"]["text"] == caption,
+                          what=f"the caption {caption}")
+        self.assertEqual(self.service.requests(), [], "the pause button asked the service")
+
     def test_right_click_on_the_list_shows_the_play_menu(self):
         dump = self.start()
         self.search("Tone", rows=20)
