@@ -186,6 +186,19 @@ TEST_F(PlayFlow, ALaterDownloadOfTheSameTitleReplacesTheFile) {
   EXPECT_EQ(files().size(), 1u);
 }
 
+// A later download of a title already here that turns out to be no song (a web page) loses nothing.
+TEST_F(PlayFlow, AnUnplayableDownloadOfATitleAlreadyHereKeepsTheEarlierFile) {
+  download_and_play(*app, request());
+  downloader.serve(kSong, {"<html><body>Access denied</body></html>"});
+  player.fail_every_play(true);
+  download_and_play(*app, request());
+  EXPECT_EQ(files(), (std::set<std::string>{gbk_to_utf8("晴天.mp3")}));
+  EXPECT_EQ(file(gbk_to_utf8("晴天.mp3")), kMp3);
+  ASSERT_EQ(window.messages().size(), 1u);
+  EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
+  EXPECT_EQ(window.title(), "Qiwa音乐");
+}
+
 TEST_F(PlayFlow, ANewerPlayDuringTheDownloadSilencesTheOlderOne) {
   fakes::ScriptedDownload slow{std::string(100000, 'x'), DownloadStatus::ok, 1000};
   slow.before = [this] { ++app->play_generation; };  // the user chose another song meanwhile

@@ -44,9 +44,18 @@ void report_failure(const Play& p, const char* message) {
   p.app.window.message_box(message, kOk, kDefaultCaption);
 }
 
+// Moves the whole download into place. An earlier file of that name waits aside as `earlier` until
+// the new one proves playable, so a download that is no song loses nothing.
+bool put_in_place(const Text& part, const Text& path, const Text& earlier) {
+  if (exact_file_exists(path) && !move_file(path, earlier)) return false;
+  if (move_file(part, path)) return true;
+  move_file(earlier, path);
+  return false;
+}
+
 // Streams into a temporary file beside `path` and moves it into place only when it came whole, so a
 // failed or stopped download never leaves a partial song behind.
-Outcome download_song(const Play& p, const Text& address, const Text& path) {
+Outcome download_song(const Play& p, const Text& address, const Text& path, const Text& earlier) {
   AppContext& app = p.app;
   Text part = path + "." + to_text(p.request.generation) + ".part";
   ++app.downloads_running;  // until this returns, the part file is ours to remove
@@ -64,10 +73,11 @@ Outcome download_song(const Play& p, const Text& address, const Text& path) {
   Outcome outcome = !p.current()                                  ? Outcome::superseded
                     : result.status != DownloadStatus::ok || !written ? Outcome::failed
                                                                       : Outcome::done;
-  if (outcome == Outcome::done && !app.downloads.add(path)) outcome = Outcome::superseded;
+  if (outcome == Outcome::done && !(app.downloads.add(path) && app.downloads.add(earlier)))
+    outcome = Outcome::superseded;
   if (outcome == Outcome::done) {
     app.player.stop();  // it may hold an earlier file of this name open
-    if (!move_file(part, path)) outcome = Outcome::failed;
+    if (!put_in_place(part, path, earlier)) outcome = Outcome::failed;
   }
   if (outcome != Outcome::done) delete_file(part);
   return outcome;
@@ -116,14 +126,20 @@ void download_and_play(AppContext& app, const PlayRequest& request) {
   }
   if (!p.show([&] { w.set_title(kBufferingTitle); })) return;
   Text path = song_file_path(app.run_directory, request.title);
-  Outcome outcome = download_song(p, address, path);
+  Text earlier = path + "." + to_text(request.generation) + ".old";
+  Outcome outcome = download_song(p, address, path, earlier);
   if (outcome == Outcome::superseded) return;
   if (outcome == Outcome::failed) return report_failure(p, kDownloadFailed);
-  if (!p.show([&] { w.set_title(kBufferedTitle); })) return;
+  if (!p.show([&] { w.set_title(kBufferedTitle); })) {
+    delete_file(earlier);  // the new file is whole and stays, as every finished download does
+    return;
+  }
   if (!app.player.play(path, 1)) {
     delete_file(path);  // not a song we can play: nothing of it stays
+    move_file(earlier, path);
     return report_failure(p, kDownloadFailed);
   }
+  delete_file(earlier);
   show_cover(p);
   show_lyrics(p);
   p.show([&] { w.set_title(Text(kPlayingTitle) + request.title); });
