@@ -22,6 +22,11 @@ class FaultTestCase(qiwa_user.UserTestCase):
     def song_size(self, title):
         return os.path.getsize(self.service.song_file(self.service.song(title)))
 
+    def assert_file_intact(self, title):
+        with open(os.path.join(self.session.program.run_dir, title + ".mp3"), "rb") as got, \
+                open(self.service.song_file(self.service.song(title)), "rb") as sent:
+            self.assertEqual(got.read(), sent.read(), f"the earlier {title}.mp3 was touched")
+
     def play_next(self, words, row):
         """The next search and play: a search for words, then its row `row` played to the end title."""
         rows = self.search_for(words)
@@ -110,6 +115,33 @@ class SongFileFaultTest(FaultTestCase):
                 self.assert_files(self.played, f"after a {mode} song")
                 self.assert_alive()
                 self.play_next("tone", i + 1)
+
+    def test_a_failed_download_of_a_song_already_here_keeps_the_whole_one(self):
+        self.open_window()
+        self.play_next("音调", 0)
+        title = self.list_rows()[0][3]
+        for mode in ("song-html", "song-empty", "song-truncated", "song-missing"):
+            with self.subTest(mode=mode):
+                self.serve(mode)  # every song the service sends now fails this way
+                self.start_play(0)
+                self.assert_box(DOWNLOAD_FAILED)
+                self.assertEqual(self.title(), IDLE_TITLE)
+                self.assert_files(self.played, f"after a {mode} download of {title}")
+                self.assert_file_intact(title)
+                self.assert_alive()
+        self.serve(None)
+        self.play_next("tone", 1)
+
+    def test_a_download_overtaken_by_another_play_leaves_no_part_file(self):
+        self.open_window()
+        self.search_for("fault:song-slow")
+        self.start_play(0)  # about 80 s at this pace
+        self.session.wait_for(lambda: any(n.endswith(".part") for n in self.song_files()), timeout=15,
+                              what="the slow download to begin")
+        self.play_next("tone", 0)
+        self.session.wait_for(lambda: self.song_files() == self.played, timeout=10,
+                              what=f"only {sorted(self.played)} in the run directory, not {self.song_files()}")
+        self.assert_no_box()
 
     def test_a_cover_that_is_not_a_picture_leaves_the_box_empty_and_the_song_plays(self):
         self.open_window()
