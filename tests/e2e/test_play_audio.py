@@ -50,14 +50,14 @@ class PlayAudioTest(qiwa_e2e.ServiceTestCase):
             return f.read()
 
     def quiet_size(self, timeout=60):
-        """The captured size once it has stopped growing for 1.5 s."""
+        """The captured size once it has stopped growing for 2 s."""
         last, still, deadline = self.captured(), 0, time.time() + timeout
         while time.time() < deadline:
             time.sleep(0.1)
             now = self.captured()
             still = still + 1 if now == last else 0
             last = now
-            if still >= 15:
+            if still >= 20:
                 return now
         self.fail(f"the sound went on for {timeout}s")
 
