@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -216,18 +217,33 @@ class WaveOutPlayer final : public Player {
   std::unique_ptr<Playback> current_;
 };
 
+// A song file read, checked and with its decoder open, ready to start.
+struct OpenedSong {
+  Mp3Frames frames;
+  std::unique_ptr<Mp3Decoder> decoder;
+};
+
+std::optional<OpenedSong> open_song(std::string_view path) {
+  std::optional<Bytes> data = read_song_file(path);
+  if (!data) return std::nullopt;
+  std::optional<Mp3Frames> frames = Mp3Frames::from(std::move(*data));
+  if (!frames) return std::nullopt;
+  std::unique_ptr<Mp3Decoder> decoder = Mp3Decoder::open(frames->format());
+  if (!decoder) return std::nullopt;
+  return OpenedSong{std::move(*frames), std::move(decoder)};
+}
+
+// The file is read and checked before the lock is taken, so a pause from another thread never waits
+// on the disk; the current song stops either way.
 bool WaveOutPlayer::play(std::string_view path, int times) {
+  std::optional<OpenedSong> song;
+  if (times != 0) song = open_song(path);
   std::lock_guard<std::mutex> lock(mutex_);
   current_.reset();
   if (times == 0) return true;
-  std::optional<Bytes> data = read_song_file(path);
-  if (!data) return false;
-  std::optional<Mp3Frames> frames = Mp3Frames::from(std::move(*data));
-  if (!frames) return false;
-  std::unique_ptr<Mp3Decoder> decoder = Mp3Decoder::open(frames->format());
-  if (!decoder) return false;
+  if (!song) return false;
   try {
-    current_ = std::make_unique<Playback>(std::move(*frames), std::move(decoder), times);
+    current_ = std::make_unique<Playback>(std::move(song->frames), std::move(song->decoder), times);
   } catch (const std::exception&) {
     return false;
   }
