@@ -15,7 +15,7 @@ import subprocess
 import sys
 import time
 
-PREFIX_VERSION = "3"  # bump to rebuild prefixes made by an older bench
+PREFIX_VERSION = "6"  # bump to rebuild prefixes made by an older bench
 SCREEN = "1024x768x24"
 
 # Chinese faces a program may ask for, all served by WenQuanYi Micro Hei through fontconfig.
@@ -46,6 +46,8 @@ def free_display():
 def registry_text():
     lines = ["Windows Registry Editor Version 5.00", "",
              r"[HKEY_CURRENT_USER\Software\Wine\Drivers]", '"Audio"="alsa"', "",
+             # Xvfb runs no window manager: Wine then draws the title bars and frames itself.
+             r"[HKEY_CURRENT_USER\Software\Wine\X11 Driver]", '"Decorated"="N"', "",
              r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]"]
     lines += [f'"{face}"="WenQuanYi Micro Hei"' for face in CHINESE_FACES]
     lines += ["", r"[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]"]
@@ -132,6 +134,10 @@ class Bench:
         with open(reg, "w", encoding="utf-16") as f:
             f.write(registry_text())
         self.wine("regedit", "/S", reg, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        # Wine's own Marlett draws the caption buttons; this Wine does not find it in its data folder.
+        marlett = "/usr/share/wine/fonts/marlett.ttf"
+        if os.path.exists(marlett):
+            shutil.copy2(marlett, os.path.join(self.prefix, "drive_c", "windows", "Fonts"))
         # Fonts and drivers are read when the server starts.
         self.wineserver("-k")
         self.wineserver("-w")
