@@ -67,7 +67,10 @@ class SoakTest(qiwa_user.UserTestCase):
                 self.toggle_pause(RESUME)
                 paused = True
         self.assertEqual(counts, {"search": SEARCHES, "more": LOAD_MORES, "play": PLAYS})
-        self.assertEqual(len(self.service.api_requests("search")), 1 + SEARCHES + LOAD_MORES)
+        searches = self.service.api_requests("search")
+        self.assertEqual(len(searches), 1 + SEARCHES + LOAD_MORES)
+        pages = [r.form.get("pages") for r in searches]
+        self.assertEqual((pages.count("2"), pages.count("3")), (LOAD_MORES // 2, LOAD_MORES // 2))
         self.assertEqual(len(self.service.api_requests("url")), 1 + PLAYS)
         self.assert_alive()
 
@@ -77,8 +80,10 @@ class SoakTest(qiwa_user.UserTestCase):
             self.assertLessEqual(last[key] - first[key], bound,
                                  f"{key} grew from {first[key]} to {last[key]} over the soak")
 
+        self.assertTrue(self.driver("check", "选择框1")["checked"])
         self.assertEqual(self.close_and_wait(10), 0, "the program did not end cleanly after the soak")
         self.assertFalse(program.running())
+        self.assert_files({}, "after the exit with 选择框1 ticked")  # every song of the session gone
 
 
 if __name__ == "__main__":
