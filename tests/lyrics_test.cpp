@@ -25,8 +25,11 @@ TEST(LyricLines, EveryLineWithoutItsTagsEachEndedByCrLf) {
 TEST(LyricLines, NoBareLineFeedIsLeft) {
   Text out = lyric_lines("[00:01.00]a\r\n[00:02.00]b\rc\n\nd\n");
   EXPECT_EQ(out, "a\r\nb\r\nc\r\n\r\nd\r\n");
-  for (std::size_t i = 0; i < out.size(); ++i)
-    if (out[i] == '\n') EXPECT_EQ(out[i - 1], '\r');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '\n') {
+      EXPECT_EQ(out[i - 1], '\r');
+    }
+  }
 }
 
 TEST(LyricLines, BracketsThatAreNoTagsStay) {

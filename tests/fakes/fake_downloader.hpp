@@ -13,7 +13,7 @@ struct ScriptedDownload {
   Text body;
   DownloadStatus status = DownloadStatus::ok;  // a failure still hands over `body` first (a cut transfer)
   std::size_t piece = 4096;
-  std::function<void()> before;  // runs before the first byte, e.g. to wait for a test's signal
+  std::function<void()> before = {};  // runs before the first byte, e.g. to wait for a test's signal
 };
 
 class FakeDownloader : public Downloader {
