@@ -18,6 +18,12 @@ set_target_properties(QiwaMusic PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINA
 # The skin library image and skin data, as byte arrays (skin/).
 target_link_libraries(QiwaMusic PRIVATE qiwa_skin_blobs)
 
+# The program with skin data that fails its check, for the e2e tests: it must start with the system's look.
+add_executable(QiwaMusic_broken_skin WIN32 ${QIWA_EXE_SOURCES})
+target_link_libraries(QiwaMusic_broken_skin PRIVATE qiwa_core qiwa_skin_blobs_broken)
+target_link_options(QiwaMusic_broken_skin PRIVATE -municode -s -Wl,--gc-sections)
+set_target_properties(QiwaMusic_broken_skin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 # GoogleTest built from Debian's source package for the cross compiler.
 set(GTEST_SRC /usr/src/googletest/googletest)
 add_library(gtest_win32 STATIC ${GTEST_SRC}/src/gtest-all.cc ${GTEST_SRC}/src/gtest_main.cc)
