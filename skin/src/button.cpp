@@ -133,31 +133,7 @@ bool redraws(UINT msg) {
 LRESULT button_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot) {
   if (kind_of(hwnd, GetWindowLongW(hwnd, GWL_STYLE)) != Kind::kButton)  // its style changed since
     return DefSubclassProc(hwnd, msg, wp, lp);
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      paint_button(hwnd, dc, hot);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT: paint_button(hwnd, reinterpret_cast<HDC>(wp), hot); return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_MOUSEMOVE:
-    case WM_MOUSELEAVE: {
-      const bool was = hot;
-      if (msg == WM_MOUSEMOVE) track_hover(hwnd, hot);
-      else hot = false;
-      const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
-      if (hot != was) repaint_now(hwnd, paint_button, hot);
-      return r;
-    }
-    default: {
-      const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
-      if (redraws(msg)) repaint_now(hwnd, paint_button, hot);
-      return r;
-    }
-  }
+  return self_painted_message(hwnd, msg, wp, lp, hot, paint_button, redraws);
 }
 
 }  // namespace qiwa::skin
