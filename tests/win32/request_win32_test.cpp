@@ -32,6 +32,21 @@ void form_post(RequestObject& r, const std::string& url, std::string_view form) 
   r.send(form);
 }
 
+// The header lines such a post arrives with: ours in call order, then what WinHTTP adds by itself
+// (Host, Content-Length and Connection).
+std::vector<std::string> form_post_lines(const std::string& referer, const std::string& body) {
+  return {
+      "Accept: */*",
+      "Referer: " + referer,
+      "Accept-Language: zh-cn",
+      "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)",
+      "Content-Type: application/x-www-form-urlencoded",
+      "Host: 127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT"),
+      "Content-Length: " + std::to_string(body.size()),
+      "Connection: Keep-Alive",
+  };
+}
+
 TEST(WinHttpRequestWire, FormPostKeepsHeaderOrderAndSendsUtf8) {
   REQUIRE_SERVER();
   auto r = make_winhttp_request();
@@ -46,18 +61,7 @@ TEST(WinHttpRequestWire, FormPostKeepsHeaderOrderAndSendsUtf8) {
   EXPECT_EQ(got->request_line, "POST /echo?id=form HTTP/1.1");
   const std::string body = utf8(u8"types=search&count=20&source=netease&pages=1&name=周杰伦");
   EXPECT_EQ(got->body, body);
-  // Ours in call order, then what WinHTTP adds by itself: Host, Content-Length and Connection.
-  const std::vector<std::string> expected = {
-      "Accept: */*",
-      "Referer: " + url,
-      "Accept-Language: zh-cn",
-      "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)",
-      "Content-Type: application/x-www-form-urlencoded",
-      "Host: 127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT"),
-      "Content-Length: " + std::to_string(body.size()),
-      "Connection: Keep-Alive",
-  };
-  EXPECT_EQ(got->lines, expected);
+  EXPECT_EQ(got->lines, form_post_lines(url, body));
 }
 
 TEST(WinHttpRequestWire, ByteBodyUnchangedAndEmptyCookieStillSent) {
@@ -273,17 +277,7 @@ TEST_F(WinHttpPerformRequest, ServiceFormPostOnTheWire) {
   EXPECT_EQ(got->request_line, "POST /echo?id=pr-form HTTP/1.1");
   const std::string body = utf8(u8"types=search&count=20&source=kugou&pages=1&name=晴天");
   EXPECT_EQ(got->body, body);
-  const std::vector<std::string> expected = {
-      "Accept: */*",
-      "Referer: " + o.url,
-      "Accept-Language: zh-cn",
-      "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)",
-      "Content-Type: application/x-www-form-urlencoded",
-      "Host: 127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT"),
-      "Content-Length: " + std::to_string(body.size()),
-      "Connection: Keep-Alive",
-  };
-  EXPECT_EQ(got->lines, expected);
+  EXPECT_EQ(got->lines, form_post_lines(o.url, body));
 }
 
 TEST_F(WinHttpPerformRequest, PictureGetHasNoFormTypeAndNoBody) {

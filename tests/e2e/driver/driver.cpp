@@ -278,15 +278,18 @@ POINT list_point(HWND main, HWND list, const Args& a) {
   return p;
 }
 
-HWND open_menu(int wait_ms) {
+// The program's first top-level window of a class, waiting up to wait_ms for one to appear.
+HWND first_top_window(const wchar_t* cls, int wait_ms) {
   HWND found = nullptr;
   wait_until(wait_ms, [&] {
-    auto menus = top_windows_of_class(target_pids(), L"#32768");
-    found = menus.empty() ? nullptr : menus.front();
+    auto windows = top_windows_of_class(target_pids(), cls);
+    found = windows.empty() ? nullptr : windows.front();
     return found != nullptr;
   });
   return found;
 }
+
+HWND open_menu(int wait_ms) { return first_top_window(L"#32768", wait_ms); }
 
 std::vector<MenuItem> write_menu(Json& j, HWND popup) {
   std::vector<MenuItem> items;
@@ -336,15 +339,7 @@ void cmd_menu_choose(const Args& a, Json& j) {
   j.key("chosen").str(pick->text).key("closed").boolean(wait_until(3000, [&] { return !IsWindowVisible(popup); }));
 }
 
-HWND message_box(int wait_ms) {
-  HWND found = nullptr;
-  wait_until(wait_ms, [&] {
-    auto boxes = top_windows_of_class(target_pids(), L"#32770");
-    found = boxes.empty() ? nullptr : boxes.front();
-    return found != nullptr;
-  });
-  return found;
-}
+HWND message_box(int wait_ms) { return first_top_window(L"#32770", wait_ms); }
 
 void write_box(Json& j, HWND box) {
   j.key("msgbox").begin_object().key("title").str(window_text(box));
