@@ -1,5 +1,25 @@
-# Windows cross build: QiwaMusic.exe, the skin library, the Win32 backend tests and the e2e driver.
+# Windows cross build (32- or 64-bit, from the toolchain file): QiwaMusic.exe, the skin library, the
+# Win32 backend tests and the e2e driver.
 enable_language(RC)  # the icon, manifest and version resource
+# The resource script includes these; a change to them must rebuild it.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/res/qiwa.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/res/qiwa.manifest;${CMAKE_SOURCE_DIR}/res/qiwa.ico")
+# The bench reads the bitness of a build folder's programs here, to give them a prefix of the same.
+set(QIWA_WINE_ARCH ${QIWA_WINE_ARCH} CACHE INTERNAL "Wine prefix kind of this build's programs")
+
+# comctl32, with an import library of our own for what the toolchain's lacks (GetWindowSubclass on x86_64).
+add_library(qiwa_comctl32 INTERFACE)
+target_link_libraries(qiwa_comctl32 INTERFACE comctl32)
+if(QIWA_WINE_ARCH STREQUAL "win64")
+  set(extra ${CMAKE_BINARY_DIR}/libcomctl32_extra.a)
+  add_custom_command(OUTPUT ${extra}
+    COMMAND ${QIWA_DLLTOOL} -d ${CMAKE_CURRENT_LIST_DIR}/comctl32-extra.def -l ${extra}
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/comctl32-extra.def
+    COMMENT "Import library for comctl32 exports the toolchain lacks")
+  add_custom_target(qiwa_comctl32_extra DEPENDS ${extra})
+  add_dependencies(qiwa_comctl32 qiwa_comctl32_extra)
+  target_link_libraries(qiwa_comctl32 INTERFACE ${extra})
+endif()
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX)
 # Static runtime: the exe imports system DLLs only.
 add_link_options(-static -static-libgcc -static-libstdc++)
@@ -9,7 +29,7 @@ add_library(qiwa_core STATIC ${QIWA_CORE_SOURCES} ${QIWA_WIN32_SOURCES})
 target_compile_options(qiwa_core PRIVATE -ffunction-sections -fdata-sections)
 target_include_directories(qiwa_core PUBLIC src)
 target_compile_definitions(qiwa_core PUBLIC QIWA_SERVICE_HOST="${QIWA_SERVICE_HOST}")
-target_link_libraries(qiwa_core PUBLIC winhttp comctl32 gdi32 winmm msacm32 ole32 windowscodecs uuid shlwapi)
+target_link_libraries(qiwa_core PUBLIC winhttp qiwa_comctl32 gdi32 winmm msacm32 ole32 windowscodecs uuid shlwapi)
 
 add_executable(QiwaMusic WIN32 ${QIWA_EXE_SOURCES})
 target_link_libraries(QiwaMusic PRIVATE qiwa_core)
@@ -38,9 +58,15 @@ target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs)
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
 set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all")
 # The WinHTTP backends against a local test server of ours (tests/win32/http_test_server.py).
-add_test(NAME win32_http COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win32/run_with_server.sh ${WINE_PROGRAM}
+add_test(NAME win32_http COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win32/run_with_server.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
                                     $<TARGET_FILE:qiwa_win32_tests> "WinHttp*")
 set_tests_properties(win32_http PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300)
+
+# The files themselves, read without Wine: bitness, subsystem, imports, the skin library's export.
+find_program(QIWA_PYTHON python3 REQUIRED)
+add_test(NAME pe_files COMMAND ${QIWA_PYTHON} ${CMAKE_SOURCE_DIR}/tests/win32/pe_check.py ${QIWA_OBJDUMP}
+                               ${QIWA_WINE_ARCH} ${CMAKE_BINARY_DIR})
+set_tests_properties(pe_files PROPERTIES LABELS pe)
 
 # The e2e driver (a console program that reads and drives the program's window from outside)
 # and the probe DLL it loads into the program to read its popup menu.
@@ -49,13 +75,12 @@ set_target_properties(qiwa_probe PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY $
 add_executable(qiwa_driver tests/e2e/driver/driver.cpp tests/e2e/driver/json.cpp tests/e2e/driver/remote.cpp
                            tests/e2e/driver/target.cpp)
 target_include_directories(qiwa_driver PRIVATE src)
-target_link_libraries(qiwa_driver PRIVATE comctl32 winmm psapi)
+target_link_libraries(qiwa_driver PRIVATE qiwa_comctl32 winmm psapi)
 target_link_options(qiwa_driver PRIVATE -municode)
 set_target_properties(qiwa_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(qiwa_driver qiwa_probe)
 
 # One ctest per tests/e2e/test_*.py; they share the bench's prefix and display, so one at a time.
-find_program(QIWA_PYTHON python3 REQUIRED)
 file(GLOB QIWA_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
 foreach(test_file IN LISTS QIWA_E2E_TESTS)
   get_filename_component(test_name ${test_file} NAME_WE)

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Runs QiwaMusic.exe under Wine for tools/demo, in the windows build's bench prefix.
+"""Runs QiwaMusic.exe under Wine for tools/demo, in the bench prefix of the build it was copied from.
 
 With a display the program simply runs there until its window is closed. Without one it runs on
 Xvfb: it searches for "晴天", plays the first hit, saves a screenshot of the window as
 build/demo-window.png, prints the path and closes the program.
 
-    demo-session.py RUN_DIR/QiwaMusic.exe
+    demo-session.py BUILD_DIR RUN_DIR/QiwaMusic.exe
 """
 import os
 import subprocess
@@ -17,12 +17,11 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from bench import Bench  # noqa: E402
 
-BUILD = os.path.join(ROOT, "build", "windows")
 
 
 def driver(bench, *args):
     with tempfile.TemporaryFile() as out:
-        subprocess.run(["wine", os.path.join(BUILD, "qiwa_driver.exe"), *map(str, args)], stdout=out,
+        subprocess.run(bench.command(os.path.join(bench.build_dir, "qiwa_driver.exe"), *args), stdout=out,
                        stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, env=bench.env(), timeout=60)
         out.seek(0)
         lines = out.read().decode("utf-8", "replace").strip().splitlines()
@@ -48,10 +47,10 @@ def headless_tour(bench, program):
 
 
 def main():
-    exe = os.path.abspath(sys.argv[1])
+    build, exe = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     headless = not os.environ.get("DISPLAY")
-    with Bench(BUILD, own_display=headless) as bench:
-        program = subprocess.Popen(["wine", exe], cwd=os.path.dirname(exe), env=bench.env(),
+    with Bench(build, own_display=headless) as bench:
+        program = subprocess.Popen(bench.command(exe), cwd=os.path.dirname(exe), env=bench.env(),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         try:

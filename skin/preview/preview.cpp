@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/skin_blobs.hpp"
+#include "app/skin_entry.hpp"
 
 namespace {
 
@@ -65,8 +66,9 @@ bool attach_skin() {
   DWORD written = 0;
   if (f != INVALID_HANDLE_VALUE) WriteFile(f, image.data(), static_cast<DWORD>(image.size()), &written, nullptr), CloseHandle(f);
   HMODULE lib = LoadLibraryW(path);
-  using Attach = int(WINAPI*)(const void*, int, const char*, int, int, int);
-  auto attach = lib ? reinterpret_cast<Attach>(reinterpret_cast<void*>(GetProcAddress(lib, "SkinH_AttachRes"))) : nullptr;
+  auto attach = lib ? reinterpret_cast<qiwa::SkinAttachRes>(
+                          reinterpret_cast<void*>(GetProcAddress(lib, qiwa::kSkinEntryName)))
+                    : nullptr;
   auto data = qiwa::skin_data();
   return attach && attach(data.data(), static_cast<int>(data.size()), nullptr, 0, 0, 0) == 0;
 }

@@ -1,6 +1,7 @@
 // The library's one entry point: checks the skin data, then skins the calling thread's windows.
 #include <windows.h>
 
+#include "app/skin_entry.hpp"
 #include "controls.hpp"
 #include "runtime/win32/handle.hpp"
 #include "skin_format.hpp"
@@ -75,6 +76,7 @@ int attach(const unsigned char* data, int length) {
 }  // namespace qiwa::skin
 
 // Called once by the program with (skin data, its length, null, 0, 0, 0); 0 means the skin is in effect.
-extern "C" int WINAPI SkinH_AttachRes(const unsigned char* data, int length, const char*, int, int, int) {
+extern "C" __declspec(dllexport) int QIWA_SKIN_CALL SkinH_AttachRes(const unsigned char* data, int length,
+                                                                   const char*, int, int, int) {
   return qiwa::skin::attach(data, length);
 }

@@ -1,22 +1,15 @@
 #include "app/startup.hpp"
 
 #include "app/skin_blobs.hpp"
+#include "app/skin_entry.hpp"
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
 #include "runtime/text.hpp"
 
-// The skin library's entry point is stdcall on 32-bit Windows.
-#if defined(_WIN32) && defined(__i386__)
-#define QIWA_SKIN_CALL __stdcall
-#else
-#define QIWA_SKIN_CALL
-#endif
-
 namespace qiwa {
 namespace {
 
-using SkinAttachRes = int(QIWA_SKIN_CALL*)(const void* data, int size, const char* text, int a, int b, int c);
-constexpr const char* kSkinEntry = "SkinH_AttachRes";
+constexpr const char* kSkinEntry = kSkinEntryName;
 constexpr const char* kSkinLibraryName = "SkinH_EL.dll";
 
 LockedText& chosen_library() {

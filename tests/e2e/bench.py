@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
-"""The Wine test bench: an Xvfb display of its own, the build folder's Wine prefix, a Chinese
-locale and a HOME whose ALSA configuration captures everything played into a file.
+"""The Wine test bench: an Xvfb display of its own, the build folder's Wine prefix (32- or 64-bit,
+as the build folder's programs are), a Chinese locale and a HOME whose ALSA configuration captures
+everything played into a file.
 
     bench.py run [--build-dir DIR] [--own-display] -- PROGRAM.exe [ARGS...]
         runs one Windows program in the bench and exits with its code (tools/wine-run uses this)
     bench.py prefix [--build-dir DIR]
         creates the prefix if it is not there yet
+    bench.py describe [--build-dir DIR]
+        says which program the build folder's tests run, and under which Wine
 """
 import argparse
 import fcntl
@@ -15,7 +18,7 @@ import subprocess
 import sys
 import time
 
-PREFIX_VERSION = "6"  # bump to rebuild prefixes made by an older bench
+PREFIX_VERSION = "7"  # bump to rebuild prefixes made by an older bench
 SCREEN = "1024x768x24"
 
 # Chinese faces a program may ask for, all served by WenQuanYi Micro Hei through fontconfig.
@@ -34,6 +37,38 @@ ASOUNDRC = """pcm.!default {{
 def default_build_dir():
     here = os.path.dirname(os.path.abspath(__file__))
     return os.environ.get("QIWA_BUILD_DIR") or os.path.join(here, "..", "..", "build", "windows")
+
+
+# The Wine loader of each prefix kind. Debian's "wine" runs 32-bit programs; wine64 is not on PATH there.
+LOADERS = {"win32": ["wine"], "win64": ["wine64", "/usr/lib/wine/wine64", "/usr/lib64/wine/wine64"]}
+
+
+def build_arch(build_dir):
+    """"win32" or "win64": the bitness of a build folder's programs, from its CMakeCache.txt."""
+    try:
+        with open(os.path.join(build_dir, "CMakeCache.txt"), encoding="utf-8", errors="replace") as f:
+            for line in f:
+                if line.startswith("QIWA_WINE_ARCH:"):
+                    return line.split("=", 1)[1].strip() or "win32"
+    except OSError:
+        pass
+    return "win32"
+
+
+def loader(arch):
+    """The command that runs Windows programs of that bitness."""
+    for candidate in LOADERS[arch]:
+        found = shutil.which(candidate)
+        if found:
+            return found
+    raise RuntimeError(f"no Wine loader for {arch}: install " + ("wine32:i386" if arch == "win32" else "wine64"))
+
+
+def describe(build_dir):
+    """One line that says which program a run tests, e.g. for the logs of tools/test."""
+    arch = build_arch(build_dir)
+    bits = "32-bit" if arch == "win32" else "64-bit"
+    return f"{bits} QiwaMusic.exe of {os.path.relpath(build_dir)} under {os.path.basename(loader(arch))}"
 
 
 def free_display():
@@ -61,6 +96,7 @@ class Bench:
 
     def __init__(self, build_dir=None, own_display=True):
         self.build_dir = os.path.abspath(build_dir or default_build_dir())
+        self.arch = build_arch(self.build_dir)
         self.prefix = os.path.join(self.build_dir, "wine-prefix")
         self.home = os.path.join(self.build_dir, "wine-home")
         self.own_display = own_display or not os.environ.get("DISPLAY")
@@ -73,14 +109,19 @@ class Bench:
     def env(self, **extra):
         env = dict(os.environ)
         env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", LANG="zh_CN.UTF-8", LC_ALL="zh_CN.UTF-8",
-                   HOME=self.home, WINEARCH="win32", WINEDLLOVERRIDES="mscoree,mshtml=")
+                   HOME=self.home, WINEARCH=self.arch, WINELOADER=loader(self.arch),
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
         if self.display:
             env["DISPLAY"] = self.display
         env.update(extra)
         return env
 
+    def command(self, *args):
+        """The command line that runs a Windows program (and its arguments) in this bench."""
+        return [loader(self.arch), *map(str, args)]
+
     def wine(self, *args, **kw):
-        return subprocess.run(["wine", *args], env=self.env(), **kw)
+        return subprocess.run(self.command(*args), env=self.env(), **kw)
 
     def wineserver(self, *args):
         subprocess.run(["wineserver", *args], env=self.env(), check=False)
@@ -126,7 +167,7 @@ class Bench:
 
     def ensure_prefix(self):
         marker = os.path.join(self.prefix, ".qiwa-bench")
-        if os.path.exists(marker) and open(marker).read() == PREFIX_VERSION:
+        if os.path.exists(marker) and open(marker).read() == f"{PREFIX_VERSION} {self.arch}":
             return
         shutil.rmtree(self.prefix, ignore_errors=True)
         self.wine("wineboot", "-i", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
@@ -142,7 +183,7 @@ class Bench:
         self.wineserver("-k")
         self.wineserver("-w")
         with open(marker, "w") as f:
-            f.write(PREFIX_VERSION)
+            f.write(f"{PREFIX_VERSION} {self.arch}")
 
     def stop(self):
         if self.lock and os.path.isdir(self.prefix):
@@ -182,7 +223,7 @@ class Bench:
 
 def main(argv):
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("action", choices=["run", "prefix"])
+    ap.add_argument("action", choices=["run", "prefix", "describe"])
     ap.add_argument("--build-dir")
     ap.add_argument("--own-display", action="store_true", help="use a new Xvfb even when $DISPLAY is set")
     cut = argv.index("--") if "--" in argv else len(argv)
@@ -191,6 +232,9 @@ def main(argv):
     build_dir = a.build_dir
     if not build_dir and program and os.environ.get("QIWA_BUILD_DIR") is None:
         build_dir = os.path.dirname(os.path.abspath(program[0]))
+    if a.action == "describe":
+        print(describe(os.path.abspath(build_dir or default_build_dir())))
+        return 0
     with Bench(build_dir, own_display=a.own_display) as bench:
         if a.action == "prefix":
             return 0

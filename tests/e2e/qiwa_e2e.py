@@ -62,7 +62,7 @@ class Program:
         shutil.copy2(os.path.join(bench.build_dir, exe_name), self.exe)
         bench.capture_audio_to(os.path.join(run_dir, "audio.raw"))
         self.log = open(os.path.join(run_dir, "wine.log"), "wb")
-        self.process = subprocess.Popen(["wine", self.exe], cwd=run_dir, env=bench.env(**(env or {})),
+        self.process = subprocess.Popen(bench.command(self.exe), cwd=run_dir, env=bench.env(**(env or {})),
                                         stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
 
     def running(self):
@@ -115,7 +115,7 @@ class Session:
                              "QiwaMusic.exe")
         # A file, not a pipe: Wine's helper processes may inherit the pipe and keep it open.
         with tempfile.TemporaryFile() as out:
-            done = subprocess.run(["wine", exe, *map(str, args)], env=env, stdin=subprocess.DEVNULL,
+            done = subprocess.run(self.bench.command(exe, *args), env=env, stdin=subprocess.DEVNULL,
                                   stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
             out.seek(0)
             text = out.read().decode("utf-8", "replace").strip().splitlines()

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Runs the server-backed WinHTTP tests: starts http_test_server.py on free ports of 19200-19299, tells the
-# test program where it is through QIWA_TEST_* variables, runs it under Wine and stops the server.
-# Usage: run_with_server.sh WINE TEST_EXE [gtest filter]
+# test program where it is through QIWA_TEST_* variables, runs it in the Wine bench and stops the server.
+# Usage: run_with_server.sh WINE_RUN TEST_EXE [gtest filter]   (WINE_RUN: tools/wine-run)
 set -u
-wine=$1
+wine_run=$1
 exe=$2
 filter=${3:-WinHttp*}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -44,4 +44,4 @@ QIWA_TEST_CLOSED_PORT=$(sed -n 's/^closed=//p' "$work/ports")
 QIWA_TEST_RECORD_DIR="Z:$(printf '%s' "$work/records" | tr / '\\')"
 export QIWA_TEST_HTTP_PORT QIWA_TEST_HTTPS_PORT QIWA_TEST_CLOSED_PORT QIWA_TEST_RECORD_DIR
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy NO_PROXY
-WINEDEBUG=${WINEDEBUG:--all} "$wine" "$exe" "--gtest_filter=$filter"
+"$wine_run" "$exe" "--gtest_filter=$filter"

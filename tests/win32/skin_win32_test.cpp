@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "app/skin_blobs.hpp"
+#include "app/skin_entry.hpp"
 
 namespace qiwa {
 namespace {
 
-using Attach = int(WINAPI*)(const void*, int, const char*, int, int, int);
 using Data = std::vector<unsigned char>;
 
 HMODULE skin_library() {
@@ -35,9 +35,9 @@ HMODULE skin_library() {
   return library;
 }
 
-Attach attach_entry() {
+SkinAttachRes attach_entry() {
   HMODULE library = skin_library();
-  return library ? reinterpret_cast<Attach>(reinterpret_cast<void*>(GetProcAddress(library, "SkinH_AttachRes")))
+  return library ? reinterpret_cast<SkinAttachRes>(reinterpret_cast<void*>(GetProcAddress(library, kSkinEntryName)))
                  : nullptr;
 }
 
@@ -173,8 +173,12 @@ TEST(SkinLibrary, ExportsTheEntryPointAndImportsSystemLibrariesOnly) {
   ASSERT_NE(attach_entry(), nullptr) << "SkinH_AttachRes, undecorated";
   const auto* base = reinterpret_cast<const unsigned char*>(skin_library());
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+#ifdef _WIN64
+  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);  // the program's own bitness
+#else
   EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+#endif
   const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
   ASSERT_NE(imports, 0u);
   const char* allowed[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "msvcrt.dll"};

@@ -1,6 +1,7 @@
 #include "remote.hpp"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <cstddef>
 
@@ -47,6 +48,20 @@ std::wstring probe_path() {
   return p.substr(0, p.find_last_of(L"\\/") + 1) + L"qiwa_probe.dll";
 }
 
+// Where the module `path` is loaded in `process`, or nullptr. A thread's exit code cannot carry a
+// 64-bit module address, so it is looked up in the process's module list instead.
+const char* remote_module_base(HANDLE process, const std::wstring& path) {
+  const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+  KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, GetProcessId(process)));
+  if (snapshot.get() == INVALID_HANDLE_VALUE) return nullptr;
+  MODULEENTRY32W module{};
+  module.dwSize = sizeof module;
+  for (BOOL more = Module32FirstW(snapshot.get(), &module); more; more = Module32NextW(snapshot.get(), &module)) {
+    if (_wcsicmp(module.szModule, name.c_str()) == 0) return reinterpret_cast<const char*>(module.modBaseAddr);
+  }
+  return nullptr;
+}
+
 // Loads the probe DLL into `process`; returns the address of its export there.
 const void* remote_probe(HANDLE process, std::wstring& error) {
   std::wstring path = probe_path();
@@ -58,15 +73,15 @@ const void* remote_probe(HANDLE process, std::wstring& error) {
   auto proc = reinterpret_cast<const char*>(GetProcAddress(local.get(), "qiwa_probe_menu@4"));
   if (!proc) proc = reinterpret_cast<const char*>(GetProcAddress(local.get(), "qiwa_probe_menu"));
   RemoteBuffer name(process, (path.size() + 1) * sizeof(wchar_t));
-  DWORD base = 0;
+  DWORD loaded = 0;
   auto load = reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW"));
+  const char* base = nullptr;
   if (!proc || !name || !name.write(0, path.c_str(), (path.size() + 1) * sizeof(wchar_t)) ||
-      !run_remote(process, load, name.address(), base) || !base) {
+      !run_remote(process, load, name.address(), loaded) || !(base = remote_module_base(process, path))) {
     error = L"could not load qiwa_probe.dll into the program";
     return nullptr;
   }
-  auto offset = proc - reinterpret_cast<const char*>(local.get());
-  return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(base)) + offset;
+  return base + (proc - reinterpret_cast<const char*>(local.get()));
 }
 
 }  // namespace
