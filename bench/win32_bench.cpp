@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/codepage.hpp"
+#include "runtime/win32/wide.hpp"
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/handle.hpp"
 
@@ -17,9 +17,7 @@ namespace {
 
 using qiwa::KernelHandle;
 
-std::string gbk_of(const wchar_t* w) {
-  return qiwa::utf16_to_gbk(reinterpret_cast<const char16_t*>(w));
-}
+std::string utf8_of(const wchar_t* w) { return qiwa::narrow(w); }
 
 double now_ms() {
   LARGE_INTEGER f, c;
@@ -78,7 +76,7 @@ int download(const wchar_t* url) {
   auto downloader = qiwa::make_winhttp_downloader();
   std::uint64_t received = 0;
   const double start = now_ms();
-  auto result = downloader->download(gbk_of(url), [&](const unsigned char*, std::size_t n) {
+  auto result = downloader->download(utf8_of(url), [&](const unsigned char*, std::size_t n) {
     received += n;
     return true;
   });
@@ -100,7 +98,7 @@ int play(const wchar_t* mp3, const wchar_t* capture) {
   auto player = qiwa::make_waveout_player();
   const long long before = file_size(capture);
   const double start = now_ms();
-  if (!player->play(gbk_of(mp3), 1)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  if (!player->play(utf8_of(mp3), 1)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
   double first = -1;
   while (now_ms() - start < 10000) {
     if (file_size(capture) > before) {

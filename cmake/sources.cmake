@@ -1,9 +1,9 @@
 # The one source list of both builds. Paths are relative to the top of the tree.
 
-# Portable core: plain C++20 over GBK text, compiled into both builds.
+# Portable core: plain C++20 over UTF-8 text, compiled into both builds.
 set(QIWA_CORE_SOURCES
   # runtime services
-  src/runtime/codepage_utf8.cpp
+  src/runtime/utf.cpp
   src/runtime/download.cpp
   src/runtime/request_factory.cpp
   src/runtime/native_library.cpp
@@ -34,7 +34,6 @@ set(QIWA_CORE_SOURCES
 
 # Host backends of the runtime services (native build only).
 set(QIWA_POSIX_SOURCES
-  src/runtime/posix/codepage_iconv.cpp
   src/runtime/posix/files_posix.cpp
   src/runtime/posix/native_library_posix.cpp
   src/runtime/posix/threads_posix.cpp
@@ -42,7 +41,7 @@ set(QIWA_POSIX_SOURCES
 
 # Win32 backends of the runtime services (windows build only).
 set(QIWA_WIN32_SOURCES
-  src/runtime/win32/codepage_win32.cpp
+  src/runtime/win32/wide_win32.cpp
   src/runtime/win32/files_win32.cpp
   src/runtime/win32/native_library_win32.cpp
   src/runtime/win32/threads_win32.cpp
@@ -81,7 +80,7 @@ set(QIWA_TEST_SOURCES
   tests/startup_test.cpp
   tests/charset_test.cpp
   tests/unescape_test.cpp
-  tests/codepage_test.cpp
+  tests/utf_test.cpp
   tests/files_test.cpp
   tests/native_library_test.cpp
   tests/mp3_frames_test.cpp
@@ -93,7 +92,7 @@ set(QIWA_TEST_SOURCES
 
 # Tests of the Win32 backends, built by the windows preset and run under Wine.
 set(QIWA_WIN32_TEST_SOURCES
-  tests/win32/codepage_win32_test.cpp
+  tests/utf_test.cpp
   tests/win32/request_win32_test.cpp
   tests/win32/download_win32_test.cpp
   tests/win32/files_win32_test.cpp

@@ -1,9 +1,10 @@
-// Song file names from hostile titles: never a separator, never a wildcard, never a device name.
+// Song file names from hostile titles: a name of its own inside the run directory, never a separator,
+// a wildcard or a device name, always well-formed UTF-8 within the length limit.
 #include <cstdlib>
 #include <string>
 
 #include "music/file_name.hpp"
-#include "runtime/text.hpp"
+#include "runtime/utf.hpp"
 
 namespace {
 
@@ -22,20 +23,16 @@ bool reserved(std::string stem) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string title(reinterpret_cast<const char*>(data), size);
   std::string name = qiwa::safe_file_name(title);
-  if (name.empty() || name.size() > qiwa::kMaxFileNameBytes) std::abort();
+  if (name.empty() || name.size() > qiwa::kMaxFileNameBytes || !qiwa::is_valid_utf8(name)) std::abort();
   if (name == "." || name == ".." || name.back() == '.' || name.back() == ' ' || name.front() == ' ') std::abort();
   if (reserved(name)) std::abort();
-  for (std::size_t i = 0; i < name.size(); i += qiwa::char_size(name, i)) {
-    unsigned char c = static_cast<unsigned char>(name[i]);
-    if (qiwa::char_size(name, i) == 2) continue;  // a GBK pair: its trail byte may be any value
-    if (c < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
+  // UTF-8 holds ASCII bytes only as themselves, so a byte check is a character check.
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
       std::abort();
-  }
+  // No byte of the path lies outside the run directory: one separator, right after it.
   std::string path = qiwa::song_file_path("C:\\run", title);
-  if (path.compare(0, 7, "C:\\run\\") != 0 || path.find('\\', 7) != std::string::npos) {
-    // A trail byte 0x5C inside a GBK pair is no separator; check character-wise.
-    for (std::size_t i = 7; i < path.size(); i += qiwa::char_size(path, i))
-      if (path[i] == '\\' && qiwa::char_size(path, i) == 1) std::abort();
-  }
+  if (path.compare(0, 7, "C:\\run\\") != 0 || path.find('\\', 7) != std::string::npos) std::abort();
+  if (path.compare(path.size() - 4, 4, ".mp3") != 0) std::abort();
   return 0;
 }

@@ -1,10 +1,13 @@
-// Search answers and lyrics answers as the service (or anything pretending to be it) may send them.
+// Search answers and lyrics answers as the service (or anything pretending to be it) may send them:
+// every cell and every lyrics line is well-formed UTF-8, whatever the bytes.
 #include <cstdlib>
 #include <string>
 
 #include "music/json_scan.hpp"
 #include "music/lyrics.hpp"
 #include "music/search.hpp"
+#include "music/service.hpp"
+#include "runtime/utf.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string answer(reinterpret_cast<const char*>(data), size);
@@ -13,11 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto rows = qiwa::parse_search_hits(answer, index);
     // Objects without a song give no row; no row comes from anywhere else.
     if (rows.size() > objects.size()) std::abort();
+    for (const auto& r : rows)
+      for (const std::string* cell : {&r.url_id, &r.pic_id, &r.lyric_id, &r.title, &r.singer, &r.album})
+        if (!qiwa::is_valid_utf8(*cell)) std::abort();
   }
-  std::string lines = qiwa::lyric_lines(answer);
+  std::string lines = qiwa::lyric_lines(qiwa::decode_answer_value(qiwa::lyric_value(answer)));
+  if (!qiwa::is_valid_utf8(lines)) std::abort();
   // Every line ends in CR LF and no bare line feed is left.
   for (std::size_t i = 0; i < lines.size(); ++i)
     if (lines[i] == '\n' && (i == 0 || lines[i - 1] != '\r')) std::abort();
-  (void)qiwa::lyric_value(answer);
   return 0;
 }

@@ -44,7 +44,7 @@ TEST(MergeCookies, RepeatsAndSpaces) {
   old_cookies = "note=hello world";
   EXPECT_EQ(merge_cookie_text(old_cookies, new_cookies), "note=helloworld");
   old_cookies =
-      "a=1 ;\xA1\xA1"
+      "a=1 ;\u3000"
       "b=2";
   new_cookies = "b=2; a=1";
   EXPECT_EQ(merge_cookie_text(old_cookies, new_cookies), "b=2; a=1");

@@ -12,12 +12,13 @@ TEST(SafeFileName, ForbiddenAndControlCharactersBecomeUnderscores) {
   EXPECT_EQ(safe_file_name("晴天 - 周杰伦"), "晴天 - 周杰伦");
 }
 
-TEST(SafeFileName, TheTrailByteOfAGbkPairIsNeverTouched) {
-  // 乗 is 81 5C, 亅 81 7C, 乚 81 5D: their second bytes are "\", "|" and "]".
-  EXPECT_EQ(safe_file_name("乗亅乚"), "乗亅乚");
-  EXPECT_EQ(safe_file_name("乗\\亅|"), "乗_亅_");
-  // A lead byte without its trail byte is no character.
-  EXPECT_EQ(safe_file_name("ab\x81"), "ab_");
+TEST(SafeFileName, EveryScriptStaysAndBytesThatAreNoUtf8Go) {
+  EXPECT_EQ(safe_file_name("별빛 🎵 Star"), "별빛 🎵 Star");
+  EXPECT_EQ(safe_file_name("ดาว Tiếng Việt"), "ดาว Tiếng Việt");
+  EXPECT_EQ(safe_file_name("사랑"), "사랑");
+  EXPECT_NE(safe_file_name("사랑"), safe_file_name("이별"));  // no longer both "??"
+  EXPECT_EQ(safe_file_name("ab\xE9\x9F"), "ab__");  // a cut-off character
+  EXPECT_EQ(safe_file_name("a\xFF/b"), "a__b");
 }
 
 TEST(SafeFileName, OuterSpacesAndTrailingDotsGo) {
@@ -38,13 +39,21 @@ TEST(SafeFileName, DeviceNamesArePrefixed) {
     EXPECT_EQ(safe_file_name(name), name);
 }
 
-TEST(SafeFileName, LongTitlesAreCutAtACharacterStart) {
-  EXPECT_EQ(safe_file_name(std::string(500, 'a')).size(), kMaxFileNameBytes);
-  std::string wide;
-  for (int i = 0; i < 100; ++i) wide += "晴";
-  Text cut = safe_file_name("x" + wide);  // 1 + 200 bytes: the pair at the edge is dropped whole
-  EXPECT_EQ(cut.size(), kMaxFileNameBytes - 1);
-  EXPECT_EQ(cut.substr(cut.size() - 2), "晴");
+TEST(SafeFileName, LongTitlesAreCutBetweenCharactersAndKeepANameOfTheirOwn) {
+  Text ascii = safe_file_name(std::string(500, 'a'));
+  EXPECT_EQ(ascii.size(), kMaxFileNameBytes);
+  EXPECT_EQ(ascii.substr(0, 171), std::string(171, 'a'));
+  EXPECT_EQ(ascii[171], '~');
+  std::string sunny;
+  for (int i = 0; i < 100; ++i) sunny += "晴";
+  Text cut = safe_file_name("x" + sunny);  // 1 + 300 bytes: 56 whole characters fit before the hash
+  EXPECT_EQ(cut, "x" + sunny.substr(0, 56 * 3) + "~" + cut.substr(cut.size() - 8));
+  EXPECT_LE(cut.size(), kMaxFileNameBytes);
+  // Two titles that share their first 180 bytes and more still get two files.
+  EXPECT_NE(safe_file_name(sunny + "A"), safe_file_name(sunny + "B"));
+  EXPECT_EQ(safe_file_name(sunny + "A"), safe_file_name(sunny + "A"));
+  // A title at the limit is kept as it is.
+  EXPECT_EQ(safe_file_name(std::string(kMaxFileNameBytes, 'b')), std::string(kMaxFileNameBytes, 'b'));
 }
 
 TEST(SafeFileName, ALongDeviceNameStaysWithinTheLimit) {
@@ -52,6 +61,7 @@ TEST(SafeFileName, ALongDeviceNameStaysWithinTheLimit) {
   const Text name = safe_file_name("CON." + std::string(500, 'x'));
   EXPECT_EQ(name.size(), kMaxFileNameBytes);
   EXPECT_EQ(name.substr(0, 5), "_CON.");
+  EXPECT_EQ(name[name.size() - 9], '~');
 }
 
 TEST(SongFilePath, AlwaysTheRunDirectory) {

@@ -11,7 +11,6 @@
 #include "fakes/fake_player.hpp"
 #include "fakes/fake_window.hpp"
 #include "music/play.hpp"
-#include "runtime/codepage.hpp"
 
 namespace qiwa {
 namespace {
@@ -82,8 +81,8 @@ TEST_F(PlayFlow, APlayDownloadsPlaysAndShowsCoverLyricsAndTitles) {
   download_and_play(*app, request());
 
   Text path = app->run_directory + "\\晴天.mp3";
-  EXPECT_EQ(files(), (std::set<std::string>{gbk_to_utf8("晴天.mp3")}));
-  EXPECT_EQ(file(gbk_to_utf8("晴天.mp3")), kMp3);
+  EXPECT_EQ(files(), (std::set<std::string>{"晴天.mp3"}));
+  EXPECT_EQ(file("晴天.mp3"), kMp3);
   EXPECT_EQ(player.calls_without_stop(), (std::vector<Text>{"play " + path + " 1"}));
   EXPECT_EQ(player.played_contents().at(0), kMp3);  // whole when the player got it
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
@@ -182,7 +181,7 @@ TEST_F(PlayFlow, ALaterDownloadOfTheSameTitleReplacesTheFile) {
   download_and_play(*app, request());
   downloader.serve(kSong, {"second"});
   download_and_play(*app, request());
-  EXPECT_EQ(file(gbk_to_utf8("晴天.mp3")), "second");
+  EXPECT_EQ(file("晴天.mp3"), "second");
   EXPECT_EQ(files().size(), 1u);
 }
 
@@ -192,8 +191,8 @@ TEST_F(PlayFlow, AnUnplayableDownloadOfATitleAlreadyHereKeepsTheEarlierFile) {
   downloader.serve(kSong, {"<html><body>Access denied</body></html>"});
   player.fail_every_play(true);
   download_and_play(*app, request());
-  EXPECT_EQ(files(), (std::set<std::string>{gbk_to_utf8("晴天.mp3")}));
-  EXPECT_EQ(file(gbk_to_utf8("晴天.mp3")), kMp3);
+  EXPECT_EQ(files(), (std::set<std::string>{"晴天.mp3"}));
+  EXPECT_EQ(file("晴天.mp3"), kMp3);
   ASSERT_EQ(window.messages().size(), 1u);
   EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
   EXPECT_EQ(window.title(), "Qiwa音乐");

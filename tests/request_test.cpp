@@ -214,10 +214,10 @@ TEST(PerformRequest, ProxyAndItsCredentials) {
   perform_request(o);
   EXPECT_EQ(factory.last()->last_sent().headers[0].second, "Basic " + base64_encode(to_bytes("user:")));
 
-  o.proxy_user = "用户";  // GBK bytes are encoded as they are
+  o.proxy_user = "用户";  // its UTF-8 bytes are encoded as they are
   perform_request(o);
   EXPECT_EQ(factory.last()->last_sent().headers[0].second,
-            "Basic " + base64_encode(Bytes{0xD3, 0xC3, 0xBB, 0xA7, ':'}));
+            "Basic " + base64_encode(Bytes{0xE7, 0x94, 0xA8, 0xE6, 0x88, 0xB7, ':'}));
 
   for (auto change :
        {+[](RequestOptions& x) { x.proxy_user.clear(); }, +[](RequestOptions& x) { x.proxy.clear(); },

@@ -35,7 +35,7 @@ struct AttachCall {
 AttachCall g_call;
 int g_library_tag;
 
-int fake_attach(const void* data, int size, const char* text, int a, int b, int c) {
+int fake_attach(const unsigned char* data, int size, const char* text, int a, int b, int c) {
   g_call = {g_call.calls + 1, data, size, text, a, b, c, g_call.answer, g_call.loaded, g_call.freed, true};
   return g_call.answer;
 }
@@ -125,7 +125,7 @@ TEST_F(StartupTest, AnUnwritablePfDllFallsBackToTheCopiesBesideAndInTheSystemDir
 TEST_F(StartupTest, ResolvesTheCandidateFirstThenBesideThenTheSystemCopy) {
   const Text candidate = in_run("pf.dll");
   // Nothing anywhere: the trimmed candidate stays.
-  EXPECT_EQ(resolve_skin_library_path("  " + candidate + " \xA1\xA1", run_dir(), sys_dir()), candidate);
+  EXPECT_EQ(resolve_skin_library_path("  " + candidate + " \u3000", run_dir(), sys_dir()), candidate);
   put(system_ / "SkinH_EL.dll");
   EXPECT_EQ(resolve_skin_library_path(candidate, run_dir(), sys_dir()), sys_dir() + "SkinH_EL.dll");
   put(run_ / "SkinH_EL.dll");
@@ -133,7 +133,7 @@ TEST_F(StartupTest, ResolvesTheCandidateFirstThenBesideThenTheSystemCopy) {
   fs::remove(system_ / "SkinH_EL.dll");
   EXPECT_EQ(resolve_skin_library_path(candidate, run_dir(), sys_dir()), in_run("SkinH_EL.dll"));
   put(run_ / "pf.dll");
-  EXPECT_EQ(resolve_skin_library_path("\xA1\xA1 " + candidate + "  ", run_dir(), sys_dir()), candidate);
+  EXPECT_EQ(resolve_skin_library_path("\u3000 " + candidate + "  ", run_dir(), sys_dir()), candidate);
 }
 
 TEST_F(StartupTest, ACandidateWithWildcardsNamesNoFile) {

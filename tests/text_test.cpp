@@ -7,14 +7,24 @@
 namespace qiwa {
 namespace {
 
-const Text kPairWithBracket = "\x81\x5B";  // a double-byte character whose second byte is "["
+// 音 is E9 9F B3 and 乐 E4 B9 90; "\x9F\xB3\xE4" straddles the two.
+const Text kMusic = "音乐";
+const Text kEmoji = "🎵";  // F0 9F 8E B5
 
 TEST(TextCut, LeftRightMiddleClipAndRejectBadRanges) {
   EXPECT_EQ(left("abc", 2), "ab");
   EXPECT_EQ(left("abc", 9), "abc");
   EXPECT_EQ(left("abc", 0), "");
   EXPECT_EQ(left("abc", -1), "");
-  EXPECT_EQ(left("音乐", 1), "\xD2");  // byte-based: may cut a character
+  // Byte counts, but never half a character: a cut falls back (left) or moves on (right, middle).
+  EXPECT_EQ(left(kMusic, 1), "");
+  EXPECT_EQ(left(kMusic, 5), "音");
+  EXPECT_EQ(left(kMusic, 6), kMusic);
+  EXPECT_EQ(right(kMusic, 4), "乐");
+  EXPECT_EQ(right("a" + kEmoji, 3), "");
+  EXPECT_EQ(middle(kMusic, 2, 4), "");  // starts inside 音, ends inside 乐
+  EXPECT_EQ(middle(kMusic, 2, 5), "乐");
+  EXPECT_EQ(middle("a" + kEmoji + "b", 2, 5), kEmoji + "b");
   EXPECT_EQ(right("abc", 2), "bc");
   EXPECT_EQ(right("abc", 5), "abc");
   EXPECT_EQ(right("abc", -3), "");
@@ -23,7 +33,7 @@ TEST(TextCut, LeftRightMiddleClipAndRejectBadRanges) {
   EXPECT_EQ(middle("abcdef", 0, 2), "");
   EXPECT_EQ(middle("abcdef", 7, 1), "");
   EXPECT_EQ(middle("abcdef", 1, 0), "");
-  EXPECT_EQ(length("音乐a"), 5);
+  EXPECT_EQ(length("音乐a"), 7);
 }
 
 TEST(TextFind, PositionsStartAndCase) {
@@ -43,19 +53,22 @@ TEST(TextFind, EmptySoughtGivesOneOnlyWhenSomethingIsSearched) {
   EXPECT_EQ(find("abc", "", 4), -1);
 }
 
-TEST(TextFind, NeverStartsOnTheSecondByteOfAPair) {
-  // "\xD2\xF4\xC0\xD6" is 音乐; "\xF4\xC0" straddles both characters.
-  EXPECT_EQ(find("音乐", "\xF4\xC0"), -1);
-  EXPECT_EQ(find(kPairWithBracket + "[", "["), 3);
-  EXPECT_EQ(find(kPairWithBracket, "["), -1);
-  // A start inside a pair moves on to the next character.
-  EXPECT_EQ(find("音乐", "乐", 2), 3);
-  EXPECT_EQ(find("音乐", "音", 2), -1);
+TEST(TextFind, NeverStartsOrEndsInsideACharacter) {
+  EXPECT_EQ(find(kMusic, "\x9F\xB3\xE4"), -1);
+  EXPECT_EQ(find(kMusic, "\xB3"), -1);
+  EXPECT_EQ(find(kMusic, "\xE9\x9F"), -1);  // the start of 音 without its end
+  EXPECT_EQ(find(kEmoji + "x", "\x8E\xB5x"), -1);
+  EXPECT_EQ(find(kEmoji + "🎶", "🎶"), 5);
+  // A start inside a character moves on to the next one.
+  EXPECT_EQ(find(kMusic, "乐", 2), 4);
+  EXPECT_EQ(find(kMusic, "音", 2), -1);
+  // A byte that is no UTF-8 is a character of its own.
+  EXPECT_EQ(find("a\xFF\xB3" "b", "\xB3" "b"), 3);
 }
 
 TEST(TextFind, IgnoreCaseFoldsOnlyAsciiLetters) {
-  // 0x81 0x61 and 0x81 0x41 are different characters; folding must not join them.
-  EXPECT_EQ(find("\x81\x61", "\x81\x41", 1, true), -1);
+  EXPECT_EQ(find("Straße", "STRASSE", 1, true), -1);
+  EXPECT_EQ(find("ÄB", "äb", 1, true), -1);
   EXPECT_EQ(find("Set-Cookie", "set-cookie", 1, true), 1);
 }
 
@@ -77,10 +90,11 @@ TEST(TextReplace, StartCountAndUnchangedCases) {
   EXPECT_EQ(replace("", "-", "+", true), "");
 }
 
-TEST(TextReplace, KeepsPairsWhole) {
-  EXPECT_EQ(replace("音乐", "\xF4\xC0", "x", true), "音乐");
-  EXPECT_EQ(replace(kPairWithBracket + "[", "[", "(", true), kPairWithBracket + "(");
+TEST(TextReplace, KeepsCharactersWhole) {
+  EXPECT_EQ(replace(kMusic, "\x9F\xB3\xE4", "x", true), kMusic);
+  EXPECT_EQ(replace(kMusic + "\xB3", "\xB3", "x", true), kMusic + "x");
   EXPECT_EQ(replace("音乐音", "音", "歌", true), "歌乐歌");
+  EXPECT_EQ(replace("a🎵b🎵", "🎵", "♪", true), "a♪b♪");
 }
 
 TEST(TextSplit, AdjacentAndTrailingSeparators) {
@@ -98,38 +112,34 @@ TEST(TextSplit, MaximumDropsTheRest) {
   EXPECT_EQ(split("a,b", ",", 0), TextArray{});
 }
 
-TEST(TextSplit, SeparatorInsideAPairIsNoSeparator) {
-  EXPECT_EQ(split(kPairWithBracket + "[x", "["), (TextArray{kPairWithBracket, "x"}));
-  EXPECT_EQ(split("\x81\x2C,b"), (TextArray{"\x81\x2C", "b"}));
+TEST(TextSplit, SeparatorInsideACharacterIsNoSeparator) {
+  EXPECT_EQ(split("音x乐", "\xB3"), (TextArray{"音x乐"}));
+  EXPECT_EQ(split("별,빛,", ","), (TextArray{"별", "빛"}));
+  EXPECT_EQ(split("a🎵b", "🎵"), (TextArray{"a", "b"}));
 }
 
 TEST(TextSpaces, TrimAndRemoveKnowFullWidthSpace) {
-  EXPECT_EQ(trim("\xA1\xA1 \xA1\xA1  "), "");
-  EXPECT_EQ(trim(" \xA1\xA1 音 乐\xA1\xA1 "), "音 乐");
+  EXPECT_EQ(trim("\u3000 \u3000  "), "");
+  EXPECT_EQ(trim(" \u3000 音 乐\u3000 "), "音 乐");
   EXPECT_EQ(trim("ab"), "ab");
-  // "\xA1\xA1" must be a pair of its own, not the tail of a character plus a lead byte.
-  EXPECT_EQ(trim("\xB0\xA1\xA1\x41"), "\xB0\xA1\xA1\x41");
-  EXPECT_EQ(remove_spaces(" a \xA1\xA1"
+  EXPECT_EQ(trim("\u3000" + kEmoji + " \u3000"), kEmoji);
+  EXPECT_EQ(remove_spaces(" a \u3000"
                           "b "),
             "ab");
-  EXPECT_EQ(remove_spaces("\xB0\xA1\xA1\x41"), "\xB0\xA1\xA1\x41");
   EXPECT_EQ(spaces(3), "   ");
   EXPECT_EQ(spaces(0), "");
   EXPECT_EQ(spaces(-2), "");
 }
 
-TEST(TextCase, UpperCaseLeavesPairsAlone) {
+TEST(TextCase, UpperCaseFoldsOnlyAscii) {
   EXPECT_EQ(upper_case("abZ1"), "ABZ1");
-  EXPECT_EQ(upper_case("\x81\x61"
-                       "a"),
-            "\x81\x61"
-            "A");
+  EXPECT_EQ(upper_case("äa音"), "äA音");
 }
 
 TEST(TextNumbers, CharacterCodeIsSigned) {
   EXPECT_EQ(character_code("A"), 65);
   EXPECT_LT(character_code("音"), 0);
-  EXPECT_EQ(character_code("音"), -46);  // 0xD2
+  EXPECT_EQ(character_code("音"), -23);  // 0xE9
   EXPECT_EQ(character_code("ab", 2), 98);
   EXPECT_EQ(character_code("ab", 0), 0);
   EXPECT_EQ(character_code("ab", 3), 0);
@@ -160,7 +170,7 @@ TEST(TextConversions, BytesAndText) {
   EXPECT_EQ(to_text(Bytes{'a', 'b', 0, 'c'}), "ab");
   EXPECT_EQ(to_text(Bytes{'a', 'b'}), "ab");
   EXPECT_EQ(to_text(Bytes{}), "");
-  EXPECT_EQ(to_bytes("音"), (Bytes{0xD2, 0xF4}));
+  EXPECT_EQ(to_bytes("音"), (Bytes{0xE9, 0x9F, 0xB3}));
 }
 
 TEST(ByteSets, LeftMiddleClip) {

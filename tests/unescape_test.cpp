@@ -8,7 +8,7 @@
 #include <random>
 #include <sstream>
 
-#include "runtime/codepage.hpp"
+#include "runtime/utf.hpp"
 #include "text/unescape.hpp"
 
 namespace qiwa {
@@ -47,7 +47,7 @@ TEST(UnescapeText, OctalEscapesTakeUpToThreeDigitsWithinByteRange) {
   EXPECT_EQ(unescape_text("\\400"), " 0");
   EXPECT_EQ(unescape_text("\\18"), "\x01" "8");
   EXPECT_EQ(unescape_text("\\7"), "\x07");
-  EXPECT_EQ(unescape_text("\\377"), "?");  // U+00FF has no GBK form
+  EXPECT_EQ(unescape_text("\\377"), "ÿ");
 }
 
 TEST(UnescapeText, LineBreaksAndTheirStandIn) {
@@ -75,19 +75,22 @@ TEST(UnescapeText, AnEscapeGivingCodeZeroEndsTheText) {
   EXPECT_EQ(unescape_text("\\0abc"), "");
 }
 
-TEST(UnescapeText, SurrogatesHaveNoGbkForm) {
-  EXPECT_EQ(unescape_text("\\ud83c\\udfb5!"), "?!");
-  EXPECT_EQ(unescape_text("a\\ud83cb"), "a?b");
-  EXPECT_EQ(unescape_text("\\u0e01"), "?");
+TEST(UnescapeText, SurrogatePairsAreOneCharacterAndLoneHalvesAreReplaced) {
+  EXPECT_EQ(unescape_text("\\ud83c\\udfb5!"), "🎵!");
+  EXPECT_EQ(unescape_text("%uD83C%uDFB5"), "🎵");
+  EXPECT_EQ(unescape_text("a\\ud83cb"), "a\uFFFDb");
+  EXPECT_EQ(unescape_text("a\\udfb5\\ud83c"), "a\uFFFD\uFFFD");
+  EXPECT_EQ(unescape_text("\\ud83c\\ud83c\\udfb5"), "\uFFFD🎵");
+  EXPECT_EQ(unescape_text("\\u0e01"), "ก");
 }
 
-TEST(UnescapeText, SecondByteOfAGbkCharacterIsNoEscape) {
-  // 95 5C is one character whose second byte is a backslash; B0 7B one whose second byte is "{".
-  EXPECT_EQ(unescape_text("\x95\x5C" "u4e2d"), "\x95\x5C" "u4e2d");
-  EXPECT_EQ(unescape_text("\x95\x5C" "n\x95\x5C"), "\x95\x5C" "n\x95\x5C");
-  EXPECT_EQ(unescape_text("\x95\x5C\\n"), "\x95\x5C\n");
-  EXPECT_EQ(unescape_text("\xB0\x7B$}"), "\xB0\x7B$}");
-  EXPECT_EQ(unescape_text("\xA1\xA1\\u4e2d"), "　中");
+TEST(UnescapeText, EveryScriptComesThroughAndBadBytesAreReplaced) {
+  EXPECT_EQ(unescape_text("\\ubcc4\\ube5b \\ud83c\\udfb5 Star"), "별빛 🎵 Star");
+  EXPECT_EQ(unescape_text("\\u0e14\\u0e32\\u0e27 Ti\\u1ebfng"), "ดาว Tiếng");
+  EXPECT_EQ(unescape_text("별빛 \\n 🎵"), "별빛 \n 🎵");  // sent as UTF-8, escapes beside
+  EXPECT_EQ(unescape_text("\\별"), "별");                 // an escaped character is taken whole
+  EXPECT_EQ(unescape_text("a\xFF\\u4e2d\xE4\xB8"), "a\uFFFD中\uFFFD");
+  EXPECT_EQ(unescape_text("\u3000\\u4e2d"), "\u3000中");
 }
 
 TEST(UnescapeText, TextAScriptWouldRejectIsStillDecoded) {
@@ -108,7 +111,7 @@ TEST(UnescapeText, SearchAnswer) {
       "\"album\":\"It's \\ud83c\\udfb5\",\"pic_id\":\"1407374890649284\"}])";
   EXPECT_EQ(unescape_text(answer),
             "cb([{\"id\":1,\"name\":\"中文\",\"artist\":[\"A/B\",\"歌\"],"
-            "\"album\":\"It's ?\",\"pic_id\":\"1407374890649284\"}])");
+            "\"album\":\"It's 🎵\",\"pic_id\":\"1407374890649284\"}])");
 }
 
 // Differential test against a real ECMAScript engine: node computes what the script would,
@@ -182,14 +185,15 @@ class CaseGenerator {
   }
 
   std::u16string token() {
-    // Plain characters, among them GBK characters whose second byte is "\\", "{", "}" or "u".
+    // Plain characters of one to four bytes, and text that only looks like escapes or stand-ins.
     static const char16_t* const plain[] = {
         u"a", u"b", u"z", u"0", u"1", u"7", u"8", u"9", u"4", u"e", u"F", u"u", u"x", u"U", u"n", u" ",
         u"%", u"%", u"{", u"$", u"}", u"{$}", u"'", u"\"", u"/", u"中", u"文", u"\u661E", u"\u661Eu4e2d",
-        u"\u4E57", u"\u4E84$}", u"\u4E87", u"\u4E7D", u"\u2019", u"\u3000", u"\r\n"};
+        u"\u4E57", u"\u4E84$}", u"\u4E87", u"\u4E7D", u"\u2019", u"\u3000", u"\r\n",
+        u"🎵", u"별빛", u"ดาว", u"\\ud83c\\udfb5", u"%ud83c%udfb5", u"\\ud83c%udfb5"};
     static const char16_t* const escaped[] = {u"b", u"t",  u"n", u"v", u"f", u"r", u"\"", u"'", u"\\",
                                               u"/", u"a",  u"z", u"%", u"8", u"9", u"U",  u"中", u"\u661E",
-                                              u"{", u"\u2019"};
+                                              u"{", u"\u2019", u"🎵", u"별"};
     switch (pick(10)) {
       case 0: return u"\\" + std::u16string(one_of(escaped));
       case 1: {
@@ -315,17 +319,16 @@ TEST(UnescapeTextOracle, MatchesAnEcmaScriptEngine) {
     const Case& c = cases[i];
     const std::string& raw = answers[2 * i];
     const std::string& repaired = answers[2 * i + 1];
-    Text input = utf16_to_gbk(c.text);
-    ASSERT_EQ(gbk_to_utf16(input), c.text) << "not a GBK text: " << shown(c.text);
+    Text input = utf16_to_utf8(c.text);
     SCOPED_TRACE("text: " + shown(c.text));
     ASSERT_EQ(raw == "throw", c.rejected) << "the engine and the generator disagree on rejection";
     ASSERT_EQ(repaired.rfind("ok:", 0), 0u) << "the engine rejects the repaired text " << shown(c.repaired);
     rejected += c.rejected;
-    Text expected = utf16_to_gbk(from_hex(std::string_view(repaired).substr(3)));
+    Text expected = utf16_to_utf8(from_hex(std::string_view(repaired).substr(3)));
     Text actual = unescape_text(input);
     if (actual != expected) {
       ++failures;
-      ADD_FAILURE() << "expected " << shown(gbk_to_utf16(expected)) << "\n     got " << shown(gbk_to_utf16(actual));
+      ADD_FAILURE() << "expected " << shown(utf8_to_utf16(expected)) << "\n     got " << shown(utf8_to_utf16(actual));
     }
   }
   EXPECT_GT(rejected, kCases / 10);  // the lenient reading was exercised

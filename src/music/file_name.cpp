@@ -1,9 +1,15 @@
 #include "music/file_name.hpp"
 
+#include <cstdint>
+
 #include "runtime/text.hpp"
+#include "runtime/utf.hpp"
 
 namespace qiwa {
 namespace {
+
+constexpr std::size_t kHashDigits = 8;
+constexpr std::size_t kHashSuffixBytes = 1 + kHashDigits;  // "~" and the digits
 
 bool forbidden(unsigned char c) {
   if (c < 0x20 || c == 0x7F) return true;
@@ -12,34 +18,25 @@ bool forbidden(unsigned char c) {
   return false;
 }
 
-// Forbidden single-byte characters become "_"; a GBK pair is copied whole, so its trail byte (which may
-// be "\" or "|") is never touched. A lead byte with no trail byte is replaced too.
+// Forbidden ASCII characters and bytes that are no UTF-8 become "_". A UTF-8 character never holds an
+// ASCII byte, so every other character is copied whole.
 Text replace_forbidden(std::string_view title) {
   Text out;
   for (std::size_t i = 0; i < title.size();) {
-    std::size_t n = char_size(title, i);
-    auto c = static_cast<unsigned char>(title[i]);
-    if (n == 2) {
-      out.append(title.substr(i, 2));
+    std::size_t n = utf8_length_at(title, i);
+    if (n == 0 || (n == 1 && forbidden(static_cast<unsigned char>(title[i])))) {
+      out += '_';
+      i += 1;
     } else {
-      out += (forbidden(c) || c >= 0x80) ? '_' : static_cast<char>(c);
+      out.append(title.substr(i, n));
+      i += n;
     }
-    i += n;
   }
   return out;
 }
 
-// Cuts at a character start so no pair is split.
-Text cut_to(std::string_view s, std::size_t max) {
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < s.size();) {
-    std::size_t n = char_size(s, i);
-    if (i + n > max) break;
-    i += n;
-    end = i;
-  }
-  return Text(s.substr(0, end));
-}
+// The longest start of s of at most max bytes that ends between characters.
+Text cut_to(std::string_view s, std::size_t max) { return left(s, static_cast<int>(max)); }
 
 // Windows drops trailing spaces and dots itself, so "a. " and "a" would be one file.
 Text strip_edges(Text s) {
@@ -61,14 +58,24 @@ bool is_device_name(std::string_view name) {
   return false;
 }
 
+// FNV-1a of the whole title: two titles cut to the same start still get names of their own.
+Text short_hash(std::string_view title) {
+  std::uint32_t h = 2166136261u;
+  for (char c : title) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  static const char kDigits[] = "0123456789abcdef";
+  Text out(kHashDigits, '0');
+  for (std::size_t i = kHashDigits; i-- > 0; h >>= 4) out[i] = kDigits[h & 15];
+  return out;
+}
+
 }  // namespace
 
 Text safe_file_name(std::string_view title) {
-  Text name = strip_edges(cut_to(replace_forbidden(title), kMaxFileNameBytes));
-  if (name.empty()) return "_";
-  // The prefix may push a name at the limit over it; cutting again keeps the prefix.
-  if (is_device_name(name)) name = strip_edges(cut_to("_" + name, kMaxFileNameBytes));
-  return name;
+  Text name = strip_edges(replace_forbidden(title));
+  if (is_device_name(name)) name.insert(0, "_");
+  if (name.size() > kMaxFileNameBytes)
+    name = strip_edges(cut_to(name, kMaxFileNameBytes - kHashSuffixBytes)) + "~" + short_hash(title);
+  return name.empty() ? Text("_") : name;
 }
 
 Text song_file_path(std::string_view directory, std::string_view title) {

@@ -21,8 +21,7 @@ std::size_t time_tag_length(std::string_view s) {
   return (i < s.size() && digits && colon) ? i + 1 : 0;
 }
 
-// "[ti:...]" and the like: a tag of letters and a colon. Only ASCII is looked at before the colon,
-// so a GBK trail byte is never taken for a bracket.
+// "[ti:...]" and the like: a tag of letters and a colon.
 bool is_metadata_line(std::string_view s) {
   if (s.empty() || s[0] != '[') return false;
   std::size_t i = 1;

@@ -14,18 +14,18 @@ using FormFields = std::vector<std::pair<Text, Text>>;
 
 // "http://" + host + "/gqss/api.php?" + callback query.
 Text service_url(std::string_view host, std::string_view callback_query);
-// key=value pairs joined by "&" in the given order, each value percent-encoded from its UTF-8 form,
-// so "&" or "=" in a value can never make another field.
+// key=value pairs joined by "&" in the given order, each value's UTF-8 percent-encoded, so "&" or "="
+// in a value can never make another field.
 Text form_body(const FormFields& fields);
-Text percent_encode(std::string_view gbk);
+Text percent_encode(std::string_view text);
 
 // The answer's body as text with its escapes kept; empty when the request failed or the status
 // was not 2xx.
 Text query_service_raw(std::string_view host, std::string_view callback_query, std::string_view form);
-// The same with the escapes decoded into GBK text.
+// The same with the escapes decoded.
 Text query_service(std::string_view host, std::string_view callback_query, std::string_view form);
 
-// One value cut from an answer as sent: UTF-8 (if the service sent any) to GBK, then its escapes decoded.
+// One value cut from an answer as sent, its escapes decoded; always well-formed UTF-8.
 Text decode_answer_value(std::string_view raw);
 
 }  // namespace qiwa

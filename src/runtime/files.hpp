@@ -1,5 +1,5 @@
 #pragma once
-// File operations on GBK paths; the backends convert to the OS's own path form.
+// File operations on UTF-8 paths; the backends convert to the OS's own path form.
 #include <cstdint>
 #include <memory>
 

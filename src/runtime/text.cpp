@@ -1,9 +1,12 @@
-// GBK text and byte-set operations. Matches are only tried at character starts, found by walking
-// the text from its first byte, so a double-byte character is never split by a match.
+// UTF-8 text and byte-set operations. A match only counts where a character starts, and a cut only
+// falls between characters, so no operation ever splits a character. UTF-8 tells a character's
+// start from the bytes around it, so each check looks at no more than the three bytes before.
 #include "runtime/text.hpp"
 
 #include <algorithm>
 #include <climits>
+
+#include "runtime/utf.hpp"
 
 namespace qiwa {
 namespace {
@@ -34,24 +37,30 @@ bool matches_at(std::string_view text, std::size_t at, std::string_view sought, 
 
 // First character start at or after byte `from`.
 std::size_t boundary_at_or_after(std::string_view s, std::size_t from) {
-  std::size_t i = 0;
-  while (i < from && i < s.size()) i += char_size(s, i);
-  return i;
+  while (from < s.size() && !is_char_start(s, from)) ++from;
+  return std::min(from, s.size());
 }
 
-// Byte index of the first match at a character start at or after `i`, itself a character start.
+// Last character start at or before byte `to` (the end of the text counts as one).
+std::size_t boundary_at_or_before(std::string_view s, std::size_t to) {
+  if (to >= s.size()) return s.size();
+  while (to > 0 && !is_char_start(s, to)) --to;
+  return to;
+}
+
+// Byte index of the first match that begins and ends between characters, at or after `i`.
 std::size_t find_at_boundary(std::string_view text, std::string_view sought, std::size_t i, bool fold_case) {
+  auto whole = [&](std::size_t at) {
+    return is_char_start(text, at) && (at + sought.size() == text.size() || is_char_start(text, at + sought.size()));
+  };
   if (!fold_case) {
-    // The library's byte search finds candidates; the character walk only rejects those that start
-    // on a trail byte, and it never goes back, so a long scan stays linear.
-    for (std::size_t at = text.find(sought, i); at != std::string_view::npos; at = text.find(sought, i)) {
-      while (i < at) i += char_size(text, i);
-      if (i == at) return at;
-    }
+    // The library's byte search finds candidates; only those that would split a character are passed over.
+    for (std::size_t at = text.find(sought, i); at != std::string_view::npos; at = text.find(sought, at + 1))
+      if (whole(at)) return at;
     return std::string_view::npos;
   }
   for (; i < text.size(); i += char_size(text, i))
-    if (matches_at(text, i, sought, fold_case)) return i;
+    if (matches_at(text, i, sought, fold_case) && whole(i)) return i;
   return std::string_view::npos;
 }
 
@@ -60,26 +69,28 @@ std::size_t find_from(std::string_view text, std::string_view sought, std::size_
   return find_at_boundary(text, sought, boundary_at_or_after(text, from), fold_case);
 }
 
+// The full-width space U+3000 trims like the ASCII space.
+constexpr std::string_view kIdeographicSpace = "\u3000";
+
 bool is_space_at(std::string_view s, std::size_t i) {
-  if (s[i] == ' ') return true;
-  return byte_at(s, i) == 0xA1 && char_size(s, i) == 2 && byte_at(s, i + 1) == 0xA1;
+  return s[i] == ' ' || s.substr(i, kIdeographicSpace.size()) == kIdeographicSpace;
 }
 
-// Full-width digits (A3 B0..B9) and signs (A3 AB "＋", A3 AD "－") as their ASCII forms.
+// Full-width digits U+FF10..FF19 (EF BC 90..99) and signs U+FF0B "＋", U+FF0D "－" as their ASCII forms.
 Text fold_full_width_numbers(std::string_view s) {
   Text out;
   for (std::size_t i = 0; i < s.size();) {
     std::size_t n = char_size(s, i);
-    if (n == 2 && byte_at(s, i) == 0xA3) {
-      unsigned char t = byte_at(s, i + 1);
-      if (t >= 0xB0 && t <= 0xB9) {
-        out += static_cast<char>('0' + (t - 0xB0));
-        i += 2;
+    if (n == 3 && byte_at(s, i) == 0xEF && byte_at(s, i + 1) == 0xBC) {
+      unsigned char t = byte_at(s, i + 2);
+      if (t >= 0x90 && t <= 0x99) {
+        out += static_cast<char>('0' + (t - 0x90));
+        i += 3;
         continue;
       }
-      if (t == 0xAB || t == 0xAD) {
-        out += t == 0xAB ? '+' : '-';
-        i += 2;
+      if (t == 0x8B || t == 0x8D) {
+        out += t == 0x8B ? '+' : '-';
+        i += 3;
         continue;
       }
     }
@@ -92,8 +103,17 @@ Text fold_full_width_numbers(std::string_view s) {
 }  // namespace
 
 std::size_t char_size(std::string_view s, std::size_t i) {
-  if (i + 1 < s.size() && byte_at(s, i) >= 0x80 && s[i + 1] != '\0') return 2;
-  return 1;
+  std::size_t n = utf8_length_at(s, i);
+  return n ? n : 1;
+}
+
+// A byte that continues no well-formed character before it (a stray byte is a character of its own).
+bool is_char_start(std::string_view s, std::size_t i) {
+  if (i == 0 || i >= s.size() || (byte_at(s, i) & 0xC0) != 0x80) return true;
+  for (std::size_t k = 1; k <= 3 && k <= i; ++k) {
+    if ((byte_at(s, i - k) & 0xC0) != 0x80) return utf8_length_at(s, i - k) <= k;
+  }
+  return true;
 }
 
 int length(std::string_view text) {
@@ -102,18 +122,21 @@ int length(std::string_view text) {
 
 Text left(std::string_view text, int n) {
   if (n <= 0) return {};
-  return Text(text.substr(0, static_cast<std::size_t>(n)));
+  return Text(text.substr(0, boundary_at_or_before(text, static_cast<std::size_t>(n))));
 }
 
 Text right(std::string_view text, int n) {
   if (n <= 0) return {};
   std::size_t k = std::min(text.size(), static_cast<std::size_t>(n));
-  return Text(text.substr(text.size() - k));
+  return Text(text.substr(boundary_at_or_after(text, text.size() - k)));
 }
 
 Text middle(std::string_view text, int start, int count) {
   if (start < 1 || static_cast<std::size_t>(start) > text.size() || count <= 0) return {};
-  return Text(text.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(count)));
+  const std::size_t from = static_cast<std::size_t>(start - 1);
+  const std::size_t begin = boundary_at_or_after(text, from);
+  const std::size_t end = boundary_at_or_before(text, from + std::min(text.size() - from, static_cast<std::size_t>(count)));
+  return begin < end ? Text(text.substr(begin, end - begin)) : Text();
 }
 
 int find(std::string_view text, std::string_view sought, int start, bool ignore_case) {

@@ -1,12 +1,15 @@
 #pragma once
-// Text operations over GBK byte strings: 1-based byte positions, -1 for "not found".
-// Character-aware operations never start a match on the second byte of a double-byte character.
+// Text operations over UTF-8 byte strings: 1-based byte positions and byte lengths, -1 for "not found".
+// No operation starts a match inside a character or cuts one in half; a byte that is no UTF-8 counts
+// as a character of its own.
 #include "runtime/types.hpp"
 
 namespace qiwa {
 
-// Bytes taken by the character that starts at s[i] (2 for a GBK pair, else 1).
+// Bytes taken by the character that starts at s[i] (1 to 4; 1 for a byte that is no UTF-8).
 std::size_t char_size(std::string_view s, std::size_t i);
+// True when a character starts at s[i] (or i is the end), never inside one.
+bool is_char_start(std::string_view s, std::size_t i);
 
 int length(std::string_view text);
 Text left(std::string_view text, int n);

@@ -1,5 +1,5 @@
 #pragma once
-// Value types shared by the whole core. All text is GBK (code page 936) bytes.
+// Value types shared by the whole core. All text is UTF-8 bytes.
 #include <string>
 #include <string_view>
 #include <vector>

@@ -1,13 +1,11 @@
-// Wildcard matching over GBK names, with backtracking limited to the last "*" (linear in practice).
+// Wildcard matching over UTF-8 names ("?" takes one character), with backtracking limited to the
+// last "*" (linear in practice).
 #include "runtime/wildcard.hpp"
+
+#include "runtime/text.hpp"
 
 namespace qiwa {
 namespace {
-
-std::size_t char_size(std::string_view s, std::size_t i) {
-  auto c = static_cast<unsigned char>(s[i]);
-  return (c > 0x80 && c != 0xFF && i + 1 < s.size()) ? 2 : 1;
-}
 
 char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 

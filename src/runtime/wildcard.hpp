@@ -4,7 +4,7 @@
 
 namespace qiwa {
 
-// Matches a GBK name against a GBK pattern; "?" takes a whole double-byte character, ASCII letters fold,
+// Matches a name against a pattern; "?" takes a whole character, ASCII letters fold,
 // "*.*" matches every name.
 bool wildcard_match(std::string_view pattern, std::string_view name);
 bool has_wildcard(std::string_view text);

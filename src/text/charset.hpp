@@ -1,19 +1,11 @@
 #pragma once
-// UTF-16 little-endian bytes to GBK text, and the ASCII-fast conversions the decoders share.
-#include <string>
-#include <string_view>
-
+// UTF-16 little-endian bytes to the program's text.
 #include "runtime/types.hpp"
 
 namespace qiwa {
 
-// UTF-16LE bytes as GBK text: "?" for characters GBK lacks, ends at the first U+0000.
+// UTF-16LE bytes as UTF-8 text: a lone surrogate becomes U+FFFD, the text ends at the first U+0000.
 // A leading byte-order mark FF FE is dropped, and so is a trailing odd byte.
 Text decode_utf16_bytes(const Bytes& bytes);
-
-// GBK to UTF-16 and back as the code page service does it, but ASCII is copied without a call.
-std::u16string text_to_utf16(std::string_view gbk);
-// Ends at the first U+0000.
-Text utf16_to_text(std::u16string_view utf16);
 
 }  // namespace qiwa

@@ -95,11 +95,7 @@ Text unique_items(std::string_view list, std::string_view separator, bool split_
 int split_characters(std::string_view text, TextArray& result) {
   result.clear();
   for (std::size_t i = 0; i < text.size();) {
-    std::size_t step = 1;
-    if (i + 1 < text.size()) {
-      unsigned char b = static_cast<unsigned char>(text[i]);
-      if (b > 0x80 || (b == '\r' && text[i + 1] == '\n')) step = 2;
-    }
+    std::size_t step = text.substr(i, 2) == "\r\n" ? 2 : char_size(text, i);
     result.emplace_back(text.substr(i, step));
     i += step;
   }

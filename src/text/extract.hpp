@@ -19,7 +19,7 @@ Text item_name(std::string_view item);
 bool has_item_named(const TextArray& items, std::string_view name);
 // The first occurrence of each distinct item, joined by the separator.
 Text unique_items(std::string_view list, std::string_view separator, bool split_by_separator);
-// Characters as pieces: a GBK pair and a CR LF pair are one piece each.
+// Characters as pieces: a UTF-8 character and a CR LF pair are one piece each.
 int split_characters(std::string_view text, TextArray& result);
 // 1-based index of the first element equal to the text, or -1.
 int index_in_list(const TextArray& items, std::string_view text);

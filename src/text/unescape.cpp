@@ -1,169 +1,207 @@
-// The answer is read the way a script engine would read  var x='<text>'; unescape(x)  once the
-// text has been made safe to embed (CR LF as "{$}", quotes as "’"), and those stand-ins are undone
+// The answer is read the way a script engine reads  var x='<text>'; unescape(x)  once the text has
+// been made safe to embed (CR LF as "{$}", "'" as "’", "\u" as "%u"), with those stand-ins undone
 // afterwards. Where an engine would refuse to compile the literal, we decode leniently instead.
-// Every pass is linear and works in place on one buffer.
+//
+// The result is UTF-8 and is worked out in place in one buffer, in three passes that each jump with the
+// library's byte search from one byte of interest to the next and move the runs between whole:
+//   1. the literal's escapes (a "\u" only turns into "%u": the literal reads it as that);
+//   2. unescape()'s %uHHHH and %HH, a surrogate pair of them as one character;
+//   3. "’" back to "'" and "{$}" back to CR LF.
+// Every pass only shrinks the text. The CR LF and "'" stand-ins of the way in change nothing a pass
+// reads, so only their undoing is done.
 #include "text/unescape.hpp"
 
-#include "text/charset.hpp"
+#include <array>
+#include <cstring>
+
+#include "runtime/text.hpp"
+#include "runtime/utf.hpp"
 
 namespace qiwa {
 namespace {
 
-constexpr char kQuoteStandIn[] = "\xA1\xAF";  // "’" in GBK, written as bytes: literals are re-encoded
+constexpr std::string_view kQuoteStandIn = "\u2019";
 constexpr std::string_view kBreakStandIn = "{$}";
 
-// A byte of 0x80 or above and the byte after it are one character.
-std::size_t char_size(std::string_view s, std::size_t i) {
-  return static_cast<unsigned char>(s[i]) >= 0x80 && i + 1 < s.size() ? 2 : 1;
-}
-
-// CR LF to "{$}", a leading CR dropped, "\u" to "%u", "'" to "’".
-Text prepare(std::string_view text) {
-  Text out;
-  out.reserve(text.size() + text.size() / 8 + 8);
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t n = char_size(text, i);
-    char c = text[i];
-    if (n == 2) {
-      out.append(text.data() + i, 2);
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      out += kBreakStandIn;
-      n = 2;
-    } else if (c == '\\' && i + 1 < text.size() && text[i + 1] == 'u') {
-      out += "%u";
-      n = 2;
-    } else if (c == '\'') {
-      out += kQuoteStandIn;
-    } else {
-      out += c;
-    }
-    i += n;
-  }
-  if (!out.empty() && out[0] == '\r') out.erase(0, 1);
-  return out;
-}
-
-int hex_value(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
+// Hex digit values by byte, -1 for any other byte.
+constexpr std::array<signed char, 256> kHex = [] {
+  std::array<signed char, 256> t{};
+  for (auto& v : t) v = -1;
+  for (int c = 0; c < 10; ++c) t['0' + c] = static_cast<signed char>(c);
+  for (int c = 0; c < 6; ++c) t['a' + c] = t['A' + c] = static_cast<signed char>(10 + c);
+  return t;
+}();
 
 // The value of `digits` hex digits at s[at], or -1 when there are fewer.
-int hex_at(std::u16string_view s, std::size_t at, int digits) {
+int hex_at(std::string_view s, std::size_t at, int digits) {
   if (at + digits > s.size()) return -1;
   int value = 0;
   for (int k = 0; k < digits; ++k) {
-    int d = hex_value(s[at + k]);
+    int d = kHex[static_cast<unsigned char>(s[at + k])];
     if (d < 0) return -1;
     value = value << 4 | d;
   }
   return value;
 }
 
-bool is_octal(char16_t c) { return c >= u'0' && c <= u'7'; }
+bool is_octal(char c) { return c >= '0' && c <= '7'; }
 
-// The escape after the backslash at s[r]: writes its unit and returns the length taken, backslash
-// included; 1 (the backslash alone) for an escape the grammar rejects, whose rest is then read plainly.
-std::size_t read_escape(std::u16string_view s, std::size_t r, char16_t& unit) {
-  char16_t e = s[r + 1];
+// Writes at t[w], where w never passes the reading position.
+struct Writer {
+  Text& t;
+  std::size_t w = 0;
+  void copy(std::size_t from, std::size_t n) {
+    if (w != from) std::memmove(t.data() + w, t.data() + from, n);
+    w += n;
+  }
+  void put(char c) { t[w++] = c; }
+  void put_code(char32_t c) { w += encode_utf8(c, t.data() + w); }  // never longer than its escape
+};
+
+// The escape after the backslash at s[r]: its code unit (0 to 255, or the character after the backslash,
+// whole) and the bytes it takes, backslash included; 1 for an escape the grammar rejects, whose rest is
+// then read plainly. A "\u" never gets here: it has become "%u", so "\" before "\u" escapes that "%".
+std::size_t read_escape(std::string_view s, std::size_t r, int& unit) {
+  const char e = s[r + 1];
   switch (e) {
-    case u'b': unit = 0x08; return 2;
-    case u't': unit = 0x09; return 2;
-    case u'n': unit = 0x0A; return 2;
-    case u'v': unit = 0x0B; return 2;
-    case u'f': unit = 0x0C; return 2;
-    case u'r': unit = 0x0D; return 2;
-    case u'x':
-    case u'u': {
-      int digits = e == u'x' ? 2 : 4;
-      int value = hex_at(s, r + 2, digits);
+    case 'b': unit = 0x08; return 2;
+    case 't': unit = 0x09; return 2;
+    case 'n': unit = 0x0A; return 2;
+    case 'v': unit = 0x0B; return 2;
+    case 'f': unit = 0x0C; return 2;
+    case 'r': unit = 0x0D; return 2;
+    case 'x': {
+      int value = hex_at(s, r + 2, 2);
       if (value < 0) return 1;
-      unit = static_cast<char16_t>(value);
-      return 2 + digits;
+      unit = value;
+      return 4;
     }
+    case '\\':
+      if (r + 2 < s.size() && s[r + 2] == 'u') {  // "\" + the "%" of a "\u": the "%" itself
+        unit = '%';
+        return 2;
+      }
+      unit = '\\';
+      return 2;
     default: break;
   }
-  if (!is_octal(e)) {  // \" \' \\ and any character without escape meaning, \8 and \9 included
-    unit = e;
-    return 2;
+  if (!is_octal(e)) {  // \" \' \/ and any character without escape meaning, \8 and \9 included
+    unit = -1;         // the character after the backslash, copied whole
+    return 1 + char_size(s, r + 1);
   }
   // Octal: up to three digits while the value stays within \377.
-  int value = e - u'0';
+  int value = e - '0';
   std::size_t len = 2;
-  int most = e <= u'3' ? 2 : 1;
-  while (most-- > 0 && r + len < s.size() && is_octal(s[r + len])) value = value * 8 + (s[r + len++] - u'0');
-  unit = static_cast<char16_t>(value);
+  int most = e <= '3' ? 2 : 1;
+  while (most-- > 0 && r + len < s.size() && is_octal(s[r + len])) value = value * 8 + (s[r + len++] - '0');
+  unit = value;
   return len;
 }
 
-// The string-literal body, decoded in place. Stops at the first unit 0: nothing after it is kept.
-void decode_literal(std::u16string& s) {
-  std::size_t w = 0, r = 0;
-  while (r < s.size()) {
-    char16_t c = s[r];
-    std::size_t taken = 1;
-    if (c == u'\\' && r + 1 < s.size()) {
-      taken = read_escape(s, r, c);
-      if (taken == 1) c = s[r + 1], taken = 2;  // rejected: drop the backslash, keep the rest
+// Pass 1: the literal. A leading lone CR goes (the preparation drops it); the text ends at an escape of 0.
+void decode_literal(Text& t) {
+  Writer out{t};
+  std::size_t r = !t.empty() && t[0] == '\r' && t.compare(0, 2, "\r\n") != 0 ? 1 : 0;
+  while (r < t.size()) {
+    std::size_t at = t.find('\\', r);
+    if (at == Text::npos) at = t.size();
+    out.copy(r, at - r);
+    r = at;
+    if (r >= t.size()) break;
+    if (r + 1 >= t.size()) {  // a trailing lone backslash stays
+      out.put('\\');
+      break;
     }
-    if (c == 0) break;
-    s[w++] = c;
+    if (t[r + 1] == 'u') {  // "\u" reads as "%u"; the "u" and what follows are plain text
+      out.put('%');
+      r += 1;
+      continue;
+    }
+    int unit = 0;
+    std::size_t taken = read_escape(t, r, unit);
+    if (taken == 1) {  // rejected: the backslash goes, the rest is read plainly
+      r += 1;
+      continue;
+    }
+    if (unit == 0) break;
+    if (unit < 0)
+      out.copy(r + 1, taken - 1);
+    else
+      out.put_code(static_cast<char32_t>(unit));
     r += taken;
   }
-  s.resize(w);
+  t.resize(out.w);
 }
 
-// unescape(): %uHHHH and %HH, in place; any other "%" is kept.
-void decode_percent(std::u16string& s) {
-  std::size_t w = 0, r = 0;
-  while (r < s.size()) {
-    char16_t c = s[r++];
-    if (c == u'%') {
-      int value;
-      if (r < s.size() && s[r] == u'u' && (value = hex_at(s, r + 1, 4)) >= 0) {
-        c = static_cast<char16_t>(value);
-        r += 5;
-      } else if ((value = hex_at(s, r, 2)) >= 0) {
-        c = static_cast<char16_t>(value);
-        r += 2;
+bool high_surrogate(int u) { return u >= 0xD800 && u < 0xDC00; }
+bool low_surrogate(int u) { return u >= 0xDC00 && u < 0xE000; }
+
+// Pass 2: unescape(). Any other "%" stays; the text ends at a code of 0.
+void decode_percent(Text& t) {
+  Writer out{t};
+  std::size_t r = 0;
+  while (r < t.size()) {
+    std::size_t at = t.find('%', r);
+    if (at == Text::npos) at = t.size();
+    out.copy(r, at - r);
+    r = at;
+    if (r >= t.size()) break;
+    int value = -1;
+    std::size_t taken = 1;
+    if (r + 1 < t.size() && t[r + 1] == 'u' && (value = hex_at(t, r + 2, 4)) >= 0) {
+      taken = 6;
+      int low = -1;
+      if (high_surrogate(value) && t.compare(r + 6, 2, "%u") == 0 && low_surrogate(low = hex_at(t, r + 8, 4))) {
+        value = 0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00);
+        taken = 12;
       }
+    } else if ((value = hex_at(t, r + 1, 2)) >= 0) {
+      taken = 3;
     }
-    s[w++] = c;
+    if (value == 0) break;
+    if (value < 0)
+      out.put('%');
+    else
+      out.put_code(static_cast<char32_t>(value));  // a lone surrogate becomes U+FFFD
+    r += taken;
   }
-  s.resize(w);
+  t.resize(out.w);
 }
 
-// "’" back to "'", then "{$}" back to CR LF, in place (both only shrink the text).
+// Pass 3: the stand-ins undone.
 void restore(Text& t) {
-  std::size_t w = 0;
-  for (std::size_t r = 0; r < t.size();) {
-    std::size_t n = char_size(t, r);
-    if (n == 2 && t[r] == kQuoteStandIn[0] && t[r + 1] == kQuoteStandIn[1]) {
-      t[w++] = '\'';
-    } else if (n == 1 && std::string_view(t).substr(r, 3) == kBreakStandIn) {
-      t[w++] = '\r';
-      t[w++] = '\n';
-      n = 3;
+  if (t.find(kQuoteStandIn) == Text::npos && t.find(kBreakStandIn) == Text::npos) return;
+  Writer out{t};
+  std::size_t r = 0;
+  while (r < t.size()) {
+    std::size_t at = t.find_first_of("{\xE2", r);
+    if (at == Text::npos) at = t.size();
+    out.copy(r, at - r);
+    r = at;
+    if (r >= t.size()) break;
+    if (t.compare(r, kBreakStandIn.size(), kBreakStandIn) == 0) {
+      out.put('\r');
+      out.put('\n');
+      r += kBreakStandIn.size();
+    } else if (t.compare(r, kQuoteStandIn.size(), kQuoteStandIn) == 0) {
+      out.put('\'');
+      r += kQuoteStandIn.size();
     } else {
-      for (std::size_t k = 0; k < n; ++k) t[w++] = t[r + k];
+      out.copy(r, 1);
+      r += 1;
     }
-    r += n;
   }
-  t.resize(w);
+  t.resize(out.w);
 }
 
 }  // namespace
 
 Text unescape_text(std::string_view text) {
-  text = text.substr(0, text.find('\0'));
-  std::u16string units = text_to_utf16(prepare(text));
-  decode_literal(units);
-  decode_percent(units);
-  Text out = utf16_to_text(units);
-  restore(out);
-  return out;
+  Text t = valid_utf8(text.substr(0, text.find('\0')));
+  if (t.find('\\') != Text::npos || (!t.empty() && t[0] == '\r')) decode_literal(t);
+  if (t.find('%') != Text::npos) decode_percent(t);
+  restore(t);
+  return t;
 }
 
 }  // namespace qiwa

@@ -108,11 +108,12 @@ class Session:
         self.program = Program(self.bench, exe_name, run_dir, env)
         return self.program
 
-    def driver(self, *args, check=True, timeout=60):
-        """Runs one driver command; returns its JSON answer (raises DriverError if not ok and check)."""
+    def driver(self, *args, check=True, timeout=60, env=None):
+        """Runs one driver command (with env added to the bench's environment); returns its JSON answer
+        (raises DriverError if not ok and check)."""
         exe = os.path.join(self.bench.build_dir, "qiwa_driver.exe")
         env = self.bench.env(QIWA_DRIVER_TARGET=os.path.basename(self.program.exe) if self.program else
-                             "QiwaMusic.exe")
+                             "QiwaMusic.exe", **(env or {}))
         # A file, not a pipe: Wine's helper processes may inherit the pipe and keep it open.
         with tempfile.TemporaryFile() as out:
             done = subprocess.run(self.bench.command(exe, *args), env=env, stdin=subprocess.DEVNULL,
@@ -372,8 +373,8 @@ class ProgramTestCase(unittest.TestCase):
     def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None):
         return self.session.launch(exe_name, env, run_dir, prepare)
 
-    def driver(self, *args, check=True):
-        return self.session.driver(*args, check=check)
+    def driver(self, *args, check=True, env=None):
+        return self.session.driver(*args, check=check, env=env)
 
     def wait_window(self, timeout=20):
         """The main window once it exists; SkipTest when the program ends cleanly without one."""

@@ -1,7 +1,5 @@
 #include "fakes/fake_music_service.hpp"
 
-#include "runtime/codepage.hpp"
-
 namespace qiwa::fakes {
 namespace {
 
@@ -22,7 +20,7 @@ Text percent_decode(std::string_view s) {
       utf8 += s[i] == '+' ? ' ' : s[i];
     }
   }
-  return utf8_to_gbk(utf8);
+  return utf8;
 }
 
 std::vector<std::pair<Text, Text>> decode_form(std::string_view body) {

@@ -5,28 +5,25 @@
 #include <atomic>
 #include <set>
 
-#include "runtime/codepage.hpp"
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
 #include "runtime/threads.hpp"
+#include "runtime/win32/wide.hpp"
 
 namespace qiwa {
 namespace {
 
-std::wstring wide(const Text& gbk) {
-  std::u16string w = gbk_to_utf16(gbk);
-  return std::wstring(w.begin(), w.end());
-}
 
 Bytes bytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
-// A fresh directory with a Chinese name under the temp folder; removed with its files afterwards.
+// A fresh directory under the temp folder, named in scripts no single code page holds; removed with its
+// files afterwards.
 class FilesWin32 : public ::testing::Test {
  protected:
   void SetUp() override {
     wchar_t temp[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    dir = utf16_to_gbk(reinterpret_cast<char16_t*>(temp)) + "测试目录" + std::to_string(GetCurrentProcessId());
+    dir = narrow(temp) + "测试目录 별빛🎵" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryW(wide(dir).c_str(), nullptr));
   }
   void TearDown() override {

@@ -8,17 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/codepage.hpp"
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/mp3_decoder_win32.hpp"
+#include "runtime/win32/wide.hpp"
 
 namespace qiwa {
 namespace {
 
-std::wstring wide(std::string_view gbk) {
-  std::u16string w = gbk_to_utf16(gbk);
-  return std::wstring(w.begin(), w.end());
-}
 
 // A Unix path as Wine sees it.
 std::wstring dos_path(const std::string& unix_path) {
@@ -211,7 +207,7 @@ class PlayerWin32 : public ::testing::Test {
     wchar_t temp[MAX_PATH];
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     dir_ =
-        utf16_to_gbk(reinterpret_cast<char16_t*>(temp)) + "播放测试" + std::to_string(GetCurrentProcessId());
+        narrow(temp) + "播放测试" + std::to_string(GetCurrentProcessId());
     CreateDirectoryW(wide(dir_).c_str(), nullptr);
     player_ = make_waveout_player();
     capture_ = capture_file();

@@ -1,4 +1,4 @@
-// File service of the host build: GBK paths become UTF-8 with "/" separators.
+// File service of the host build: paths keep their UTF-8, "\\" becomes "/".
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <mutex>
 
-#include "runtime/codepage.hpp"
 #include "runtime/files.hpp"
 #include "runtime/posix/files_posix.hpp"
 #include "runtime/wildcard.hpp"
@@ -37,9 +36,9 @@ bool write_all(int fd, const unsigned char* data, std::size_t size) {
   return true;
 }
 
-int create_truncated(std::string_view gbk_path) {
-  if (gbk_path.empty()) return -1;
-  return ::open(host_path(gbk_path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+int create_truncated(std::string_view path) {
+  if (path.empty()) return -1;
+  return ::open(host_path(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
 
 bool is_directory(const std::string& dir, const char* name) {
@@ -50,18 +49,18 @@ bool is_directory(const std::string& dir, const char* name) {
 
 }  // namespace
 
-void set_system_directory(std::string_view gbk_directory) {
-  Text dir(gbk_directory);
+void set_system_directory(std::string_view directory) {
+  Text dir(directory);
   while (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
   std::lock_guard lock(g_system_directory_mutex);
   g_system_directory = dir + "\\";
 }
 
-std::string host_path(std::string_view gbk_path) {
-  std::string utf8 = gbk_to_utf8(gbk_path);  // UTF-8 never holds 0x5C inside a character
-  for (char& c : utf8)
+std::string host_path(std::string_view path) {
+  std::string host(path);  // UTF-8 never holds 0x5C inside a character
+  for (char& c : host)
     if (c == '\\') c = '/';
-  return utf8;
+  return host;
 }
 
 Text run_directory() {
@@ -69,7 +68,7 @@ Text run_directory() {
   ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
   if (n <= 0) return ".";
   buffer.resize(static_cast<std::size_t>(n));
-  return utf8_to_gbk(split_host(buffer).first);
+  return split_host(buffer).first;
 }
 
 Text system_directory() {
@@ -86,11 +85,10 @@ bool file_exists(std::string_view pattern) {
   auto [dir, name_pattern] = split_host(host_path(pattern));
   DIR* d = ::opendir(dir.c_str());
   if (!d) return false;
-  Text gbk_pattern = utf8_to_gbk(name_pattern);
   bool found = false;
   while (dirent* e = ::readdir(d)) {
     if (std::string_view(e->d_name) == "." || std::string_view(e->d_name) == "..") continue;
-    if (wildcard_match(gbk_pattern, utf8_to_gbk(e->d_name))) {
+    if (wildcard_match(name_pattern, e->d_name)) {
       found = true;
       break;
     }
@@ -141,12 +139,12 @@ Text FileSearch::next(std::string_view pattern) {
     close();
     auto [dir, name_pattern] = split_host(host_path(pattern));
     state_->directory = dir;
-    state_->pattern = utf8_to_gbk(name_pattern);
+    state_->pattern = name_pattern;
     state_->dir = ::opendir(dir.c_str());
   }
   if (!state_->dir) return {};
   while (dirent* e = ::readdir(state_->dir)) {
-    Text name = utf8_to_gbk(e->d_name);
+    Text name = e->d_name;
     if (!wildcard_match(state_->pattern, name) || is_directory(state_->directory, e->d_name)) continue;
     return name;
   }

@@ -5,8 +5,8 @@
 namespace qiwa {
 
 // The host has no Windows system directory: tests choose what system_directory() returns.
-void set_system_directory(std::string_view gbk_directory);
-// The GBK path as the host names it: UTF-8, "\" turned into "/".
-std::string host_path(std::string_view gbk_path);
+void set_system_directory(std::string_view directory);
+// The path as the host names it: "\" turned into "/".
+std::string host_path(std::string_view path);
 
 }  // namespace qiwa

@@ -1,35 +1,22 @@
-// File service over the wide Windows API; GBK paths are converted with code page 936.
+// File service over the wide Windows API.
 #include <windows.h>
 
-#include "runtime/codepage.hpp"
 #include "runtime/files.hpp"
 #include "runtime/win32/handle.hpp"
+#include "runtime/win32/wide.hpp"
 
 namespace qiwa {
 namespace {
 
-std::wstring wide(std::string_view gbk) {
-  std::u16string w = gbk_to_utf16(gbk);
-  return std::wstring(w.begin(), w.end());
-}
-
-Text narrow(const wchar_t* w) { return utf16_to_gbk(reinterpret_cast<const char16_t*>(w)); }
-
-// A name in GBK that still names the same file; the short form when GBK cannot spell the long one.
-Text gbk_path(const std::wstring& path) {
-  Text gbk = narrow(path.c_str());
-  if (wide(gbk) == path) return gbk;
-  DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
-  if (n == 0) return gbk;
-  std::wstring shorter(n, L'\0');
-  n = GetShortPathNameW(path.c_str(), shorter.data(), n);
-  shorter.resize(n);
-  return n ? narrow(shorter.c_str()) : gbk;
+// The path as the system takes it; empty, which every call refuses, when it holds a NUL that would
+// cut it short and name another file.
+std::wstring os_path(std::string_view path) {
+  return path.find('\0') == std::string_view::npos ? wide(path) : std::wstring();
 }
 
 FileHandle create_truncated(std::string_view path) {
   if (path.empty()) return FileHandle();
-  return FileHandle(CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  return FileHandle(CreateFileW(os_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -60,7 +47,7 @@ Text run_directory() {
     path.resize(path.size() * 2);
   }
   path.resize(path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/"));
-  return gbk_path(path);
+  return narrow(path);
 }
 
 Text system_directory() {
@@ -68,19 +55,19 @@ Text system_directory() {
   UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
   std::wstring dir(buffer, n <= MAX_PATH ? n : 0);
   while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
-  return gbk_path(dir) + "\\";
+  return narrow(dir) + "\\";
 }
 
 bool file_exists(std::string_view pattern) {
   if (pattern.empty()) return false;
   WIN32_FIND_DATAW data;
-  FindHandle find(FindFirstFileW(wide(pattern).c_str(), &data));
+  FindHandle find(FindFirstFileW(os_path(pattern).c_str(), &data));
   return static_cast<bool>(find);
 }
 
 bool exact_file_exists(std::string_view path) {
   if (path.empty()) return false;
-  DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  DWORD attributes = GetFileAttributesW(os_path(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -90,17 +77,17 @@ bool write_file(std::string_view path, const std::vector<Bytes>& parts) {
   bool ok = true;
   for (const Bytes& part : parts) ok = ok && write_all(file.get(), part.data(), part.size());
   ok = CloseHandle(file.release()) && ok;
-  if (!ok) DeleteFileW(wide(path).c_str());  // never leave a partial file behind
+  if (!ok) DeleteFileW(os_path(path).c_str());  // never leave a partial file behind
   return ok;
 }
 
 bool write_file(std::string_view path, const Bytes& bytes) { return write_file(path, std::vector<Bytes>{bytes}); }
 
-bool delete_file(std::string_view path) { return !path.empty() && DeleteFileW(wide(path).c_str()); }
+bool delete_file(std::string_view path) { return !path.empty() && DeleteFileW(os_path(path).c_str()); }
 
 bool move_file(std::string_view from, std::string_view to) {
   return !from.empty() && !to.empty() &&
-         MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+         MoveFileExW(os_path(from).c_str(), os_path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
 }
 
 struct FileSearch::State {
@@ -120,7 +107,7 @@ void FileSearch::close() {
 Text FileSearch::next(std::string_view pattern) {
   State& s = *state_;
   if (!pattern.empty()) {
-    s.find.reset(FindFirstFileW(wide(pattern).c_str(), &s.data));
+    s.find.reset(FindFirstFileW(os_path(pattern).c_str(), &s.data));
     s.pending = static_cast<bool>(s.find);
   }
   while (s.find) {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/codepage.hpp"
+#include "runtime/win32/wide.hpp"
 
 namespace qiwa {
 namespace {
@@ -78,10 +78,9 @@ bool Mp3Frames::next(const unsigned char*& frame, std::size_t& length) {
   return false;
 }
 
-std::optional<Bytes> read_song_file(std::string_view gbk_path) {
-  if (gbk_path.empty() || gbk_path.find('\0') != std::string_view::npos) return std::nullopt;
-  std::u16string w = gbk_to_utf16(gbk_path);
-  std::wstring path(w.begin(), w.end());
+std::optional<Bytes> read_song_file(std::string_view song_path) {
+  if (song_path.empty() || song_path.find('\0') != std::string_view::npos) return std::nullopt;
+  std::wstring path = wide(song_path);
   // Others may write or delete the file meanwhile; we keep no handle past this function.
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

@@ -42,7 +42,7 @@ class Mp3Frames {
 };
 
 // The song file's bytes, read whole and closed again; nothing when it cannot be read.
-std::optional<Bytes> read_song_file(std::string_view gbk_path);
+std::optional<Bytes> read_song_file(std::string_view path);
 
 // One ACM conversion stream from the song's MP3 format to 16-bit PCM of the same rate and channels.
 class Mp3Decoder {

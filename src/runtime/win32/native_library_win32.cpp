@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "runtime/codepage.hpp"
+#include "runtime/win32/wide.hpp"
 #include "runtime/native_library.hpp"
 
 namespace qiwa {
@@ -30,9 +30,8 @@ unsigned ordinal_of(std::string_view text) {
 
 void* os_load_library(std::string_view path) {
   if (!is_absolute(path)) return nullptr;
-  std::u16string w = gbk_to_utf16(path);
-  std::wstring wide(w.begin(), w.end());
-  return reinterpret_cast<void*>(LoadLibraryW(wide.c_str()));
+  if (path.find('\0') != std::string_view::npos) return nullptr;
+  return reinterpret_cast<void*>(LoadLibraryW(wide(path).c_str()));
 }
 
 void* os_library_symbol(void* library, std::string_view name_or_ordinal) {

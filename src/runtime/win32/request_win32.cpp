@@ -5,9 +5,9 @@
 #include <cstring>
 #include <optional>
 
-#include "runtime/codepage.hpp"
 #include "runtime/request.hpp"
 #include "runtime/win32/backends.hpp"
+#include "runtime/win32/wide.hpp"
 #include "runtime/win32/winhttp_common.hpp"
 
 namespace qiwa {
@@ -28,10 +28,7 @@ class WinHttpRequestObject final : public RequestObject {
   void open(std::string_view method, std::string_view url, bool async) override;
   void set_option(int index, int value) override;
   void set_request_header(std::string_view name, std::string_view value) override;
-  void send(std::string_view text) override {
-    std::string utf8 = gbk_to_utf8(text);
-    exchange(utf8.data(), utf8.size());
-  }
+  void send(std::string_view text) override { exchange(text.data(), text.size()); }
   void send(const Bytes& body) override { exchange(body.data(), body.size()); }
   Bytes response_body() override { return body_; }
   Text all_response_headers() override { return headers_; }
@@ -69,7 +66,7 @@ class WinHttpRequestObject final : public RequestObject {
 
 void WinHttpRequestObject::set_proxy(int setting, std::string_view proxy) {
   if (setting == 2)
-    proxy_ = to_wide(proxy);
+    proxy_ = wide(proxy);
   else
     proxy_.reset();  // 0 and 1: the system's own proxy configuration
 }
@@ -89,7 +86,7 @@ void WinHttpRequestObject::open(std::string_view method, std::string_view url, b
   if (!session_) return;
   connection_.reset(WinHttpConnect(session_.get(), target->host.c_str(), target->port, 0));
   if (!connection_) return;
-  std::wstring verb = to_wide(method);
+  std::wstring verb = wide(method);
   request_.reset(WinHttpOpenRequest(connection_.get(), verb.c_str(), target->path.c_str(), nullptr,
                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                     target->secure ? WINHTTP_FLAG_SECURE : 0));
@@ -103,9 +100,9 @@ void WinHttpRequestObject::set_request_header(std::string_view name, std::string
   Text line(name);
   line += ": ";
   line += value;
-  std::wstring wide = to_wide(line);
+  std::wstring header = wide(line);
   DWORD flags = WINHTTP_ADDREQ_FLAG_ADD | (value.empty() ? 0 : WINHTTP_ADDREQ_FLAG_REPLACE);
-  WinHttpAddRequestHeaders(request_.get(), wide.c_str(), static_cast<DWORD>(wide.size()), flags);
+  WinHttpAddRequestHeaders(request_.get(), header.c_str(), static_cast<DWORD>(header.size()), flags);
 }
 
 bool WinHttpRequestObject::apply_settings() {
@@ -148,7 +145,7 @@ void WinHttpRequestObject::exchange(const void* data, std::size_t size) {
   std::wstring raw = query_raw_headers(request_.get());
   std::size_t first_line_end = raw.find(L"\r\n");
   raw.erase(0, first_line_end == std::wstring::npos ? raw.size() : first_line_end + 2);
-  headers_ = from_wide(raw.data(), raw.size());
+  headers_ = narrow(raw);
   failure_ = RequestFailure::none;
   request_.reset();  // hands a kept-alive connection back to the session
   connection_.reset();

@@ -6,11 +6,10 @@
 
 #include "runtime/types.hpp"
 #include "runtime/win32/handle.hpp"
+#include "runtime/win32/wide.hpp"
 
 namespace qiwa {
 
-std::wstring wide(std::string_view gbk);
-Text narrow(std::wstring_view text);
 std::wstring window_text(HWND hwnd);
 
 // Columns, grid lines, full-row selection and check boxes.

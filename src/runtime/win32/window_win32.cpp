@@ -4,7 +4,6 @@
 #include <windowsx.h>
 
 #include "app/layout.hpp"
-#include "runtime/codepage.hpp"
 #include "runtime/win32/window_parts_win32.hpp"
 
 namespace qiwa {
@@ -243,13 +242,6 @@ int to_button_code(int id) {
 }
 
 }  // namespace
-
-std::wstring wide(std::string_view gbk) {
-  const std::u16string text = gbk_to_utf16(gbk);
-  return std::wstring(text.begin(), text.end());
-}
-
-Text narrow(std::wstring_view text) { return utf16_to_gbk(std::u16string(text.begin(), text.end())); }
 
 std::wstring window_text(HWND hwnd) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');

@@ -1,5 +1,5 @@
 #pragma once
-// The main window over the wide Win32 API; every text crosses as code page 936.
+// The main window over the wide Win32 API; every text crosses through runtime/win32/wide.hpp.
 #include <windows.h>
 
 #include <array>

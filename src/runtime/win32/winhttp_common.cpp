@@ -1,20 +1,12 @@
 #include "runtime/win32/winhttp_common.hpp"
 
-#include "runtime/codepage.hpp"
+#include "runtime/win32/wide.hpp"
 
 namespace qiwa {
 
-std::wstring to_wide(std::string_view gbk) {
-  std::u16string wide = gbk_to_utf16(gbk);
-  return std::wstring(wide.begin(), wide.end());
-}
-
-Text from_wide(const wchar_t* text, std::size_t size) {
-  return utf16_to_gbk(std::u16string_view(reinterpret_cast<const char16_t*>(text), size));
-}
-
-std::optional<CrackedUrl> crack_url(std::string_view gbk_url) {
-  std::wstring url = to_wide(gbk_url);
+std::optional<CrackedUrl> crack_url(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) return std::nullopt;
+  std::wstring url = wide(text);
   if (url.empty()) return std::nullopt;
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;

@@ -21,11 +21,8 @@ struct CrackedUrl {
   bool secure = false;
 };
 
-std::wstring to_wide(std::string_view gbk);
-Text from_wide(const wchar_t* text, std::size_t size);
-
 // http and https only; nullopt for anything else.
-std::optional<CrackedUrl> crack_url(std::string_view gbk_url);
+std::optional<CrackedUrl> crack_url(std::string_view url);
 // proxy: "host:port" for a named proxy, nullptr for the system's configuration.
 WinHttpHandle open_session(const wchar_t* agent, const wchar_t* proxy = nullptr);
 // All four, plus the wait for the status line, which WinHTTP times separately.

@@ -484,6 +484,12 @@ void cmd_stats(const Args&, Json& j) {
   j.key("private_bytes").num(static_cast<long long>(private_bytes));
 }
 
+// The code pages and locale Wine gives a process started in this environment, as the program is.
+void cmd_locale(const Args&, Json& j) {
+  j.key("acp").num(static_cast<long long>(GetACP())).key("oemcp").num(static_cast<long long>(GetOEMCP()));
+  j.key("lcid").num(static_cast<long long>(GetUserDefaultLCID()));
+}
+
 using Command = void (*)(const Args&, Json&);
 
 const std::map<std::wstring, Command>& commands() {
@@ -495,6 +501,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"menu", cmd_menu},           {L"menu-choose", cmd_menu_choose}, {L"msgbox", cmd_msgbox},
       {L"msgbox-ok", cmd_msgbox_ok}, {L"close", cmd_close},           {L"wait-window", cmd_wait_window},
       {L"wait-title", cmd_wait_title}, {L"beep", cmd_beep},         {L"stats", cmd_stats},
+      {L"locale", cmd_locale},
   };
   return table;
 }
