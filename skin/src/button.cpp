@@ -81,18 +81,20 @@ void paint_tick(Canvas& c, HWND hwnd, RECT rc, const Label& label, COLORREF text
   if (style & BS_LEFTTEXT) area.right = box.left - 6;
   else area.left = box.right + 7;
   HDC dc = c.dc();
-  HGDIOBJ old = SelectObject(dc, label.font);
   TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
+  {
+    const Selected font(dc, label.font);
+    GetTextMetricsW(dc, &tm);
+  }
   // Wrap when asked to, or when the box is tall enough for two lines: long captions stay readable.
   const bool wrap = (style & BS_MULTILINE) || (rc.bottom - rc.top) >= 2 * tm.tmHeight;
   UINT format = DT_NOCLIP | prefix_flag(hwnd) | (wrap ? DT_WORDBREAK : DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
   if (wrap) {
     RECT measure = area;
-    HGDIOBJ prev = SelectObject(dc, label.font);
-    DrawTextW(dc, label.text, label.length, &measure, format | DT_CALCRECT);
-    SelectObject(dc, prev);
+    {
+      const Selected font(dc, label.font);
+      DrawTextW(dc, label.text, label.length, &measure, format | DT_CALCRECT);
+    }
     const int shift = ((area.bottom - area.top) - (measure.bottom - measure.top)) / 2;
     if (shift > 0) area.top += shift;
   }

@@ -44,13 +44,11 @@ Canvas::Canvas(HDC target, int width, int height) : width_(width), height_(heigh
   void* bits = nullptr;
   bitmap_.reset(CreateDIBSection(target, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!dc_ || !bitmap_ || !bits) return;
-  old_ = SelectObject(dc_.get(), bitmap_.get());
+  selected_.emplace(dc_.get(), bitmap_.get());
   bits_ = static_cast<std::uint32_t*>(bits);
 }
 
-Canvas::~Canvas() {
-  if (old_) SelectObject(dc_.get(), old_);
-}
+Canvas::~Canvas() { selected_.reset(); }  // the bitmap leaves the DC before either is deleted
 
 void Canvas::fill(HBRUSH b) {
   RECT all{0, 0, width_, height_};
@@ -112,11 +110,10 @@ void Canvas::stroke(const float* xy, int n, float width, COLORREF c) {
 }
 
 void Canvas::text(const wchar_t* s, int length, RECT r, HFONT f, COLORREF c, UINT format) {
-  HGDIOBJ old = SelectObject(dc_.get(), f);
+  const Selected font(dc_.get(), f);
   SetBkMode(dc_.get(), TRANSPARENT);
   SetTextColor(dc_.get(), c);
   DrawTextW(dc_.get(), s, length, &r, format);
-  SelectObject(dc_.get(), old);
 }
 
 void Canvas::copy_to(HDC target, int x, int y) const {

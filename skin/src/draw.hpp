@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "runtime/win32/handle.hpp"
 
 namespace qiwa::skin {
-
-using MemoryDc = Handle<SimpleTraits<HDC, &DeleteDC>>;
 
 class Canvas {
  public:
@@ -34,7 +33,7 @@ class Canvas {
   void blend(int x, int y, COLORREF c, float amount);
   MemoryDc dc_;
   GdiObject bitmap_;
-  HGDIOBJ old_ = nullptr;
+  std::optional<Selected> selected_;  // the bitmap, while the canvas lives
   std::uint32_t* bits_ = nullptr;
   int width_, height_;
 };

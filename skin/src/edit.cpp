@@ -39,12 +39,12 @@ bool single_line(HWND hwnd) { return !(GetWindowLongW(hwnd, GWL_STYLE) & ES_MULT
 // Single-line edits get inner padding, so their text sits in the middle of a tall box.
 void pad_client(HWND hwnd, RECT& rc) {
   if (!single_line(hwnd) || !border_width(hwnd)) return;
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
   TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
+  {
+    const WindowDc dc(hwnd);
+    const Selected font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+    GetTextMetricsW(dc.get(), &tm);
+  }
   const int spare = (rc.bottom - rc.top) - (tm.tmHeight + 2);
   if (spare >= 2) rc.top += spare / 2, rc.bottom -= spare - spare / 2;
   if (rc.right - rc.left > 16) rc.left += 4, rc.right -= 4;
@@ -104,8 +104,9 @@ void paint_flat_border(HWND hwnd, COLORREF edge, bool pad) {
   MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
   OffsetRect(&client, -wr.left, -wr.top);
   const int w = wr.right - wr.left, h = wr.bottom - wr.top;
-  HDC dc = GetWindowDC(hwnd);
-  if (!dc) return;
+  const WindowDc window(hwnd, true);
+  if (!window) return;
+  HDC dc = window.get();
   if (pad) ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
   else ExcludeClipRect(dc, t, t, w - t, h - t);
   Canvas c(dc, w, h);
@@ -114,7 +115,6 @@ void paint_flat_border(HWND hwnd, COLORREF edge, bool pad) {
     c.box(RECT{0, 0, w, h}, t > 1 ? 3.0f : 0.0f, field_colour(hwnd, c.dc()), edge);
     c.copy_to(dc, 0, 0);
   }
-  ReleaseDC(hwnd, dc);
 }
 
 void refresh_padding(HWND hwnd) {

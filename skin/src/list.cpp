@@ -71,12 +71,13 @@ void paint_row(HWND list, HDC dc, int item) {
   const COLORREF bg = selected ? colour(kSelection) : (item & 1) ? colour(kRowAlt) : colour(kControl);
   fill(dc, row, bg);
   HFONT f = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
-  HGDIOBJ old = SelectObject(dc, f ? f : font());
-  SetBkMode(dc, TRANSPARENT);
-  const int columns = Header_GetItemCount(ListView_GetHeader(list));
-  const COLORREF text = selected ? colour(kSelectionText) : colour(kText);
-  for (int column = 0; column < columns; ++column) paint_cell(list, dc, item, column, text);
-  SelectObject(dc, old);
+  {
+    const Selected chosen(dc, f ? f : font());
+    SetBkMode(dc, TRANSPARENT);
+    const int columns = Header_GetItemCount(ListView_GetHeader(list));
+    const COLORREF text = selected ? colour(kSelectionText) : colour(kText);
+    for (int column = 0; column < columns; ++column) paint_cell(list, dc, item, column, text);
+  }
   if (ListView_GetExtendedListViewStyle(list) & LVS_EX_CHECKBOXES) paint_row_tick(list, dc, item, row, bg);
 }
 

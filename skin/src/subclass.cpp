@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "controls.hpp"
+#include "runtime/win32/handle.hpp"
 #include "theme.hpp"
 
 namespace qiwa::skin {
@@ -123,10 +124,7 @@ HBRUSH parent_colours(HWND hwnd, HDC dc, UINT msg, COLORREF* text) {
 
 void repaint_now(HWND hwnd, Painter paint, bool hot) {
   if (!IsWindow(hwnd) || !IsWindowVisible(hwnd)) return;
-  if (HDC dc = GetDC(hwnd)) {
-    paint(hwnd, dc, hot);
-    ReleaseDC(hwnd, dc);
-  }
+  if (const WindowDc dc(hwnd); dc) paint(hwnd, dc.get(), hot);
 }
 
 LRESULT self_painted_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot, Painter paint,

@@ -25,9 +25,8 @@ bool face_installed(const wchar_t* face) {
   query.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
   bool found = false;
-  HDC screen = GetDC(nullptr);
-  EnumFontFamiliesExW(screen, &query, note_face, reinterpret_cast<LPARAM>(&found), 0);
-  ReleaseDC(nullptr, screen);
+  const WindowDc screen(nullptr);
+  EnumFontFamiliesExW(screen.get(), &query, note_face, reinterpret_cast<LPARAM>(&found), 0);
   return found;
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/skin_blobs.hpp"
 #include "app/skin_entry.hpp"
+#include "runtime/win32/handle.hpp"
 
 namespace qiwa {
 namespace {
@@ -132,27 +133,20 @@ bool subclassed(HWND hwnd) {
 
 COLORREF pixel(HWND hwnd, int x, int y) {
   RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  HDC dc = GetDC(hwnd);
-  const COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(hwnd, dc);
-  return c;
+  const WindowDc dc(hwnd);
+  return GetPixel(dc.get(), x, y);
 }
 
 // What the button draws into a DC of ours (WM_PRINTCLIENT), independent of the screen.
 COLORREF printed_pixel(HWND hwnd, int x, int y) {
   RECT rc;
   GetClientRect(hwnd, &rc);
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-  const COLORREF c = GetPixel(dc, x, y);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return c;
+  const WindowDc screen(nullptr);
+  const MemoryDc dc(CreateCompatibleDC(screen.get()));
+  const GdiObject bitmap(CreateCompatibleBitmap(screen.get(), rc.right, rc.bottom));
+  const Selected drawn(dc.get(), bitmap.get());
+  SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT | PRF_ERASEBKGND);
+  return GetPixel(dc.get(), x, y);
 }
 
 void pump() {
@@ -247,7 +241,8 @@ TEST(SkinLibrary, SkinsTheThreadsWindowsAndKeepsTheProgramsOwnColours) {
     SendMessageW(w.list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second));
     EXPECT_EQ(pixel(w.list, second.right - 4, (second.top + second.bottom) / 2), skin_colour(kRowAlt));
 
-    HDC dc = GetDC(w.frame);
+    const WindowDc frame_dc(w.frame);
+    HDC dc = frame_dc.get();
     const auto asked = [&](HWND control) {
       return SendMessageW(w.frame, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
     };
@@ -257,7 +252,6 @@ TEST(SkinLibrary, SkinsTheThreadsWindowsAndKeepsTheProgramsOwnColours) {
     LOGBRUSH lb{};
     ASSERT_EQ(GetObjectW(ours, sizeof lb, &lb), static_cast<int>(sizeof lb));
     EXPECT_EQ(lb.lbColor, skin_colour(kWindow)) << "where the program gave the default, the skin's colour";
-    ReleaseDC(w.frame, dc);
 
     HWND later = child(w.frame, L"Button", L"later", BS_PUSHBUTTON, 0, {10, 270, 80, 24});
     EXPECT_TRUE(subclassed(later)) << "windows made after the skin are skinned as they are made";

@@ -46,5 +46,39 @@ using FindHandle = Handle<SimpleTraits<HANDLE, &FindClose, -1>>;
 using ModuleHandle = Handle<SimpleTraits<HMODULE, &FreeLibrary>>;
 using GdiObject = Handle<SimpleTraits<HGDIOBJ, &DeleteObject>>;
 using MenuHandle = Handle<SimpleTraits<HMENU, &DestroyMenu>>;
+using MemoryDc = Handle<SimpleTraits<HDC, &DeleteDC>>;  // CreateCompatibleDC
+
+// A window's device context (GetDC, or GetWindowDC when `whole`), released when the scope ends.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window, bool whole = false) noexcept
+      : window_(window), dc_(whole ? GetWindowDC(window) : GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const noexcept { return dc_; }
+  explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// An object selected into a device context for the scope; the one it replaced goes back at its end.
+class Selected {
+ public:
+  Selected(HDC dc, HGDIOBJ object) noexcept : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
+  ~Selected() {
+    if (old_) SelectObject(dc_, old_);
+  }
+  Selected(const Selected&) = delete;
+  Selected& operator=(const Selected&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
 
 }  // namespace qiwa

@@ -18,7 +18,6 @@ struct ComTraits {
 };
 template <class I>
 using ComRef = Handle<ComTraits<I>>;
-using MemoryDc = Handle<SimpleTraits<HDC, &DeleteDC>>;
 
 struct Fit {
   UINT width, height;
@@ -104,12 +103,10 @@ void draw_picture(const DRAWITEMSTRUCT& item, HBITMAP bitmap, HBRUSH background)
   if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return;
   MemoryDc dc(CreateCompatibleDC(item.hDC));
   if (!dc) return;
-  HDC memory = dc.get();
-  HGDIOBJ old = SelectObject(memory, bitmap);
+  const Selected picture(dc.get(), bitmap);
   const int x = box.left + (box.right - box.left - info.bmWidth) / 2;
   const int y = box.top + (box.bottom - box.top - info.bmHeight) / 2;
-  BitBlt(item.hDC, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-  SelectObject(memory, old);
+  BitBlt(item.hDC, x, y, info.bmWidth, info.bmHeight, dc.get(), 0, 0, SRCCOPY);
 }
 
 }  // namespace qiwa
