@@ -98,7 +98,7 @@ void BM_SearchAnswerToRows(benchmark::State& state) {
   const std::string answer = search_answer(20);
   for (auto _ : state) {
     qiwa::fakes::FakeWindow window;
-    for (const qiwa::SongRow& r : qiwa::parse_search_hits(answer, 1)) {
+    for (const qiwa::SongRow& r : qiwa::parse_search_hits(answer, qiwa::catalogue_at(1))) {
       int row = window.list_append_row();
       window.list_set_cell(row, 3, r.title);
       window.list_set_cell(row, 4, r.singer);

@@ -1,96 +1,102 @@
-# The one source list of both builds. Paths are relative to the top of the tree.
+# The one source list of every build. Paths are relative to the top of the tree.
+#
+# The program is built in floors, bottom up; each floor uses only the floors below it (cmake/floors.cmake
+# makes that a build error). The portable sources are plain C++20 over UTF-8 text; the Win32 ones are
+# the platform's side of the runtime's interfaces and the application's window.
+set(QIWA_FLOORS runtime text http music app)
 
-# Portable core: plain C++20 over UTF-8 text, compiled into both builds.
-set(QIWA_CORE_SOURCES
-  # runtime services
-  src/runtime/utf.cpp
+set(QIWA_runtime_SOURCES
   src/runtime/download.cpp
-  src/runtime/request_factory.cpp
+  src/runtime/mp3_frames.cpp
   src/runtime/native_library.cpp
-  src/runtime/wildcard.cpp
+  src/runtime/request.cpp
   src/runtime/text.cpp
-  src/app/context.cpp
-  src/app/application.cpp
-  # text
+  src/runtime/threads.cpp
+  src/runtime/utf.cpp
+)
+set(QIWA_runtime_WIN32_SOURCES
+  src/runtime/win32/download_win32.cpp
+  src/runtime/win32/files_win32.cpp
+  src/runtime/win32/mp3_decoder_win32.cpp
+  src/runtime/win32/native_library_win32.cpp
+  src/runtime/win32/platform_win32.cpp
+  src/runtime/win32/player_win32.cpp
+  src/runtime/win32/request_win32.cpp
+  src/runtime/win32/wide_win32.cpp
+  src/runtime/win32/winhttp_common.cpp
+)
+set(QIWA_text_SOURCES
   src/text/charset.cpp
-  src/text/unescape.cpp
   src/text/extract.cpp
-  # http
+  src/text/unescape.cpp
+)
+set(QIWA_http_SOURCES
   src/http/cookies.cpp
   src/http/request.cpp
-  # music
-  src/music/mp3_frames.cpp
+)
+set(QIWA_music_SOURCES
+  src/music/catalogue.cpp
   src/music/file_name.cpp
-  src/music/lyrics.cpp
   src/music/json_scan.cpp
-  src/music/service.cpp
+  src/music/lyrics.cpp
   src/music/search.cpp
-  src/music/play.cpp
-  # app
+  src/music/service.cpp
+  src/music/track.cpp
+)
+set(QIWA_app_SOURCES
   src/app/actions.cpp
+  src/app/application.cpp
+  src/app/context.cpp
   src/app/layout.cpp
+  src/app/play_worker.cpp
+  src/app/search_worker.cpp
   src/app/startup.cpp
 )
-
-# Host backends of the runtime services (native build only).
-set(QIWA_POSIX_SOURCES
-  src/runtime/posix/files_posix.cpp
-  src/runtime/posix/native_library_posix.cpp
-  src/runtime/posix/threads_posix.cpp
+set(QIWA_app_WIN32_SOURCES
+  src/app/win32/list_view_win32.cpp
+  src/app/win32/picture_win32.cpp
+  src/app/win32/window_win32.cpp
 )
 
-# Win32 backends of the runtime services (windows build only).
-set(QIWA_WIN32_SOURCES
-  src/runtime/win32/wide_win32.cpp
-  src/runtime/win32/files_win32.cpp
-  src/runtime/win32/native_library_win32.cpp
-  src/runtime/win32/threads_win32.cpp
-  src/runtime/win32/winhttp_common.cpp
-  src/runtime/win32/request_win32.cpp
-  src/runtime/win32/download_win32.cpp
-  src/runtime/win32/window_win32.cpp
-  src/runtime/win32/list_view_win32.cpp
-  src/runtime/win32/picture_win32.cpp
-  src/runtime/win32/mp3_decoder_win32.cpp
-  src/runtime/win32/player_win32.cpp
-)
-
-# The program's entry point and window (windows build only).
+# The program's entry point and resources (windows builds only).
 set(QIWA_EXE_SOURCES
-  src/runtime/win32/main_win32.cpp
+  src/app/win32/main_win32.cpp
   res/qiwa.rc
 )
 
-# Test doubles shared by the native tests.
+# Test doubles shared by the native tests: the platform's services, the window, the service.
 set(QIWA_FAKE_SOURCES
-  tests/fakes/recording_request.cpp
-  tests/fakes/fake_window.cpp
+  tests/fakes/fake_files.cpp
   tests/fakes/fake_music_service.cpp
+  tests/fakes/fake_platform.cpp
+  tests/fakes/fake_window.cpp
+  tests/fakes/recording_request.cpp
   tests/fakes/skin_blobs_fake.cpp
 )
 
-# Native unit and flow tests: one file per core module.
+# Native unit and flow tests, by floor.
 set(QIWA_TEST_SOURCES
-  tests/file_name_test.cpp
-  tests/lyrics_test.cpp
-  tests/json_scan_test.cpp
-  tests/search_test.cpp
-  tests/play_test.cpp
-  tests/actions_test.cpp
-  tests/startup_test.cpp
-  tests/charset_test.cpp
-  tests/unescape_test.cpp
+  tests/runtime/mp3_frames_test.cpp
+  tests/runtime/native_library_test.cpp
+  tests/runtime/text_test.cpp
   tests/utf_test.cpp
-  tests/files_test.cpp
-  tests/native_library_test.cpp
-  tests/mp3_frames_test.cpp
-  tests/text_test.cpp
-  tests/extract_test.cpp
-  tests/cookies_test.cpp
-  tests/request_test.cpp
+  tests/text/charset_test.cpp
+  tests/text/extract_test.cpp
+  tests/text/unescape_test.cpp
+  tests/http/cookies_test.cpp
+  tests/http/request_test.cpp
+  tests/music/file_name_test.cpp
+  tests/music/json_scan_test.cpp
+  tests/music/lyrics_test.cpp
+  tests/music/search_test.cpp
+  tests/music/track_test.cpp
+  tests/app/actions_test.cpp
+  tests/app/play_worker_test.cpp
+  tests/app/search_worker_test.cpp
+  tests/app/startup_test.cpp
 )
 
-# Tests of the Win32 backends, built by the windows preset and run under Wine.
+# Tests of the Win32 backends, built by the windows presets and run under Wine.
 set(QIWA_WIN32_TEST_SOURCES
   tests/utf_test.cpp
   tests/win32/request_win32_test.cpp

@@ -24,15 +24,15 @@ add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMIN
 # Static runtime: the exe imports system DLLs only.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-add_library(qiwa_core STATIC ${QIWA_CORE_SOURCES} ${QIWA_WIN32_SOURCES})
+include(cmake/floors.cmake)
 # Section per function, so the exe's link can drop what nothing calls.
-target_compile_options(qiwa_core PRIVATE -ffunction-sections -fdata-sections)
-target_include_directories(qiwa_core PUBLIC src)
-target_compile_definitions(qiwa_core PUBLIC QIWA_SERVICE_HOST="${QIWA_SERVICE_HOST}")
-target_link_libraries(qiwa_core PUBLIC winhttp qiwa_comctl32 gdi32 winmm msacm32 ole32 windowscodecs uuid shlwapi)
+add_compile_options(-ffunction-sections -fdata-sections)
+qiwa_add_floors(WIN32)
+target_link_libraries(qiwa_runtime PUBLIC winhttp winmm msacm32)
+target_link_libraries(qiwa_app PUBLIC qiwa_comctl32 gdi32 ole32 windowscodecs uuid)
 
 add_executable(QiwaMusic WIN32 ${QIWA_EXE_SOURCES})
-target_link_libraries(QiwaMusic PRIVATE qiwa_core)
+target_link_libraries(QiwaMusic PRIVATE qiwa_app)
 target_link_options(QiwaMusic PRIVATE -municode -s -Wl,--gc-sections)
 set_target_properties(QiwaMusic PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 # The skin library image and skin data, as byte arrays (skin/).
@@ -40,7 +40,7 @@ target_link_libraries(QiwaMusic PRIVATE qiwa_skin_blobs)
 
 # The program with skin data that fails its check, for the e2e tests: it must start with the system's look.
 add_executable(QiwaMusic_broken_skin WIN32 ${QIWA_EXE_SOURCES})
-target_link_libraries(QiwaMusic_broken_skin PRIVATE qiwa_core qiwa_skin_blobs_broken)
+target_link_libraries(QiwaMusic_broken_skin PRIVATE qiwa_app qiwa_skin_blobs_broken)
 target_link_options(QiwaMusic_broken_skin PRIVATE -municode -s -Wl,--gc-sections)
 set_target_properties(QiwaMusic_broken_skin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
@@ -53,7 +53,7 @@ target_compile_options(gtest_win32 PRIVATE -finput-charset=UTF-8 -fexec-charset=
 add_executable(qiwa_win32_tests ${QIWA_WIN32_TEST_SOURCES})
 target_include_directories(qiwa_win32_tests PRIVATE tests)
 target_compile_definitions(qiwa_win32_tests PRIVATE QIWA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-target_link_libraries(qiwa_win32_tests PRIVATE qiwa_core gtest_win32)
+target_link_libraries(qiwa_win32_tests PRIVATE qiwa_app gtest_win32)
 target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs)
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
 set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all")
@@ -74,7 +74,7 @@ add_library(qiwa_probe SHARED tests/e2e/driver/probe.cpp)
 set_target_properties(qiwa_probe PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_executable(qiwa_driver tests/e2e/driver/driver.cpp tests/e2e/driver/json.cpp tests/e2e/driver/remote.cpp
                            tests/e2e/driver/target.cpp)
-target_include_directories(qiwa_driver PRIVATE src)
+target_include_directories(qiwa_driver PRIVATE ${CMAKE_BINARY_DIR}/floors/runtime)
 target_link_libraries(qiwa_driver PRIVATE qiwa_comctl32 winmm psapi)
 target_link_options(qiwa_driver PRIVATE -municode)
 set_target_properties(qiwa_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
@@ -96,7 +96,7 @@ add_subdirectory(skin)
 # Measurements under Wine (tools/figures): a timer and probe of the program, and the smallest
 # window program of ours as the yardstick.
 add_executable(win32_bench bench/win32_bench.cpp)
-target_link_libraries(win32_bench PRIVATE qiwa_core psapi)
+target_link_libraries(win32_bench PRIVATE qiwa_app psapi)
 target_link_options(win32_bench PRIVATE -municode)
 add_executable(minimal_window WIN32 bench/minimal_window.cpp)
 target_link_options(minimal_window PRIVATE -municode -s)

@@ -1,7 +1,7 @@
 // MP3 frame walking over corrupt files: every frame it reports lies inside the data.
 #include <cstdlib>
 
-#include "music/mp3_frames.hpp"
+#include "runtime/mp3_frames.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::size_t tag = qiwa::id3v2_size(data, size);

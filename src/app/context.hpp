@@ -4,10 +4,11 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 
-#include "runtime/download.hpp"
-#include "runtime/player.hpp"
-#include "runtime/window.hpp"
+#include "app/main_window.hpp"
+#include "music/service.hpp"
+#include "runtime/platform.hpp"
 
 namespace qiwa {
 
@@ -41,23 +42,41 @@ class LockedText {
   Text value_;
 };
 
+// The newest of a kind of work (a search, a play): each new one stops the one before, and once the window
+// closes every token is stopped, those handed out later too. A worker whose token is stopped is superseded
+// and changes nothing the user sees.
+class Newest {
+ public:
+  // A token for new work; the previous one is stopped.
+  std::stop_token renew();
+  // The token of the work now newest (a next page joins the search it belongs to).
+  std::stop_token current();
+  void stop_all();
+
+ private:
+  std::mutex mutex_;
+  std::stop_source source_;
+  bool closed_ = false;
+};
+
 struct AppContext {
-  AppContext(MainWindow& w, Player& p, Downloader& d, Text dir)
-      : window(w), player(p), downloader(d), run_directory(std::move(dir)) {}
+  AppContext(MainWindow& w, const Platform& p, Text host = QIWA_SERVICE_HOST)
+      : window(w), platform(p), service{std::move(host), p.requests}, libraries(p.libraries),
+        run_directory(p.files.run_directory()) {}
 
   MainWindow& window;
-  Player& player;
-  Downloader& downloader;
+  const Platform platform;
+  const ServiceClient service;
+  LibraryBindings libraries;
   const Text run_directory;
-  Text service_host = QIWA_SERVICE_HOST;
+  LockedText skin_library_path;  // the file the skin was bound from at start
 
   std::atomic<int> current_page{0};
   LockedText current_source;
-  // A newer search or play supersedes every older one still running.
-  std::atomic<unsigned> search_generation{0};
-  std::atomic<unsigned> play_generation{0};
+  Newest searches;
+  Newest plays;
+  std::atomic<unsigned> plays_started{0};  // tells the part files of two plays apart
   DownloadRegistry downloads;
-  std::atomic<bool> closing{false};
   // Song downloads still writing their file; the process waits a little for them at exit.
   std::atomic<int> downloads_running{0};
 };

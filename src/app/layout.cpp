@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "music/song.hpp"
+
 namespace qiwa {
 namespace {
 
@@ -20,12 +22,8 @@ constexpr std::array<ControlLayout, 10> kControls{{
     {Control::编辑框1, K::search_box, {6, 12, 264, 40}, ""},
 }};
 
-constexpr std::array<ColumnLayout, 6> kColumns{{
+constexpr std::array<ColumnLayout, kCellCount> kColumns{{
     {"uid", 50}, {"pid", 50}, {"lid", 50}, {"歌名", 150}, {"歌手", 100}, {"专辑", 100},
-}};
-
-constexpr std::array<SourceChoice, 3> kSources{{
-    {"网易云", "netease"}, {"酷狗音乐", "kugou"}, {"QQ音乐", "tencent"},
 }};
 
 }  // namespace
@@ -35,7 +33,5 @@ std::span<const ControlLayout> control_layout() { return kControls; }
 const ControlLayout& layout_of(Control c) { return kControls[static_cast<std::size_t>(c)]; }
 
 std::span<const ColumnLayout> list_columns() { return kColumns; }
-
-std::span<const SourceChoice> source_choices() { return kSources; }
 
 }  // namespace qiwa

@@ -3,7 +3,7 @@
 // Plain data, so the backend builds the window from it and tests can check it.
 #include <span>
 
-#include "runtime/window.hpp"
+#include "app/main_window.hpp"
 
 namespace qiwa {
 
@@ -33,11 +33,6 @@ struct ColumnLayout {
   int width;
 };
 
-struct SourceChoice {
-  const char* item;
-  const char* source;  // the catalogue name a search sends
-};
-
 inline constexpr const char* kWindowTitle = "Qiwa音乐";
 inline constexpr Rect kWindowRect{50, 50, 601, 710};  // outer rectangle, screen coordinates
 inline constexpr const char* kMenuTitle = "菜单";
@@ -56,7 +51,7 @@ inline constexpr LyricsLook kLyricsLook{0, 128, 0, 12, true, 134};
 // In the window's own order (the order of Control).
 std::span<const ControlLayout> control_layout();
 const ControlLayout& layout_of(Control c);
+// Indexed by Cell (music/song.hpp). The items of 组合框1 are the catalogues (music/catalogue.hpp).
 std::span<const ColumnLayout> list_columns();
-std::span<const SourceChoice> source_choices();
 
 }  // namespace qiwa

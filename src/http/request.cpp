@@ -1,6 +1,5 @@
 #include "http/request.hpp"
 
-#include <array>
 #include <climits>
 
 #include "http/cookies.hpp"
@@ -10,25 +9,16 @@
 namespace qiwa {
 namespace {
 
-constexpr std::array<const char*, 8> kMethods{"GET",     "POST",   "HEAD",  "PUT",
-                                              "OPTIONS", "DELETE", "TRACE", "CONNECT"};
-constexpr int kOptionRedirects = 6;
-constexpr int kOptionCertificateErrors = 4;
 // Unknown authority, wrong usage, name mismatch and expired date are all accepted.
-constexpr int kIgnoreCertificateErrors = 0x0100 | 0x0200 | 0x1000 | 0x2000;
-constexpr int kNamedProxy = 2;
-
-int method_in_range(int method) {
-  return method < 0 || method > 7 ? 0 : method;
-}
+constexpr int kIgnoreCertificateErrors = kUnknownAuthority | kWrongUsage | kNameMismatch | kDateInvalid;
 
 void prepare(RequestObject& request, const RequestOptions& o) {
   if (std::optional<int> ms = timeout_milliseconds(o.timeout_seconds))
     request.set_timeouts(*ms, *ms, *ms, *ms);
-  if (!o.proxy.empty()) request.set_proxy(kNamedProxy, o.proxy);
-  request.open(method_text(o.method), o.url, false);
-  if (o.no_redirect) request.set_option(kOptionRedirects, 0);
-  request.set_option(kOptionCertificateErrors, kIgnoreCertificateErrors);
+  if (!o.proxy.empty()) request.set_proxy(o.proxy);
+  request.open(method_of(o.method), o.url);
+  if (o.no_redirect) request.set_option(RequestOption::redirects, 0);
+  request.set_option(RequestOption::certificate_errors, kIgnoreCertificateErrors);
 }
 
 void set_headers(RequestObject& request, const RequestOptions& o, const Text& headers) {
@@ -65,9 +55,11 @@ Text capitalized_name(std::string_view name) {
 
 }  // namespace
 
-Text method_text(int method) {
-  return kMethods[static_cast<std::size_t>(method_in_range(method))];
+HttpMethod method_of(int code) {
+  return code < 0 || code > 7 ? HttpMethod::get : static_cast<HttpMethod>(code);
 }
+
+Text method_text(int code) { return Text(method_name(method_of(code))); }
 
 std::optional<int> timeout_milliseconds(int timeout_seconds) {
   if (timeout_seconds == -1) return std::nullopt;
@@ -84,7 +76,7 @@ Text complete_default_headers(std::string_view headers, std::string_view url, in
   add("Referer:", "Referer: " + Text(url));
   add("Accept-Language:", "Accept-Language: zh-cn");
   add("User-Agent:", "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)");
-  if (method_in_range(method) == 1) add("Content-Type:", "Content-Type: application/x-www-form-urlencoded");
+  if (method_of(method) == HttpMethod::post) add("Content-Type:", "Content-Type: application/x-www-form-urlencoded");
   return out;
 }
 
@@ -131,12 +123,13 @@ Text base64_encode(const Bytes& bytes) {
   return out;
 }
 
-RequestResult perform_request(const RequestOptions& options) {
+RequestResult perform_request(const RequestFactory& create, const RequestOptions& options) {
   RequestResult result;
   result.cookies = options.cookies;
   result.headers = options.headers;
-  std::shared_ptr<RequestObject> request =
-      options.reuse_object ? options.reuse_object : create_request_object();
+  std::shared_ptr<RequestObject> request = options.reuse_object ? options.reuse_object
+                                           : create                ? create()
+                                                                   : nullptr;
   if (!request) return result;
   result.object_created = true;
   prepare(*request, options);

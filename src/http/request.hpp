@@ -37,10 +37,12 @@ struct RequestResult {
   RequestFailure failure = RequestFailure::none;
 };
 
-RequestResult perform_request(const RequestOptions& options);
+// The request through an object of `create` (or the options' reuse_object).
+RequestResult perform_request(const RequestFactory& create, const RequestOptions& options);
 
-// Method text of a code; codes outside 0..7 are 0 ("GET").
-Text method_text(int method);
+// The method of a code; codes outside 0..7 are 0 ("GET").
+HttpMethod method_of(int code);
+Text method_text(int code);
 // Milliseconds for all four time-outs, or nullopt to keep the object's own.
 std::optional<int> timeout_milliseconds(int timeout_seconds);
 // `headers` with the default header lines it lacks appended, each after a CR LF.

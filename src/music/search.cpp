@@ -67,16 +67,17 @@ bool carries_a_song(std::string_view hit) {
   return false;
 }
 
-SongRow parse_hit(std::string_view hit, int source_index) {
+SongRow parse_hit(std::string_view hit, const Catalogue* catalogue) {
   SongRow row;
   row.title = cut_value(hit, "name\":\"", "\",\"");
   row.singer = cut_artists(hit);
   row.album = cut_value(hit, "album\":\"", "\",\"");
   row.pic_id = cut_value(hit, "pic_id\":\"", "\",\"");
-  if (source_index == 0) {
+  if (!catalogue) return row;
+  if (catalogue->ids == IdStyle::bare) {
     row.url_id = cut_bare(hit, "url_id\":");
     row.lyric_id = cut_bare(hit, "lyric_id\":");
-  } else if (source_index == 1 || source_index == 2) {
+  } else {
     row.url_id = cut_value(hit, "url_id\":\"", "\",");
     row.lyric_id = cut_value(hit, "lyric_id\":\"", "\",");
   }
@@ -85,51 +86,21 @@ SongRow parse_hit(std::string_view hit, int source_index) {
 
 }  // namespace
 
-Text source_for_index(int index) {
-  switch (index) {
-    case 0: return "netease";
-    case 1: return "kugou";
-    case 2: return "tencent";
-    default: return {};
-  }
-}
-
-Text fetch_search_page(std::string_view host, std::string_view source, std::string_view words, int page) {
+Text fetch_search_page(const ServiceClient& service, std::string_view source, std::string_view words, int page) {
   FormFields form = {{"types", "search"}, {"count", "20"}, {"source", Text(source)},
                      {"pages", to_text(page)}, {"name", Text(words)}};
-  return query_service_raw(host, kSearchCallback, form_body(form));
+  return query_service_raw(service, kSearchCallback, form_body(form));
 }
 
-std::vector<SongRow> parse_search_hits(std::string_view answer, int source_index) {
+std::vector<SongRow> parse_search_hits(std::string_view answer, const Catalogue* catalogue) {
   std::vector<SongRow> rows;
   for (std::string_view hit : json_array_objects(answer))
-    if (carries_a_song(hit)) rows.push_back(parse_hit(hit, source_index));
+    if (carries_a_song(hit)) rows.push_back(parse_hit(hit, catalogue));
   return rows;
 }
 
-void search_songs(AppContext& app, const SearchRequest& request) {
-  auto current = [&] { return app.search_generation.load() == request.generation; };
-  Text source = source_for_index(request.source_index);
-  if (source.empty())
-    source = app.current_source.get();
-  else if (current())
-    app.current_source.set(source);
-  Text answer = fetch_search_page(app.service_host, source, request.words, request.page);
-  std::vector<SongRow> rows = parse_search_hits(answer, request.source_index);
-  if (rows.empty()) return;
-  MainWindow& w = app.window;
-  w.invoke([&] {
-    if (!current()) return;  // a newer search cleared the list; these rows belong to no one
-    for (const SongRow& r : rows) {
-      int i = w.list_append_row();
-      w.list_set_cell(i, 0, r.url_id);
-      w.list_set_cell(i, 1, r.pic_id);
-      w.list_set_cell(i, 2, r.lyric_id);
-      w.list_set_cell(i, 3, r.title);
-      w.list_set_cell(i, 4, r.singer);
-      w.list_set_cell(i, 5, r.album);
-    }
-  });
+std::vector<SongRow> search_page(const ServiceClient& service, const SearchQuery& query) {
+  return parse_search_hits(fetch_search_page(service, query.source, query.words, query.page), query.catalogue);
 }
 
 }  // namespace qiwa

@@ -12,6 +12,10 @@ bool unreserved(unsigned char c) {
          c == '.' || c == '~';
 }
 
+bool succeeded(const RequestResult& result) {
+  return result.failure == RequestFailure::none && result.status_out >= 200 && result.status_out <= 299;
+}
+
 }  // namespace
 
 Text service_url(std::string_view host, std::string_view callback_query) {
@@ -49,18 +53,25 @@ Text form_body(const FormFields& fields) {
   return body;
 }
 
-Text query_service_raw(std::string_view host, std::string_view callback_query, std::string_view form) {
+Text query_service_raw(const ServiceClient& service, std::string_view callback_query, std::string_view form) {
   RequestOptions options;
-  options.url = service_url(host, callback_query);
-  options.method = 1;
+  options.url = service_url(service.host, callback_query);
+  options.method = static_cast<int>(HttpMethod::post);
   options.body_text = Text(form);
-  RequestResult result = perform_request(options);
-  if (result.failure != RequestFailure::none || result.status_out < 200 || result.status_out > 299) return {};
-  return to_text(result.body);
+  RequestResult result = perform_request(service.requests, options);
+  return succeeded(result) ? to_text(result.body) : Text();
 }
 
-Text query_service(std::string_view host, std::string_view callback_query, std::string_view form) {
-  return decode_answer_value(query_service_raw(host, callback_query, form));
+Text query_service(const ServiceClient& service, std::string_view callback_query, std::string_view form) {
+  return decode_answer_value(query_service_raw(service, callback_query, form));
+}
+
+Bytes fetch_address(const ServiceClient& service, std::string_view url) {
+  if (url.empty()) return {};
+  RequestOptions options;
+  options.url = Text(url);
+  RequestResult result = perform_request(service.requests, options);
+  return succeeded(result) ? std::move(result.body) : Bytes();
 }
 
 Text decode_answer_value(std::string_view raw) { return unescape_text(raw); }

@@ -3,12 +3,19 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/request.hpp"
 #include "runtime/types.hpp"
 
 namespace qiwa {
 
 inline constexpr const char* kSearchCallback = "callback=jQuery111305848566045983208_1532569697124";
 inline constexpr const char* kTrackCallback = "callback=jQuery111305848566045983208_1532569697121";
+
+// Where the service is and how to reach it.
+struct ServiceClient {
+  Text host;  // host[:port]
+  RequestFactory requests;
+};
 
 using FormFields = std::vector<std::pair<Text, Text>>;
 
@@ -21,9 +28,11 @@ Text percent_encode(std::string_view text);
 
 // The answer's body as text with its escapes kept; empty when the request failed or the status
 // was not 2xx.
-Text query_service_raw(std::string_view host, std::string_view callback_query, std::string_view form);
+Text query_service_raw(const ServiceClient& service, std::string_view callback_query, std::string_view form);
 // The same with the escapes decoded.
-Text query_service(std::string_view host, std::string_view callback_query, std::string_view form);
+Text query_service(const ServiceClient& service, std::string_view callback_query, std::string_view form);
+// A plain GET of an address a service answer gave; empty unless a 2xx answer came whole.
+Bytes fetch_address(const ServiceClient& service, std::string_view url);
 
 // One value cut from an answer as sent, its escapes decoded; always well-formed UTF-8.
 Text decode_answer_value(std::string_view raw);

@@ -1,58 +1,40 @@
 #pragma once
-// File operations on UTF-8 paths; the backends convert to the OS's own path form.
-#include <cstdint>
+// The file system as the program uses it: UTF-8 paths, each backend converts to the system's form.
+// Every operation reports failure by its result and never throws.
 #include <memory>
+#include <vector>
 
 #include "runtime/types.hpp"
 
 namespace qiwa {
 
-// The executable's directory, no trailing backslash.
-Text run_directory();
-// The Windows system directory with exactly one trailing backslash.
-Text system_directory();
-
-// True when at least one entry matches (wildcards "*" and "?" allowed).
-bool file_exists(std::string_view pattern);
-// True when exactly this path names an existing regular file; never treats "?" or "*" as wildcards.
-bool exact_file_exists(std::string_view path);
-// Creates or truncates, writes the parts in order; false on any failure.
-bool write_file(std::string_view path, const std::vector<Bytes>& parts);
-bool write_file(std::string_view path, const Bytes& bytes);
-bool delete_file(std::string_view path);
-// Renames, replacing an existing target.
-bool move_file(std::string_view from, std::string_view to);
-
-// Wildcard search over one directory, directories excluded.
-class FileSearch {
- public:
-  FileSearch();
-  ~FileSearch();
-  FileSearch(const FileSearch&) = delete;
-  FileSearch& operator=(const FileSearch&) = delete;
-  // Name (no directory) of the next match; an empty pattern continues; empty text when done.
-  Text next(std::string_view pattern = {});
-  void close();
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
-
-// A file being written piece by piece (used to stream a download to disk).
+// A file being written piece by piece (a download on its way to disk). Closed when destroyed.
 class OutputFile {
  public:
-  OutputFile();
-  ~OutputFile();
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  bool open(std::string_view path);  // create or truncate
-  bool write(const unsigned char* data, std::size_t size);
-  bool close();  // false when a write or the close failed
+  virtual ~OutputFile() = default;
+  virtual bool write(const unsigned char* data, std::size_t size) = 0;
+  // False when a write or the close itself failed (a full disk may only say so here).
+  virtual bool close() = 0;
+};
 
- private:
-  struct State;
-  std::unique_ptr<State> state_;
+class Files {
+ public:
+  virtual ~Files() = default;
+  // The executable's directory, no trailing backslash.
+  virtual Text run_directory() = 0;
+  // The Windows system directory with exactly one trailing backslash.
+  virtual Text system_directory() = 0;
+  // True when exactly this path names an existing regular file; "?" and "*" are never wildcards.
+  virtual bool exact_exists(std::string_view path) = 0;
+  // Creates or truncates and writes the parts in order; false on any failure, and then no partial file stays.
+  virtual bool write(std::string_view path, const std::vector<Bytes>& parts) = 0;
+  virtual bool remove(std::string_view path) = 0;
+  // Renames, replacing an existing target.
+  virtual bool move(std::string_view from, std::string_view to) = 0;
+  // Creates or truncates for writing; nullptr when it cannot.
+  virtual std::unique_ptr<OutputFile> create(std::string_view path) = 0;
+
+  bool write(std::string_view path, const Bytes& bytes) { return write(path, std::vector<Bytes>{bytes}); }
 };
 
 }  // namespace qiwa

@@ -8,6 +8,20 @@
 
 namespace qiwa {
 
+enum class HttpMethod { get, post, head, put, options, delete_, trace, connect };
+
+// The automation object's option indexes that the program writes.
+enum class RequestOption {
+  certificate_errors = 4,  // a value of flags: which certificate errors to ignore
+  redirects = 6            // 0 forbids following redirects
+};
+
+// Certificate errors of RequestOption::certificate_errors.
+inline constexpr int kUnknownAuthority = 0x0100;
+inline constexpr int kWrongUsage = 0x0200;
+inline constexpr int kNameMismatch = 0x1000;
+inline constexpr int kDateInvalid = 0x2000;
+
 enum class RequestFailure { none, not_opened, transport, body_too_large };
 
 inline constexpr std::size_t kRequestBodyCap = 16u << 20;
@@ -16,23 +30,22 @@ class RequestObject {
  public:
   virtual ~RequestObject() = default;
   virtual void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) = 0;
-  virtual void set_proxy(int setting, std::string_view proxy) = 0;  // 2: named proxy
-  virtual void open(std::string_view method, std::string_view url, bool async) = 0;
-  virtual void set_option(int index, int value) = 0;  // 6: redirects, 4: certificate errors ignored
+  virtual void set_proxy(std::string_view proxy) = 0;  // a named proxy, "host:port"
+  virtual void open(HttpMethod method, std::string_view url) = 0;  // synchronous
+  virtual void set_option(RequestOption option, int value) = 0;
   virtual void set_request_header(std::string_view name, std::string_view value) = 0;
-  virtual void send(std::string_view text) = 0;  // sent as UTF-8
-  virtual void send(const Bytes& body) = 0;      // sent unchanged
+  virtual void send(std::string_view text) = 0;  // the text's bytes, unchanged
+  virtual void send(const Bytes& body) = 0;
   virtual Bytes response_body() = 0;
   virtual Text all_response_headers() = 0;  // lines joined by CR LF
   virtual int status() = 0;
   virtual RequestFailure failure() const = 0;
 };
 
+// Makes a new request object; nullptr when none can be made.
 using RequestFactory = std::function<std::shared_ptr<RequestObject>()>;
 
-// The process's way of creating request objects (WinHTTP in the program, a double in tests).
-void set_request_factory(RequestFactory factory);
-// nullptr when no object can be created.
-std::shared_ptr<RequestObject> create_request_object();
+// The method's name on the wire.
+std::string_view method_name(HttpMethod method);
 
 }  // namespace qiwa

@@ -1,7 +1,6 @@
 #include "text/extract.hpp"
 
 #include "runtime/text.hpp"
-#include "runtime/threads.hpp"
 
 namespace qiwa {
 namespace {
@@ -27,7 +26,8 @@ std::size_t next_boundary(std::string_view s, std::size_t from, std::size_t targ
 
 int extract_between(std::string_view source, std::string_view start_marker, std::string_view end_marker,
                     TextArray& result, bool ignore_case, int max_length, std::string_view prefix,
-                    std::string_view suffix, bool include_start, bool include_end, int start_position) {
+                    std::string_view suffix, bool include_start, bool include_end, int start_position,
+                    const std::function<void()>& between_pieces) {
   result.clear();
   // An empty start marker would be found again at the same place for ever.
   if (start_marker.empty()) return 0;
@@ -47,7 +47,7 @@ int extract_between(std::string_view source, std::string_view start_marker, std:
     if (include_end) piece += end_marker;
     if (max_length <= 0 || piece.size() < static_cast<std::size_t>(max_length))
       result.push_back(std::move(piece));
-    process_pending_messages();
+    if (between_pieces) between_pieces();
   }
   return static_cast<int>(result.size());
 }

@@ -110,23 +110,34 @@ class Session:
 
     def driver(self, *args, check=True, timeout=60, env=None):
         """Runs one driver command (with env added to the bench's environment); returns its JSON answer
-        (raises DriverError if not ok and check)."""
+        (raises DriverError if not ok and check). A driver that printed nothing at all was not started
+        by Wine (it happens about once in a few thousand starts on a busy machine): it runs once more."""
         exe = os.path.join(self.bench.build_dir, "qiwa_driver.exe")
         env = self.bench.env(QIWA_DRIVER_TARGET=os.path.basename(self.program.exe) if self.program else
                              "QiwaMusic.exe", **(env or {}))
-        # A file, not a pipe: Wine's helper processes may inherit the pipe and keep it open.
-        with tempfile.TemporaryFile() as out:
-            done = subprocess.run(self.bench.command(exe, *args), env=env, stdin=subprocess.DEVNULL,
-                                  stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
-            out.seek(0)
-            text = out.read().decode("utf-8", "replace").strip().splitlines()
+        for attempt in range(2):
+            code, text, errors = self._run_driver(exe, args, env, timeout)
+            if text or attempt:
+                break
+            print(f"driver {' '.join(map(str, args))}: no output (exit {code}), once more; stderr: {errors[-300:]!r}",
+                  file=sys.stderr)
         try:
-            answer = json.loads(text[-1]) if text else {"ok": False, "error": "no output"}
+            answer = json.loads(text[-1]) if text else {"ok": False, "error": "no output", "stderr": errors[-500:]}
         except json.JSONDecodeError:
             answer = {"ok": False, "error": "not JSON: " + text[-1]}
         if check and not answer.get("ok"):
-            raise DriverError([str(a) for a in args], answer, done.returncode)
+            raise DriverError([str(a) for a in args], answer, code)
         return answer
+
+    def _run_driver(self, exe, args, env, timeout):
+        # Files, not pipes: Wine's helper processes may inherit a pipe and keep it open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            done = subprocess.run(self.bench.command(exe, *args), env=env, stdin=subprocess.DEVNULL,
+                                  stdout=out, stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return (done.returncode, out.read().decode("utf-8", "replace").strip().splitlines(),
+                    err.read().decode("utf-8", "replace"))
 
     def wait_for(self, condition, timeout=10, interval=0.2, what="condition"):
         """Calls condition() until it returns a true value, which it returns; fails after timeout s."""

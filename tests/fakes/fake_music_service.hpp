@@ -1,5 +1,5 @@
 #pragma once
-// The music service as the flow tests see it: every request object the core creates answers from
+// The music service as the flow tests see it: every request object made by requests() answers from
 // here, and every request is kept with its form fields decoded.
 #include <functional>
 #include <map>
@@ -14,7 +14,7 @@ struct ServiceCall {
   Text method;
   Text url;
   Text body;                                 // as sent
-  std::vector<std::pair<Text, Text>> form;   // percent-decoded, UTF-8 turned into GBK
+  std::vector<std::pair<Text, Text>> form;   // percent-decoded
   Text field(std::string_view key) const;    // the first value of key, "" when absent
 };
 
@@ -27,6 +27,8 @@ ScriptedResponse bytes_response(std::string_view body, int status = 200);
 class FakeMusicService {
  public:
   FakeMusicService();
+  // The request objects to hand to the core; every one of them answers from here.
+  RequestFactory requests() const { return factory_.requests(); }
   // Answers the form posts whose "types" field is `types` (search, url, pic, lyric).
   void on(std::string_view types, ServiceHandler handler);
   // Answers a GET of exactly this URL.

@@ -1,28 +1,29 @@
 #pragma once
 // A player that plays nothing: it records the calls, and what the file held when play was called.
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <vector>
 
+#include "fakes/fake_files.hpp"
 #include "runtime/player.hpp"
-#include "runtime/posix/files_posix.hpp"
 
 namespace qiwa::fakes {
 
 class FakePlayer : public Player {
  public:
+  explicit FakePlayer(FakeFiles& files) : files_(files) {}
+
   bool play(std::string_view path, int times) override {
+    std::optional<Text> content = files_.read(path);
     std::lock_guard lock(mutex_);
     calls_.push_back("play " + Text(path) + " " + std::to_string(times));
-    std::ifstream in(host_path(path), std::ios::binary);
-    played_.push_back(in ? Text(std::istreambuf_iterator<char>(in), {}) : Text());
-    return !fail_;
+    played_.push_back(content.value_or(""));
+    return !fail_ && content;
   }
   void pause() override { record("pause"); }
   void resume() override { record("resume"); }
   void stop() override { record("stop"); }
 
+  // Every later play refuses its file, as the real player refuses a file that is no song.
   void fail_every_play(bool fail) {
     std::lock_guard lock(mutex_);
     fail_ = fail;
@@ -31,7 +32,7 @@ class FakePlayer : public Player {
     std::lock_guard lock(mutex_);
     return calls_;
   }
-  // The content of the file at each play call ("" when it could not be read).
+  // The content of the file at each play call ("" when there was none).
   std::vector<Text> played_contents() const {
     std::lock_guard lock(mutex_);
     return played_;
@@ -49,6 +50,7 @@ class FakePlayer : public Player {
     std::lock_guard lock(mutex_);
     calls_.push_back(what);
   }
+  FakeFiles& files_;
   mutable std::mutex mutex_;
   std::vector<Text> calls_;
   std::vector<Text> played_;

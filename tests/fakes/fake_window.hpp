@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "runtime/window.hpp"
+#include "app/main_window.hpp"
 
 namespace qiwa::fakes {
 

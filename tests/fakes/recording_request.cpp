@@ -2,53 +2,46 @@
 
 namespace qiwa::fakes {
 
-std::string RecordedCall::str() const {
-  std::string out = name + "(";
-  for (std::size_t i = 0; i < args.size(); ++i) out += (i ? ", " : "") + args[i];
-  return out + ")";
-}
-
 RecordingRequest::RecordingRequest(ScriptedResponse response)
     : responder_([response](const SentRequest&) { return response; }) {}
 
 RecordingRequest::RecordingRequest(Responder responder) : responder_(std::move(responder)) {}
 
-void RecordingRequest::log(std::string name, std::vector<std::string> args) {
-  calls_.push_back({std::move(name), std::move(args)});
-}
-
 void RecordingRequest::set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) {
   std::lock_guard lock(mutex_);
-  log("set_timeouts", {std::to_string(resolve_ms), std::to_string(connect_ms), std::to_string(send_ms),
-                       std::to_string(receive_ms)});
+  pending_.timeouts = std::array<int, 4>{resolve_ms, connect_ms, send_ms, receive_ms};
 }
 
-void RecordingRequest::set_proxy(int setting, std::string_view proxy) {
+void RecordingRequest::set_proxy(std::string_view proxy) {
   std::lock_guard lock(mutex_);
-  log("set_proxy", {std::to_string(setting), std::string(proxy)});
+  pending_.proxy = Text(proxy);
 }
 
-void RecordingRequest::open(std::string_view method, std::string_view url, bool async) {
+// A new request on the same object: its settings stay, its headers, options and body start afresh.
+void RecordingRequest::open(HttpMethod method, std::string_view url) {
   std::lock_guard lock(mutex_);
-  log("open", {std::string(method), std::string(url), async ? "true" : "false"});
-  pending_ = SentRequest{Text(method), Text(url), {}, {}, {}, false};
+  pending_.method = Text(method_name(method));
+  pending_.url = Text(url);
+  pending_.headers.clear();
+  pending_.options.clear();
+  pending_.body_text.clear();
+  pending_.body_bytes.clear();
+  pending_.body_was_bytes = false;
   opened_ = true;
 }
 
-void RecordingRequest::set_option(int index, int value) {
+void RecordingRequest::set_option(RequestOption option, int value) {
   std::lock_guard lock(mutex_);
-  log("set_option", {std::to_string(index), std::to_string(value)});
+  pending_.options[option] = value;
 }
 
 void RecordingRequest::set_request_header(std::string_view name, std::string_view value) {
   std::lock_guard lock(mutex_);
-  log("set_request_header", {std::string(name), std::string(value)});
   pending_.headers.emplace_back(name, value);
 }
 
 void RecordingRequest::send(std::string_view text) {
   std::lock_guard lock(mutex_);
-  log("send_text", {std::string(text)});
   SentRequest sent = pending_;
   sent.body_text = Text(text);
   answer(std::move(sent));
@@ -56,7 +49,6 @@ void RecordingRequest::send(std::string_view text) {
 
 void RecordingRequest::send(const Bytes& body) {
   std::lock_guard lock(mutex_);
-  log("send_bytes", {std::string(body.begin(), body.end())});
   SentRequest sent = pending_;
   sent.body_bytes = body;
   sent.body_was_bytes = true;
@@ -91,48 +83,22 @@ void RecordingRequest::answer(SentRequest sent) {
 
 Bytes RecordingRequest::response_body() {
   std::lock_guard lock(mutex_);
-  log("response_body", {});
   return body_;
 }
 
 Text RecordingRequest::all_response_headers() {
   std::lock_guard lock(mutex_);
-  log("all_response_headers", {});
   return headers_;
 }
 
 int RecordingRequest::status() {
   std::lock_guard lock(mutex_);
-  log("status", {});
   return status_;
 }
 
 RequestFailure RecordingRequest::failure() const {
   std::lock_guard lock(mutex_);
   return failure_;
-}
-
-std::vector<RecordedCall> RecordingRequest::calls() const {
-  std::lock_guard lock(mutex_);
-  return calls_;
-}
-
-std::vector<std::string> RecordingRequest::call_strings() const {
-  std::vector<std::string> out;
-  for (const RecordedCall& c : calls()) out.push_back(c.str());
-  return out;
-}
-
-std::vector<RecordedCall> RecordingRequest::calls_named(std::string_view name) const {
-  std::vector<RecordedCall> out;
-  for (const RecordedCall& c : calls())
-    if (c.name == name) out.push_back(c);
-  return out;
-}
-
-std::vector<std::pair<Text, Text>> RecordingRequest::request_headers() const {
-  std::lock_guard lock(mutex_);
-  return pending_.headers;
 }
 
 SentRequest RecordingRequest::last_sent() const {
@@ -157,19 +123,16 @@ RecordingRequestFactory::RecordingRequestFactory(ScriptedResponse response)
 
 RecordingRequestFactory::RecordingRequestFactory(Responder responder) : state_(std::make_shared<State>()) {
   state_->responder = std::move(responder);
-  // The factory holds the state itself, so an object made on a worker thread after this owner is gone stays
-  // valid.
-  set_request_factory([state = state_]() -> std::shared_ptr<RequestObject> {
+}
+
+RequestFactory RecordingRequestFactory::requests() const {
+  return [state = state_]() -> std::shared_ptr<RequestObject> {
     std::lock_guard lock(state->mutex);
     if (state->fail) return nullptr;
     auto object = std::make_shared<RecordingRequest>(state->responder);
     state->created.push_back(object);
     return object;
-  });
-}
-
-RecordingRequestFactory::~RecordingRequestFactory() {
-  set_request_factory(nullptr);
+  };
 }
 
 void RecordingRequestFactory::set_response(ScriptedResponse response) {

@@ -1,21 +1,18 @@
 #pragma once
-// A RequestObject double: logs every member call in order and answers with a scripted response.
+// A RequestObject double: keeps what each request looked like when it was sent (what a server would
+// have received, and the object's settings then) and answers with a scripted response.
+#include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "runtime/request.hpp"
 
 namespace qiwa::fakes {
-
-struct RecordedCall {
-  std::string name;  // the member: "set_timeouts", "open", "set_request_header", "send_text", ...
-  std::vector<std::string> args;  // each argument as text; a byte body as its raw bytes
-  std::string str() const;        // "name(a, b)", for readable comparisons
-  bool operator==(const RecordedCall&) const = default;
-};
 
 struct ScriptedResponse {
   Bytes body;
@@ -32,6 +29,9 @@ struct SentRequest {
   Text body_text;
   Bytes body_bytes;
   bool body_was_bytes = false;
+  std::optional<std::array<int, 4>> timeouts;  // resolve, connect, send, receive; none: the object's own
+  Text proxy;                                  // a named proxy, or empty
+  std::map<RequestOption, int> options;        // written since open
 };
 
 // Chooses the answer when send() is called; it runs under the object's lock, so it must not call back into it.
@@ -43,9 +43,9 @@ class RecordingRequest : public RequestObject {
   explicit RecordingRequest(Responder responder);
 
   void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override;
-  void set_proxy(int setting, std::string_view proxy) override;
-  void open(std::string_view method, std::string_view url, bool async) override;
-  void set_option(int index, int value) override;
+  void set_proxy(std::string_view proxy) override;
+  void open(HttpMethod method, std::string_view url) override;
+  void set_option(RequestOption option, int value) override;
   void set_request_header(std::string_view name, std::string_view value) override;
   void send(std::string_view text) override;
   void send(const Bytes& body) override;
@@ -54,20 +54,14 @@ class RecordingRequest : public RequestObject {
   int status() override;
   RequestFailure failure() const override;
 
-  std::vector<RecordedCall> calls() const;
-  std::vector<std::string> call_strings() const;  // str() of every call
-  std::vector<RecordedCall> calls_named(std::string_view name) const;
-  std::vector<std::pair<Text, Text>> request_headers() const;  // set since the last open
   SentRequest last_sent() const;
   int send_count() const;
 
  private:
-  void log(std::string name, std::vector<std::string> args);
   void answer(SentRequest sent);
 
   mutable std::mutex mutex_;
   Responder responder_;
-  std::vector<RecordedCall> calls_;
   SentRequest pending_;
   SentRequest last_sent_;
   bool opened_ = false;
@@ -78,15 +72,15 @@ class RecordingRequest : public RequestObject {
   RequestFailure failure_ = RequestFailure::none;
 };
 
-// Installs a request factory that creates RecordingRequest objects while it lives, and keeps them.
+// Makes RecordingRequest objects for the core (requests()) and keeps them.
 class RecordingRequestFactory {
  public:
   explicit RecordingRequestFactory(ScriptedResponse response = {});
   explicit RecordingRequestFactory(Responder responder);
-  ~RecordingRequestFactory();  // removes the factory again
-  RecordingRequestFactory(const RecordingRequestFactory&) = delete;
-  RecordingRequestFactory& operator=(const RecordingRequestFactory&) = delete;
 
+  // The factory to hand to the core. It holds the state itself, so objects made on a worker thread after
+  // this owner is gone stay valid.
+  RequestFactory requests() const;
   void set_response(ScriptedResponse response);  // for objects created from now on
   void set_responder(Responder responder);
   void fail_creation(bool fail);  // the factory gives nullptr while set

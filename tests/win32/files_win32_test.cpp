@@ -1,18 +1,18 @@
-// The Windows backends of files, threads and native libraries, run under Wine.
+// The Windows backends of files and native libraries, and the threads, run under Wine.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
-#include <set>
+#include <stdexcept>
 
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
 #include "runtime/threads.hpp"
+#include "runtime/win32/backends.hpp"
 #include "runtime/win32/wide.hpp"
 
 namespace qiwa {
 namespace {
-
 
 Bytes bytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
@@ -51,73 +51,60 @@ class FilesWin32 : public ::testing::Test {
     CloseHandle(f);
     return std::string(buffer, n);
   }
-  std::set<Text> find_all(const Text& pattern) {
-    FileSearch search;
-    std::set<Text> names;
-    for (Text name = search.next(pattern); !name.empty(); name = search.next()) names.insert(name);
-    return names;
-  }
+  std::unique_ptr<Files> files = make_win32_files();
   Text dir;
 };
 
-TEST_F(FilesWin32, SearchSkipsDirectoriesNamedLikeAMatch) {
-  ASSERT_TRUE(write_file(dir + "\\歌曲.mp3", bytes("1")));
-  ASSERT_TRUE(write_file(dir + "\\two.mp3", bytes("2")));
-  ASSERT_TRUE(write_file(dir + "\\说明.txt", bytes("3")));
-  ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\专辑.mp3").c_str(), nullptr));
-  EXPECT_EQ(find_all(dir + "\\*.mp3"), (std::set<Text>{"two.mp3", "歌曲.mp3"}));
-  EXPECT_EQ(find_all(dir + "/*.mp3"), (std::set<Text>{"two.mp3", "歌曲.mp3"}));
-  EXPECT_EQ(find_all(dir + "\\专辑.mp3"), std::set<Text>{});
-  EXPECT_EQ(find_all(dir + "\\none*"), std::set<Text>{});
-  EXPECT_TRUE(file_exists(dir + "\\专辑.mp3"));
-  EXPECT_TRUE(file_exists(dir + "\\??.txt"));
-  EXPECT_FALSE(file_exists(dir + "\\*.wav"));
-}
-
 TEST_F(FilesWin32, WriteTruncateDeleteMove) {
   Text path = dir + "\\音乐.bin";
-  ASSERT_TRUE(write_file(path, std::vector<Bytes>{bytes("abc"), {}, bytes("def")}));
+  ASSERT_TRUE(files->write(path, std::vector<Bytes>{bytes("abc"), {}, bytes("def")}));
   EXPECT_EQ(read_back(path), "abcdef");
-  ASSERT_TRUE(write_file(path, bytes("x")));
+  ASSERT_TRUE(files->write(path, bytes("x")));
   EXPECT_EQ(read_back(path), "x");
-  ASSERT_TRUE(write_file(dir + "\\目标.bin", bytes("old")));
-  EXPECT_TRUE(move_file(path, dir + "\\目标.bin"));  // replaces the existing target
+  ASSERT_TRUE(files->write(dir + "\\目标.bin", bytes("old")));
+  EXPECT_TRUE(files->move(path, dir + "\\目标.bin"));  // replaces the existing target
   EXPECT_EQ(read_back(dir + "\\目标.bin"), "x");
-  EXPECT_FALSE(exact_file_exists(path));
-  EXPECT_TRUE(delete_file(dir + "\\目标.bin"));
-  EXPECT_FALSE(delete_file(dir + "\\目标.bin"));
-  EXPECT_FALSE(write_file("", bytes("a")));
-  EXPECT_FALSE(write_file(dir + "\\无此目录\\f", bytes("a")));
-  EXPECT_FALSE(write_file(dir + "\\a?b.mp3", bytes("a")));  // the file system forbids the name
+  EXPECT_FALSE(files->exact_exists(path));
+  EXPECT_TRUE(files->remove(dir + "\\目标.bin"));
+  EXPECT_FALSE(files->remove(dir + "\\目标.bin"));
+  EXPECT_FALSE(files->write("", bytes("a")));
+  EXPECT_FALSE(files->write(dir + "\\无此目录\\f", bytes("a")));
+  EXPECT_FALSE(files->write(dir + "\\a?b.mp3", bytes("a")));  // the file system forbids the name
+  // A NUL would cut the path short and name another file: such a path names none.
+  ASSERT_TRUE(files->write(dir + "\\a", bytes("keep")));
+  EXPECT_FALSE(files->write(dir + "\\a" + Text(1, '\0') + ".mp3", bytes("b")));
+  EXPECT_FALSE(files->remove(dir + "\\a" + Text(1, '\0') + "x"));
+  EXPECT_EQ(read_back(dir + "\\a"), "keep");
 
-  OutputFile out;
-  ASSERT_TRUE(out.open(dir + "\\流.bin"));
-  EXPECT_TRUE(out.write(reinterpret_cast<const unsigned char*>("ab"), 2));
-  EXPECT_TRUE(out.write(reinterpret_cast<const unsigned char*>("cd"), 2));
-  EXPECT_TRUE(out.close());
-  EXPECT_FALSE(out.close());
+  std::unique_ptr<OutputFile> out = files->create(dir + "\\流.bin");
+  ASSERT_NE(out, nullptr);
+  EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("ab"), 2));
+  EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("cd"), 2));
+  EXPECT_TRUE(out->close());
+  EXPECT_FALSE(out->close());
   EXPECT_EQ(read_back(dir + "\\流.bin"), "abcd");
+  EXPECT_EQ(files->create(dir + "\\无此目录\\f"), nullptr);
 }
 
 TEST_F(FilesWin32, ExactExistsNeverTreatsWildcardsAsSuch) {
-  ASSERT_TRUE(write_file(dir + "\\歌ab.mp3", bytes("x")));
-  EXPECT_TRUE(file_exists(dir + "\\歌a?.mp3"));
-  EXPECT_FALSE(exact_file_exists(dir + "\\歌a?.mp3"));
-  EXPECT_FALSE(exact_file_exists(dir + "\\*.mp3"));
-  EXPECT_TRUE(exact_file_exists(dir + "\\歌ab.mp3"));
-  EXPECT_FALSE(exact_file_exists(dir));  // a directory is no file
+  ASSERT_TRUE(files->write(dir + "\\歌ab.mp3", bytes("x")));
+  EXPECT_FALSE(files->exact_exists(dir + "\\歌a?.mp3"));
+  EXPECT_FALSE(files->exact_exists(dir + "\\*.mp3"));
+  EXPECT_TRUE(files->exact_exists(dir + "\\歌ab.mp3"));
+  EXPECT_FALSE(files->exact_exists(dir));  // a directory is no file
 }
 
 TEST(DirectoriesWin32, RunAndSystemDirectory) {
-  Text run = run_directory();
+  std::unique_ptr<Files> files = make_win32_files();
+  Text run = files->run_directory();
   ASSERT_FALSE(run.empty());
   EXPECT_NE(run.back(), '\\');
-  EXPECT_TRUE(exact_file_exists(run + "\\qiwa_win32_tests.exe"));
-  Text sys = system_directory();
+  EXPECT_TRUE(files->exact_exists(run + "\\qiwa_win32_tests.exe"));
+  Text sys = files->system_directory();
   ASSERT_GE(sys.size(), 2u);
   EXPECT_EQ(sys.back(), '\\');
   EXPECT_NE(sys[sys.size() - 2], '\\');
-  EXPECT_TRUE(exact_file_exists(sys + "kernel32.dll"));
+  EXPECT_TRUE(files->exact_exists(sys + "kernel32.dll"));
 }
 
 // The ordinal under which kernel32 exports `name`, read from its export directory.
@@ -136,50 +123,35 @@ unsigned export_ordinal(HMODULE module, const char* name) {
 }
 
 TEST(NativeLibraryWin32, BindsKernel32ByNameAndOrdinal) {
-  Text path = system_directory() + "kernel32.dll";
-  ASSERT_TRUE(bind_library_function("GetTickCount", path, "GetTickCount"));
-  auto tick = reinterpret_cast<DWORD(WINAPI*)()>(bound_function("GetTickCount"));
+  std::unique_ptr<Files> files = make_win32_files();
+  std::unique_ptr<NativeLibraries> loader = make_win32_libraries();
+  LibraryBindings table(*loader);
+  Text path = files->system_directory() + "kernel32.dll";
+  ASSERT_TRUE(table.bind("GetTickCount", path, "GetTickCount"));
+  auto tick = reinterpret_cast<DWORD(WINAPI*)()>(table.bound("GetTickCount"));
   ASSERT_NE(tick, nullptr);
   EXPECT_NE(tick(), 0u);
   unsigned ordinal = export_ordinal(GetModuleHandleW(L"kernel32.dll"), "GetTickCount");
   ASSERT_NE(ordinal, 0u);
-  ASSERT_TRUE(bind_library_function("ByOrdinal", path, "#" + std::to_string(ordinal)));
-  EXPECT_EQ(bound_function("ByOrdinal"), bound_function("GetTickCount"));
-  EXPECT_EQ(loaded_library_count(), 1u);
-  EXPECT_FALSE(bind_library_function("x", path, "NoSuchExport"));
-  EXPECT_FALSE(bind_library_function("x", path, "#0"));
-  EXPECT_FALSE(bind_library_function("x", path, "#abc"));
-  EXPECT_FALSE(bind_library_function("x", "kernel32.dll", "GetTickCount"));  // relative: not searched for
-  EXPECT_FALSE(bind_library_function("x", system_directory() + "无此库.dll", "f"));
-  reset_library_binding("GetTickCount");
-  EXPECT_EQ(bound_function("GetTickCount"), nullptr);
-  unload_all_libraries();
-  EXPECT_EQ(loaded_library_count(), 0u);
+  ASSERT_TRUE(table.bind("ByOrdinal", path, "#" + std::to_string(ordinal)));
+  EXPECT_EQ(table.bound("ByOrdinal"), table.bound("GetTickCount"));
+  EXPECT_EQ(table.loaded_count(), 1u);
+  EXPECT_FALSE(table.bind("x", path, "NoSuchExport"));
+  EXPECT_FALSE(table.bind("x", path, "#0"));
+  EXPECT_FALSE(table.bind("x", path, "#abc"));
+  EXPECT_FALSE(table.bind("x", "kernel32.dll", "GetTickCount"));  // relative: not searched for
+  EXPECT_FALSE(table.bind("x", files->system_directory() + "无此库.dll", "f"));
+  table.reset("GetTickCount");
+  EXPECT_EQ(table.bound("GetTickCount"), nullptr);
 }
 
-TEST(ThreadsWin32, StartsDetachedAndPumpStopsBeforeQuit) {
+TEST(ThreadsWin32, StartsDetachedAndAnEscapingExceptionEndsOnlyTheThread) {
   std::atomic<bool> ran{false};
+  ASSERT_TRUE(start_thread([] { throw std::runtime_error("worker failed"); }));
   ASSERT_TRUE(start_thread([&ran] { ran = true; }));
   for (int i = 0; i < 500 && !ran; ++i) Sleep(10);
   EXPECT_TRUE(ran);
   EXPECT_FALSE(start_thread({}));
-
-  MSG msg;
-  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // gives this thread its queue
-  PostThreadMessageW(GetCurrentThreadId(), WM_APP, 1, 0);
-  PostQuitMessage(7);
-  PostThreadMessageW(GetCurrentThreadId(), WM_APP, 2, 0);
-  process_pending_messages();
-  // The quit message is still there for the message loop, and the pump left everything after it.
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-  bool saw_quit = msg.message == WM_QUIT;
-  if (!saw_quit) {
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_APP));
-    EXPECT_EQ(msg.wParam, 2u);
-    saw_quit = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message == WM_QUIT;
-  }
-  EXPECT_TRUE(saw_quit);
-  EXPECT_EQ(msg.wParam, 7u);
 }
 
 }  // namespace

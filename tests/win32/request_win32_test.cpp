@@ -22,8 +22,8 @@ std::string utf8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
 // The program's own form post, driven with the calls perform_request makes, in its order.
 void form_post(RequestObject& r, const std::string& url, std::string_view form) {
   r.set_timeouts(15000, 15000, 15000, 15000);
-  r.open("POST", url, false);
-  r.set_option(4, 0x3300);
+  r.open(HttpMethod::post, url);
+  r.set_option(RequestOption::certificate_errors, 0x3300);
   r.set_request_header("Accept", "*/*");
   r.set_request_header("Referer", url);
   r.set_request_header("Accept-Language", "zh-cn");
@@ -67,7 +67,7 @@ TEST(WinHttpRequestWire, FormPostKeepsHeaderOrderAndSendsUtf8) {
 TEST(WinHttpRequestWire, ByteBodyUnchangedAndEmptyCookieStillSent) {
   REQUIRE_SERVER();
   auto r = make_winhttp_request();
-  r->open("PUT", server_url("/echo?id=bytes"), false);
+  r->open(HttpMethod::put, server_url("/echo?id=bytes"));
   r->set_request_header("Cookie", "");
   r->set_request_header("x-lower", "v1");
   r->send(Bytes{0x00, 0xFF, 0x80, 'a', 0xD6, 0xDC});  // a NUL and GBK bytes, not converted
@@ -85,7 +85,7 @@ TEST(WinHttpRequestWire, ByteBodyUnchangedAndEmptyCookieStillSent) {
 TEST(WinHttpRequestWire, RepeatedHeaderNameReplacesTheValue) {
   REQUIRE_SERVER();
   auto r = make_winhttp_request();
-  r->open("GET", server_url("/echo?id=repeat"), false);
+  r->open(HttpMethod::get, server_url("/echo?id=repeat"));
   r->set_request_header("X-A", "1");
   r->set_request_header("X-B", "2");
   r->set_request_header("X-A", "3");
@@ -101,7 +101,7 @@ TEST(WinHttpRequestWire, RepeatedHeaderNameReplacesTheValue) {
 TEST(WinHttpRequestAnswer, HeadersStatusAndCookiesReadBack) {
   REQUIRE_SERVER();
   auto r = make_winhttp_request();
-  r->open("GET", server_url("/headers?id=answer"), false);
+  r->open(HttpMethod::get, server_url("/headers?id=answer"));
   r->send("");
   EXPECT_EQ(r->status(), 201);
   EXPECT_EQ(text_of(r->response_body()), "hello");
@@ -116,17 +116,17 @@ TEST(WinHttpRequestAnswer, HeadersStatusAndCookiesReadBack) {
 TEST(WinHttpRequestAnswer, ReusedObjectKeepsItsSessionCookies) {
   REQUIRE_SERVER();
   auto r = make_winhttp_request();
-  r->open("GET", server_url("/set-cookie?id=cookie1"), false);
+  r->open(HttpMethod::get, server_url("/set-cookie?id=cookie1"));
   r->send("");
   ASSERT_EQ(r->status(), 200);
-  r->open("GET", server_url("/echo?id=cookie2"), false);
+  r->open(HttpMethod::get, server_url("/echo?id=cookie2"));
   r->send("");
   auto again = recorded("cookie2");
   ASSERT_TRUE(again);
   EXPECT_EQ(again->header("Cookie"), "session=abc123");
 
   auto fresh = make_winhttp_request();
-  fresh->open("GET", server_url("/echo?id=cookie3"), false);
+  fresh->open(HttpMethod::get, server_url("/echo?id=cookie3"));
   fresh->send("");
   auto other = recorded("cookie3");
   ASSERT_TRUE(other);
@@ -136,15 +136,15 @@ TEST(WinHttpRequestAnswer, ReusedObjectKeepsItsSessionCookies) {
 TEST(WinHttpRequestAnswer, RedirectFollowedUnlessSwitchedOff) {
   REQUIRE_SERVER();
   auto r = make_winhttp_request();
-  r->open("GET", server_url("/redirect?id=follow"), false);
+  r->open(HttpMethod::get, server_url("/redirect?id=follow"));
   r->send("");
   EXPECT_EQ(r->status(), 200);
   EXPECT_EQ(text_of(r->response_body()), "ok");
   EXPECT_TRUE(recorded("follow-target"));
 
   auto stay = make_winhttp_request();
-  stay->open("GET", server_url("/redirect?id=stay"), false);
-  stay->set_option(6, 0);
+  stay->open(HttpMethod::get, server_url("/redirect?id=stay"));
+  stay->set_option(RequestOption::redirects, 0);
   stay->send("");
   EXPECT_EQ(stay->status(), 302);
   EXPECT_EQ(text_of(stay->response_body()), "moved");
@@ -155,8 +155,8 @@ TEST(WinHttpRequestAnswer, RedirectFollowedUnlessSwitchedOff) {
 TEST(WinHttpRequestAnswer, NamedProxyGetsAbsoluteUriAndCredentials) {
   REQUIRE_SERVER();
   auto r = make_winhttp_request();
-  r->set_proxy(2, "127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT"));
-  r->open("GET", "http://qiwa.test/echo?id=proxy", false);  // the name resolves nowhere: only the proxy answers
+  r->set_proxy("127.0.0.1:" + test::env("QIWA_TEST_HTTP_PORT"));
+  r->open(HttpMethod::get, "http://qiwa.test/echo?id=proxy");  // the name resolves nowhere: only the proxy answers
   r->set_request_header("Proxy-Authorization", "Basic dXNlcjpwYXNz");
   r->send("");
   EXPECT_EQ(r->status(), 200);
@@ -173,15 +173,15 @@ TEST(WinHttpRequestAnswer, NamedProxyGetsAbsoluteUriAndCredentials) {
 TEST(WinHttpRequestAnswer, SelfSignedCertificateOnlyWithOption4) {
   if (!test::have_tls_server()) GTEST_SKIP() << "needs run_with_server.sh with openssl";
   auto r = make_winhttp_request();
-  r->open("GET", test::tls_url("/echo?id=tls"), false);
-  r->set_option(4, 0x3300);
+  r->open(HttpMethod::get, test::tls_url("/echo?id=tls"));
+  r->set_option(RequestOption::certificate_errors, 0x3300);
   r->send("");
   EXPECT_EQ(r->status(), 200);
   EXPECT_EQ(text_of(r->response_body()), "ok");
   EXPECT_EQ(r->failure(), RequestFailure::none);
 
   auto strict = make_winhttp_request();
-  strict->open("GET", test::tls_url("/echo?id=tls-strict"), false);
+  strict->open(HttpMethod::get, test::tls_url("/echo?id=tls-strict"));
   strict->send("");
   EXPECT_EQ(strict->status(), 0);
   EXPECT_EQ(strict->failure(), RequestFailure::transport);
@@ -198,7 +198,7 @@ TEST(WinHttpRequestFailure, StalledServerGivesUpAfterTheTimeout) {
   REQUIRE_SERVER();
   auto r = make_winhttp_request();
   r->set_timeouts(2000, 2000, 2000, 2000);
-  r->open("GET", server_url("/stall?id=stall"), false);
+  r->open(HttpMethod::get, server_url("/stall?id=stall"));
   ULONGLONG start = GetTickCount64();
   r->send("");
   ULONGLONG waited_ms = GetTickCount64() - start;
@@ -209,12 +209,12 @@ TEST(WinHttpRequestFailure, StalledServerGivesUpAfterTheTimeout) {
 TEST(WinHttpRequestFailure, NoConnectionBadUrlAndNoOpen) {
   REQUIRE_SERVER();
   auto refused = make_winhttp_request();
-  refused->open("GET", test::closed_url("/echo"), false);
+  refused->open(HttpMethod::get, test::closed_url("/echo"));
   refused->send("x");
   expect_nothing(*refused, RequestFailure::transport);
 
   auto bad = make_winhttp_request();
-  bad->open("GET", "ftp://127.0.0.1/file", false);
+  bad->open(HttpMethod::get, "ftp://127.0.0.1/file");
   bad->set_request_header("Accept", "*/*");
   bad->send("x");
   expect_nothing(*bad, RequestFailure::not_opened);
@@ -224,7 +224,7 @@ TEST(WinHttpRequestFailure, NoConnectionBadUrlAndNoOpen) {
   expect_nothing(*never, RequestFailure::not_opened);
 
   // A failed send does not spoil the object for the next request.
-  refused->open("GET", server_url("/echo?id=after-failure"), false);
+  refused->open(HttpMethod::get, server_url("/echo?id=after-failure"));
   refused->send("");
   EXPECT_EQ(refused->status(), 200);
 }
@@ -233,23 +233,23 @@ TEST(WinHttpRequestFailure, BodyOverTheCapOrCutShortIsRefused) {
   REQUIRE_SERVER();
   const std::string over = std::to_string(kRequestBodyCap + 1);
   auto declared = make_winhttp_request();
-  declared->open("GET", server_url("/data?id=cap1&size=" + over), false);
+  declared->open(HttpMethod::get, server_url("/data?id=cap1&size=" + over));
   declared->send("");
   expect_nothing(*declared, RequestFailure::body_too_large);
 
   auto streamed = make_winhttp_request();
-  streamed->open("GET", server_url("/data?id=cap2&nolength=1&size=" + over), false);
+  streamed->open(HttpMethod::get, server_url("/data?id=cap2&nolength=1&size=" + over));
   streamed->send("");
   expect_nothing(*streamed, RequestFailure::body_too_large);
 
   auto at_cap = make_winhttp_request();
-  at_cap->open("GET", server_url("/data?id=cap3&size=" + std::to_string(kRequestBodyCap)), false);
+  at_cap->open(HttpMethod::get, server_url("/data?id=cap3&size=" + std::to_string(kRequestBodyCap)));
   at_cap->send("");
   EXPECT_EQ(at_cap->response_body().size(), kRequestBodyCap);
   EXPECT_EQ(at_cap->failure(), RequestFailure::none);
 
   auto cut = make_winhttp_request();
-  cut->open("GET", server_url("/cut?id=cut&length=100000&send=5000"), false);
+  cut->open(HttpMethod::get, server_url("/cut?id=cut&length=100000&send=5000"));
   cut->send("");
   expect_nothing(*cut, RequestFailure::transport);
 }
@@ -259,9 +259,7 @@ class WinHttpPerformRequest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!test::have_server()) GTEST_SKIP() << "needs run_with_server.sh";
-    set_request_factory(make_winhttp_request);
   }
-  void TearDown() override { set_request_factory(nullptr); }
 };
 
 TEST_F(WinHttpPerformRequest, ServiceFormPostOnTheWire) {
@@ -269,7 +267,7 @@ TEST_F(WinHttpPerformRequest, ServiceFormPostOnTheWire) {
   o.url = server_url("/echo?id=pr-form");
   o.method = 1;
   o.body_text = "types=search&count=20&source=kugou&pages=1&name=晴天";
-  RequestResult r = perform_request(o);
+  RequestResult r = perform_request(make_winhttp_request, o);
   EXPECT_EQ(text_of(r.body), "ok");
   EXPECT_EQ(r.status_out, 200);
   auto got = recorded("pr-form");
@@ -283,7 +281,7 @@ TEST_F(WinHttpPerformRequest, ServiceFormPostOnTheWire) {
 TEST_F(WinHttpPerformRequest, PictureGetHasNoFormTypeAndNoBody) {
   RequestOptions o;
   o.url = server_url("/echo?id=pr-get");
-  perform_request(o);
+  perform_request(make_winhttp_request, o);
   auto got = recorded("pr-get");
   ASSERT_TRUE(got);
   EXPECT_EQ(got->request_line, "GET /echo?id=pr-get HTTP/1.1");
@@ -300,7 +298,7 @@ TEST_F(WinHttpPerformRequest, ProxyCredentialsCookiesAndMergedAnswer) {
   o.proxy_password = "pass";
   o.cookies = "a=1; uid=0";
   o.headers = "x-requested-with: XMLHttpRequest";
-  RequestResult r = perform_request(o);
+  RequestResult r = perform_request(make_winhttp_request, o);
   EXPECT_EQ(r.status_out, 201);
   EXPECT_EQ(r.cookies_out, "uid=1; lang=2; a=1");
   auto got = recorded("pr-proxy");
@@ -316,14 +314,14 @@ TEST_F(WinHttpPerformRequest, NoRedirectAndStalledServer) {
   RequestOptions o;
   o.url = server_url("/redirect?id=pr-stay");
   o.no_redirect = true;
-  RequestResult r = perform_request(o);
+  RequestResult r = perform_request(make_winhttp_request, o);
   EXPECT_EQ(r.status_out, 302);
   EXPECT_FALSE(recorded("pr-stay-target"));
 
   RequestOptions stall;
   stall.url = server_url("/stall?id=pr-stall");
   stall.timeout_seconds = 2;
-  RequestResult s = perform_request(stall);
+  RequestResult s = perform_request(make_winhttp_request, stall);
   EXPECT_TRUE(s.body.empty());
   EXPECT_EQ(s.status_out, 0);
   EXPECT_EQ(s.headers_out, "");

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "runtime/files.hpp"
+#include "runtime/win32/backends.hpp"
 #include "runtime/win32/handle.hpp"
 #include "runtime/win32/wide.hpp"
 
@@ -15,8 +16,9 @@ std::wstring os_path(std::string_view path) {
 }
 
 FileHandle create_truncated(std::string_view path) {
-  if (path.empty()) return FileHandle();
-  return FileHandle(CreateFileW(os_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  std::wstring native = os_path(path);
+  if (native.empty()) return FileHandle();
+  return FileHandle(CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -31,11 +33,42 @@ bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
   return true;
 }
 
-bool is_directory(const WIN32_FIND_DATAW& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+class Win32OutputFile final : public OutputFile {
+ public:
+  explicit Win32OutputFile(FileHandle file) : file_(std::move(file)) {}
+  bool write(const unsigned char* data, std::size_t size) override {
+    if (!file_) return false;
+    if (!write_all(file_.get(), data, size)) failed_ = true;
+    return !failed_;
+  }
+  bool close() override {
+    if (!file_) return false;
+    return CloseHandle(file_.release()) && !failed_;
+  }
 
-}  // namespace
+ private:
+  FileHandle file_;
+  bool failed_ = false;
+};
 
-Text run_directory() {
+class Win32Files final : public Files {
+ public:
+  Text run_directory() override;
+  Text system_directory() override;
+  bool exact_exists(std::string_view path) override;
+  bool write(std::string_view path, const std::vector<Bytes>& parts) override;
+  bool remove(std::string_view path) override { return DeleteFileW(os_path(path).c_str()); }
+  bool move(std::string_view from, std::string_view to) override {
+    return MoveFileExW(os_path(from).c_str(), os_path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+  }
+  std::unique_ptr<OutputFile> create(std::string_view path) override {
+    FileHandle file = create_truncated(path);
+    if (!file) return nullptr;
+    return std::make_unique<Win32OutputFile>(std::move(file));
+  }
+};
+
+Text Win32Files::run_directory() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -50,7 +83,7 @@ Text run_directory() {
   return narrow(path);
 }
 
-Text system_directory() {
+Text Win32Files::system_directory() {
   wchar_t buffer[MAX_PATH + 1] = {};
   UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
   std::wstring dir(buffer, n <= MAX_PATH ? n : 0);
@@ -58,20 +91,14 @@ Text system_directory() {
   return narrow(dir) + "\\";
 }
 
-bool file_exists(std::string_view pattern) {
-  if (pattern.empty()) return false;
-  WIN32_FIND_DATAW data;
-  FindHandle find(FindFirstFileW(os_path(pattern).c_str(), &data));
-  return static_cast<bool>(find);
-}
-
-bool exact_file_exists(std::string_view path) {
-  if (path.empty()) return false;
-  DWORD attributes = GetFileAttributesW(os_path(path).c_str());
+bool Win32Files::exact_exists(std::string_view path) {
+  std::wstring native = os_path(path);
+  if (native.empty()) return false;
+  DWORD attributes = GetFileAttributesW(native.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool write_file(std::string_view path, const std::vector<Bytes>& parts) {
+bool Win32Files::write(std::string_view path, const std::vector<Bytes>& parts) {
   FileHandle file = create_truncated(path);
   if (!file) return false;
   bool ok = true;
@@ -81,68 +108,8 @@ bool write_file(std::string_view path, const std::vector<Bytes>& parts) {
   return ok;
 }
 
-bool write_file(std::string_view path, const Bytes& bytes) { return write_file(path, std::vector<Bytes>{bytes}); }
+}  // namespace
 
-bool delete_file(std::string_view path) { return !path.empty() && DeleteFileW(os_path(path).c_str()); }
-
-bool move_file(std::string_view from, std::string_view to) {
-  return !from.empty() && !to.empty() &&
-         MoveFileExW(os_path(from).c_str(), os_path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
-}
-
-struct FileSearch::State {
-  FindHandle find;
-  WIN32_FIND_DATAW data{};
-  bool pending = false;  // `data` holds an entry not yet returned
-};
-
-FileSearch::FileSearch() : state_(std::make_unique<State>()) {}
-FileSearch::~FileSearch() = default;
-
-void FileSearch::close() {
-  state_->find.reset();
-  state_->pending = false;
-}
-
-Text FileSearch::next(std::string_view pattern) {
-  State& s = *state_;
-  if (!pattern.empty()) {
-    s.find.reset(FindFirstFileW(os_path(pattern).c_str(), &s.data));
-    s.pending = static_cast<bool>(s.find);
-  }
-  while (s.find) {
-    if (!s.pending && !FindNextFileW(s.find.get(), &s.data)) break;
-    s.pending = false;
-    if (!is_directory(s.data)) return narrow(s.data.cFileName);
-  }
-  close();
-  return {};
-}
-
-struct OutputFile::State {
-  FileHandle file;
-  bool failed = false;
-};
-
-OutputFile::OutputFile() : state_(std::make_unique<State>()) {}
-OutputFile::~OutputFile() = default;
-
-bool OutputFile::open(std::string_view path) {
-  state_->file = create_truncated(path);
-  state_->failed = false;
-  return static_cast<bool>(state_->file);
-}
-
-bool OutputFile::write(const unsigned char* data, std::size_t size) {
-  if (!state_->file) return false;
-  if (!write_all(state_->file.get(), data, size)) state_->failed = true;
-  return !state_->failed;
-}
-
-bool OutputFile::close() {
-  if (!state_->file) return false;
-  bool ok = CloseHandle(state_->file.release()) && !state_->failed;
-  return ok;
-}
+std::unique_ptr<Files> make_win32_files() { return std::make_unique<Win32Files>(); }
 
 }  // namespace qiwa

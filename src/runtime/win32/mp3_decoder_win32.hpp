@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "music/mp3_frames.hpp"
+#include "runtime/mp3_frames.hpp"
 #include "runtime/types.hpp"
 #include "runtime/win32/handle.hpp"
 

@@ -3,8 +3,9 @@
 
 #include <string>
 
-#include "runtime/win32/wide.hpp"
 #include "runtime/native_library.hpp"
+#include "runtime/win32/backends.hpp"
+#include "runtime/win32/wide.hpp"
 
 namespace qiwa {
 namespace {
@@ -26,15 +27,19 @@ unsigned ordinal_of(std::string_view text) {
   return value <= 0xFFFF ? value : 0;
 }
 
-}  // namespace
+class Win32Libraries final : public NativeLibraries {
+ public:
+  void* load(std::string_view path) override {
+    if (!is_absolute(path) || path.find('\0') != std::string_view::npos) return nullptr;
+    return reinterpret_cast<void*>(LoadLibraryW(wide(path).c_str()));
+  }
+  void* symbol(void* library, std::string_view name_or_ordinal) override;
+  void free(void* library) override {
+    if (library) FreeLibrary(static_cast<HMODULE>(library));
+  }
+};
 
-void* os_load_library(std::string_view path) {
-  if (!is_absolute(path)) return nullptr;
-  if (path.find('\0') != std::string_view::npos) return nullptr;
-  return reinterpret_cast<void*>(LoadLibraryW(wide(path).c_str()));
-}
-
-void* os_library_symbol(void* library, std::string_view name_or_ordinal) {
+void* Win32Libraries::symbol(void* library, std::string_view name_or_ordinal) {
   if (!library || name_or_ordinal.empty()) return nullptr;
   auto module = static_cast<HMODULE>(library);
   if (name_or_ordinal[0] == '#') {
@@ -45,8 +50,8 @@ void* os_library_symbol(void* library, std::string_view name_or_ordinal) {
   return reinterpret_cast<void*>(GetProcAddress(module, std::string(name_or_ordinal).c_str()));
 }
 
-void os_free_library(void* library) {
-  if (library) FreeLibrary(static_cast<HMODULE>(library));
-}
+}  // namespace
+
+std::unique_ptr<NativeLibraries> make_win32_libraries() { return std::make_unique<Win32Libraries>(); }
 
 }  // namespace qiwa

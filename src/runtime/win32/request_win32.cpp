@@ -15,8 +15,6 @@ namespace {
 
 // The automation object's own agent; perform_request normally sends its own "User-Agent" header.
 constexpr wchar_t kAgent[] = L"Mozilla/4.0 (compatible; Win32; WinHttp.WinHttpRequest.5)";
-constexpr int kOptionSecurityFlags = 4;
-constexpr int kOptionEnableRedirects = 6;
 constexpr DWORD kReadPiece = 64 * 1024;
 
 class WinHttpRequestObject final : public RequestObject {
@@ -24,9 +22,9 @@ class WinHttpRequestObject final : public RequestObject {
   void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override {
     timeouts_ = {resolve_ms, connect_ms, send_ms, receive_ms};
   }
-  void set_proxy(int setting, std::string_view proxy) override;
-  void open(std::string_view method, std::string_view url, bool async) override;
-  void set_option(int index, int value) override;
+  void set_proxy(std::string_view proxy) override { proxy_ = wide(proxy); }
+  void open(HttpMethod method, std::string_view url) override;
+  void set_option(RequestOption option, int value) override;
   void set_request_header(std::string_view name, std::string_view value) override;
   void send(std::string_view text) override { exchange(text.data(), text.size()); }
   void send(const Bytes& body) override { exchange(body.data(), body.size()); }
@@ -64,29 +62,22 @@ class WinHttpRequestObject final : public RequestObject {
   RequestFailure failure_ = RequestFailure::not_opened;
 };
 
-void WinHttpRequestObject::set_proxy(int setting, std::string_view proxy) {
-  if (setting == 2)
-    proxy_ = wide(proxy);
-  else
-    proxy_.reset();  // 0 and 1: the system's own proxy configuration
+void WinHttpRequestObject::set_option(RequestOption option, int value) {
+  if (option == RequestOption::redirects) redirects_ = value != 0;
+  if (option == RequestOption::certificate_errors) security_flags_ = static_cast<DWORD>(value);
 }
 
-void WinHttpRequestObject::set_option(int index, int value) {
-  if (index == kOptionEnableRedirects) redirects_ = value != 0;
-  if (index == kOptionSecurityFlags) security_flags_ = static_cast<DWORD>(value);
-}
-
-// Calls are synchronous whatever async says: every caller waits for the answer.
-void WinHttpRequestObject::open(std::string_view method, std::string_view url, bool /*async*/) {
+// Synchronous: every caller waits for the answer.
+void WinHttpRequestObject::open(HttpMethod method, std::string_view url) {
   fail(RequestFailure::not_opened);
   std::optional<CrackedUrl> target = crack_url(url);
-  if (!target || method.empty()) return;
+  if (!target) return;
   // The proxy in effect now goes into the session too: Wine ignores a proxy set on the request handle.
   if (!session_) session_ = open_session(kAgent, proxy_ ? proxy_->c_str() : nullptr);
   if (!session_) return;
   connection_.reset(WinHttpConnect(session_.get(), target->host.c_str(), target->port, 0));
   if (!connection_) return;
-  std::wstring verb = wide(method);
+  std::wstring verb = wide(method_name(method));
   request_.reset(WinHttpOpenRequest(connection_.get(), verb.c_str(), target->path.c_str(), nullptr,
                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                     target->secure ? WINHTTP_FLAG_SECURE : 0));

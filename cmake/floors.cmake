@@ -1,0 +1,30 @@
+# One static library per floor of src/, qiwa_<floor>, each linking the floor below it. A floor compiles
+# against an include folder of its own that holds links to its own folder and to the folders below it
+# only, so an include of a floor above does not build. `extra` names the per-floor source lists to add
+# (WIN32 for the windows builds).
+function(qiwa_add_floors extra)
+  set(seen)
+  set(below)
+  foreach(floor IN LISTS QIWA_FLOORS)
+    list(APPEND seen ${floor})
+    set(view ${CMAKE_BINARY_DIR}/floors/${floor})
+    file(MAKE_DIRECTORY ${view})
+    foreach(visible IN LISTS seen)
+      file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${visible} ${view}/${visible} SYMBOLIC)
+    endforeach()
+    set(sources ${QIWA_${floor}_SOURCES})
+    if(extra)
+      list(APPEND sources ${QIWA_${floor}_${extra}_SOURCES})
+    endif()
+    add_library(qiwa_${floor} STATIC ${sources})
+    target_include_directories(qiwa_${floor} PUBLIC ${view})
+    if(below)
+      target_link_libraries(qiwa_${floor} PUBLIC qiwa_${below})
+    endif()
+    set(below ${floor})
+  endforeach()
+  target_compile_definitions(qiwa_app PUBLIC QIWA_SERVICE_HOST="${QIWA_SERVICE_HOST}")
+  # Everything a program of the core needs, top floor first.
+  set(QIWA_TOP_FLOOR qiwa_app PARENT_SCOPE)
+  set(QIWA_ALL_FLOORS ${CMAKE_BINARY_DIR}/floors/app PARENT_SCOPE)
+endfunction()

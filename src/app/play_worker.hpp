@@ -1,0 +1,26 @@
+#pragma once
+// The play thread: resolve the song at the service, download it, play it, show cover and lyrics.
+#include <stop_token>
+
+#include "app/context.hpp"
+#include "music/track.hpp"
+
+namespace qiwa {
+
+// What a play click captured on the window's thread from the selected row.
+struct PlayRequest {
+  std::stop_token stop;  // raised when a newer play starts, or the window closes
+  unsigned tag = 0;      // tells this play's part file from another's
+  Track track;
+};
+
+inline constexpr const char* kParseFailed = "抱歉，当前歌曲解析失败！";
+inline constexpr const char* kDownloadFailed = "抱歉，当前歌曲下载失败！";
+inline constexpr const char* kIdleTitle = "Qiwa音乐";
+inline constexpr const char* kBufferingTitle = "歌曲缓冲中，请稍等！";
+inline constexpr const char* kBufferedTitle = "歌曲缓冲中，请稍等！！";
+inline constexpr const char* kPlayingTitle = "当前播放音乐:";
+
+void run_play(AppContext& app, const PlayRequest& request);
+
+}  // namespace qiwa

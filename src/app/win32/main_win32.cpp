@@ -1,0 +1,49 @@
+// Entry point: the backends, the application, the main window and its message loop.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "app/application.hpp"
+#include "runtime/win32/backends.hpp"
+#include "app/win32/window_win32.hpp"
+
+namespace {
+
+// DLLs are then looked up in the system directory only, never beside the program
+// (SetDefaultDllDirectories needs KB2533623 on Windows 7, hence looked up at run time).
+void restrict_dll_search() {
+  SetDllDirectoryW(L"");  // without the update below, this at least drops the current directory
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (!kernel) return;
+  auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+  restrict_dll_search();
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the picture box decodes with WIC
+
+  using namespace qiwa;
+  // Nothing below is ever destroyed: detached workers may still use it until ExitProcess.
+  auto* window = new Win32MainWindow(instance);
+  auto* context = new std::shared_ptr<AppContext>(std::make_shared<AppContext>(*window, win32_platform()));
+  auto* application = new Application(*context);
+  window->set_handler([application](WindowEvent event) { application->on_event(event); });
+
+  int code = 1;
+  if (window->create()) {
+    window->show(show_command);
+    code = run_message_loop();
+  }
+  // A download stopped by the closing removes its unfinished file: give it a moment to.
+  for (int waited = 0; (*context)->downloads_running.load() > 0 && waited < 3000; waited += 20) Sleep(20);
+  ExitProcess(static_cast<UINT>(code));
+}

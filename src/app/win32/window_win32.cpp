@@ -1,0 +1,407 @@
+#include "app/win32/window_win32.hpp"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "app/layout.hpp"
+#include "music/catalogue.hpp"
+#include "app/win32/window_parts_win32.hpp"
+
+namespace qiwa {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"QiwaMusicMainWindow";
+constexpr int kFirstControlId = 1001;
+constexpr UINT kMenuPlayId = 2001;
+constexpr LRESULT kInvokeDone = 0x51574121;  // tells a finished invoke from a window that is gone
+constexpr UINT_PTR kSearchBoxSubclass = 1;
+
+WindowParts* parts_of(HWND hwnd) { return reinterpret_cast<WindowParts*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+int control_id(Control c) { return kFirstControlId + static_cast<int>(c); }
+
+struct ControlClass {
+  const wchar_t* name;
+  DWORD style;
+  DWORD ex_style;
+};
+
+ControlClass class_of(ControlKind kind) {
+  constexpr DWORD child = WS_CHILD | WS_VISIBLE;
+  switch (kind) {
+    case ControlKind::check_box: return {L"BUTTON", child | WS_TABSTOP | BS_AUTOCHECKBOX | BS_MULTILINE, 0};
+    case ControlKind::lyrics_box:
+      return {L"EDIT", child | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | ES_LEFT, WS_EX_CLIENTEDGE};
+    case ControlKind::picture_box: return {L"STATIC", child | SS_OWNERDRAW, 0};
+    case ControlKind::button: return {L"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
+    case ControlKind::result_list:
+      return {WC_LISTVIEWW, child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+    case ControlKind::drop_down: return {WC_COMBOBOXW, child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
+    case ControlKind::search_box: return {L"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE};
+  }
+  return {L"STATIC", child, 0};
+}
+
+GdiObject make_ui_font() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
+  return GdiObject(CreateFontIndirectW(&metrics.lfMessageFont));
+}
+
+GdiObject make_lyrics_font() {
+  LOGFONTW font{};
+  font.lfHeight = -kLyricsLook.height;
+  font.lfWeight = kLyricsLook.bold ? FW_BOLD : FW_NORMAL;
+  font.lfCharSet = static_cast<BYTE>(kLyricsLook.charset);
+  font.lfQuality = DEFAULT_QUALITY;
+  return GdiObject(CreateFontIndirectW(&font));
+}
+
+// A drop-down list's CreateWindow height is that of its opened list; the closed field gets the
+// layout's height through the selection field's item height. Measured after each change: Wine
+// reports back 2 more than was set, so the set value is corrected, not the reported one.
+void setup_drop_down(HWND combo, int field_height) {
+  for (const Catalogue& catalogue : catalogues())
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(catalogue.item).c_str()));
+  SendMessageW(combo, CB_SETCURSEL, 0, 0);
+  LRESULT item = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+  for (int attempt = 0; attempt < 3 && item > 0; ++attempt) {
+    RECT now{};
+    GetWindowRect(combo, &now);
+    const int off = field_height - (now.bottom - now.top);
+    if (off == 0 || item + off <= 0) return;
+    item += off;
+    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+  }
+}
+
+LRESULT CALLBACK search_box_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+HWND create_control(HWND parent, const WindowParts& parts, const ControlLayout& layout) {
+  const ControlClass cls = class_of(layout.kind);
+  int height = layout.rect.height;
+  if (layout.kind == ControlKind::drop_down) height += 160;  // room for the opened list
+  HWND hwnd = CreateWindowExW(cls.ex_style, cls.name, wide(layout.text).c_str(), cls.style, layout.rect.left,
+                              layout.rect.top, layout.rect.width, height, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(layout.id))),
+                              parts.instance, nullptr);
+  if (!hwnd) return nullptr;
+  const bool lyrics = layout.kind == ControlKind::lyrics_box;
+  HFONT font = static_cast<HFONT>(lyrics ? parts.lyrics_font.get() : parts.ui_font.get());
+  if (font) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  bool ok = true;
+  switch (layout.kind) {
+    case ControlKind::lyrics_box:
+    case ControlKind::search_box: SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0); break;  // no 32K cap
+    case ControlKind::result_list: ok = setup_result_list(hwnd); break;
+    case ControlKind::drop_down: setup_drop_down(hwnd, layout.rect.height); break;
+    default: break;
+  }
+  if (layout.kind == ControlKind::search_box)
+    ok = SetWindowSubclass(hwnd, search_box_proc, kSearchBoxSubclass, reinterpret_cast<DWORD_PTR>(&parts));
+  return ok ? hwnd : nullptr;
+}
+
+// The menu "菜单" with its one item; kept out of the menu bar.
+MenuHandle make_menu() {
+  MenuHandle bar(CreateMenu());
+  HMENU popup = CreatePopupMenu();
+  if (!bar || !popup) {
+    if (popup) DestroyMenu(popup);
+    return {};
+  }
+  AppendMenuW(popup, MF_STRING, kMenuPlayId, wide(kMenuPlayItem).c_str());
+  AppendMenuW(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup), wide(kMenuTitle).c_str());
+  return bar;
+}
+
+// ---- message handlers: one plain function each ----
+
+LRESULT on_create(HWND hwnd, WindowParts& parts) {
+  parts.ui_font = make_ui_font();
+  parts.lyrics_font = make_lyrics_font();
+  parts.menu = make_menu();
+  if (!parts.menu) return -1;
+  for (const ControlLayout& layout : control_layout()) {
+    HWND control = create_control(hwnd, parts, layout);
+    if (!control) return -1;
+    parts.controls[static_cast<std::size_t>(layout.id)] = control;
+  }
+  return 0;
+}
+
+LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
+  const int id = LOWORD(wparam);
+  if (lparam == 0 && HIWORD(wparam) == 0 && id == static_cast<int>(kMenuPlayId)) {
+    parts.emit(WindowEvent::menu_play);
+    return 0;
+  }
+  if (HIWORD(wparam) != BN_CLICKED) return 0;
+  if (id == control_id(Control::按钮1)) parts.emit(WindowEvent::search_clicked);
+  if (id == control_id(Control::按钮2)) parts.emit(WindowEvent::load_more);
+  if (id == control_id(Control::按钮3)) parts.emit(WindowEvent::play_clicked);
+  if (id == control_id(Control::按钮4)) parts.emit(WindowEvent::pause_clicked);
+  return 0;
+}
+
+LRESULT on_notify(WindowParts& parts, const NMHDR& header) {
+  if (header.hwndFrom != parts.control(Control::超级列表框1) || header.code != NM_RCLICK) return 0;
+  parts.emit(WindowEvent::list_right_click);
+  return 1;  // handled: no WM_CONTEXTMENU follows
+}
+
+// Right-clicks that bring no NM_RCLICK: the list's header, or the context-menu key.
+bool on_context_menu(WindowParts& parts, HWND source) {
+  HWND list = parts.control(Control::超级列表框1);
+  if (source != list && GetParent(source) != list) return false;
+  parts.emit(WindowEvent::list_right_click);
+  return true;
+}
+
+LRESULT on_control_colour(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const WindowParts& parts) {
+  if (reinterpret_cast<HWND>(lparam) != parts.control(Control::编辑框2))
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+  HDC dc = reinterpret_cast<HDC>(wparam);
+  SetTextColor(dc, RGB(kLyricsLook.red, kLyricsLook.green, kLyricsLook.blue));
+  SetBkColor(dc, RGB(255, 255, 255));
+  return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+}
+
+void on_draw_item(HWND hwnd, const WindowParts& parts, const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem != parts.control(Control::图片框1)) return;
+  // Ask the window for the static background, so a skin's colour applies here too.
+  auto brush = reinterpret_cast<HBRUSH>(SendMessageW(hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(item.hDC),
+                                                     reinterpret_cast<LPARAM>(item.hwndItem)));
+  if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
+  draw_picture(item, static_cast<HBITMAP>(parts.picture.get()), brush);
+}
+
+LRESULT on_invoke(LPARAM lparam) {
+  (*reinterpret_cast<const std::function<void()>*>(lparam))();
+  return kInvokeDone;
+}
+
+void on_destroy(const WindowParts& parts) {
+  parts.emit(WindowEvent::destroying);
+  PostQuitMessage(0);
+}
+
+LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* parts = static_cast<WindowParts*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(parts));
+    parts->hwnd.store(hwnd);
+  }
+  WindowParts* parts = parts_of(hwnd);
+  if (!parts) return DefWindowProcW(hwnd, message, wparam, lparam);
+  if (message == parts->invoke_message) return on_invoke(lparam);
+  switch (message) {
+    case WM_CREATE: return on_create(hwnd, *parts);
+    case WM_COMMAND: return on_command(*parts, wparam, lparam);
+    case WM_NOTIFY: return on_notify(*parts, *reinterpret_cast<NMHDR*>(lparam));
+    case WM_CONTEXTMENU:
+      if (on_context_menu(*parts, reinterpret_cast<HWND>(wparam))) return 0;
+      break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: return on_control_colour(hwnd, message, wparam, lparam, *parts);
+    case WM_DRAWITEM: on_draw_item(hwnd, *parts, *reinterpret_cast<DRAWITEMSTRUCT*>(lparam)); return TRUE;
+    case WM_DESTROY: on_destroy(*parts); return 0;
+    case WM_NCDESTROY: parts->hwnd.store(nullptr); break;
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+// Enter in 编辑框1 starts a search; every other key is the edit box's own.
+LRESULT CALLBACK search_box_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  if (message == WM_KEYDOWN && wparam == VK_RETURN) {
+    reinterpret_cast<WindowParts*>(data)->emit(WindowEvent::search_enter);
+    return 0;
+  }
+  if (message == WM_CHAR && wparam == L'\r') return 0;  // no beep
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, search_box_proc, kSearchBoxSubclass);
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+bool register_window_class(HINSTANCE instance) {
+  WNDCLASSEXW cls{};
+  cls.cbSize = sizeof cls;
+  cls.lpfnWndProc = window_proc;
+  cls.hInstance = instance;
+  cls.hIcon = LoadIconW(instance, L"DEFAULT_ICON");
+  cls.hIconSm = static_cast<HICON>(LoadImageW(instance, L"DEFAULT_ICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                              GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  cls.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  cls.lpszClassName = kWindowClass;
+  return RegisterClassExW(&cls) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+int to_button_code(int id) {
+  // IDOK 1 .. IDNO 7 become 0 OK .. 6 No.
+  return id >= IDOK && id <= IDNO ? id - IDOK : 0;
+}
+
+}  // namespace
+
+std::wstring window_text(HWND hwnd) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+Win32MainWindow::Win32MainWindow(HINSTANCE instance) {
+  parts_.instance = instance;
+  parts_.invoke_message = RegisterWindowMessageW(L"QiwaMusic.Invoke");
+}
+
+bool Win32MainWindow::create() {
+  if (!register_window_class(parts_.instance) || !parts_.invoke_message) return false;
+  parts_.thread_id = GetCurrentThreadId();
+  // WS_CAPTION brings the dialog frame; without WS_THICKFRAME the size is fixed.
+  constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  HWND hwnd = CreateWindowExW(0, kWindowClass, wide(kWindowTitle).c_str(), style, kWindowRect.left,
+                              kWindowRect.top, kWindowRect.width, kWindowRect.height, nullptr, nullptr,
+                              parts_.instance, &parts_);
+  if (!hwnd) return false;
+  parts_.emit(WindowEvent::created);
+  return true;
+}
+
+void Win32MainWindow::show(int show_command) {
+  invoke([&] {
+    ShowWindow(parts_.hwnd.load(), show_command);
+    UpdateWindow(parts_.hwnd.load());
+  });
+}
+
+bool Win32MainWindow::invoke(const std::function<void()>& fn) {
+  HWND hwnd = parts_.hwnd.load();
+  if (!hwnd) return false;
+  if (GetCurrentThreadId() == parts_.thread_id) {
+    fn();
+    return true;
+  }
+  // Sent, not posted: the caller waits, and a destroyed window answers 0 at once.
+  return SendMessageW(hwnd, parts_.invoke_message, 0, reinterpret_cast<LPARAM>(&fn)) == kInvokeDone;
+}
+
+Text Win32MainWindow::text(Control c) {
+  Text result;
+  invoke([&] { result = narrow(window_text(parts_.control(c))); });
+  return result;
+}
+
+void Win32MainWindow::set_text(Control c, std::string_view text) {
+  invoke([&] { SetWindowTextW(parts_.control(c), wide(text).c_str()); });
+}
+
+void Win32MainWindow::append_text(Control c, std::string_view text) {
+  invoke([&] {
+    HWND edit = parts_.control(c);
+    const int end = GetWindowTextLengthW(edit);
+    SendMessageW(edit, EM_SETSEL, end, end);
+    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide(text).c_str()));
+  });
+}
+
+bool Win32MainWindow::checked(Control c) {
+  bool result = false;
+  invoke([&] { result = SendMessageW(parts_.control(c), BM_GETCHECK, 0, 0) == BST_CHECKED; });
+  return result;
+}
+
+int Win32MainWindow::selected_item(Control c) {
+  int result = -1;
+  invoke([&] { result = static_cast<int>(SendMessageW(parts_.control(c), CB_GETCURSEL, 0, 0)); });
+  return result < 0 ? -1 : result;
+}
+
+Text Win32MainWindow::title() {
+  Text result;
+  invoke([&] { result = narrow(window_text(parts_.hwnd.load())); });
+  return result;
+}
+
+void Win32MainWindow::set_title(std::string_view title) {
+  invoke([&] { SetWindowTextW(parts_.hwnd.load(), wide(title).c_str()); });
+}
+
+void Win32MainWindow::list_clear() {
+  invoke([&] { SendMessageW(parts_.control(Control::超级列表框1), LVM_DELETEALLITEMS, 0, 0); });
+}
+
+int Win32MainWindow::list_append_row() {
+  int row = -1;
+  invoke([&] { row = result_list_append(parts_.control(Control::超级列表框1)); });
+  return row;
+}
+
+void Win32MainWindow::list_set_cell(int row, int column, std::string_view text) {
+  invoke([&] { result_list_set(parts_.control(Control::超级列表框1), row, column, wide(text)); });
+}
+
+Text Win32MainWindow::list_cell(int row, int column) {
+  Text result;
+  invoke([&] { result = narrow(result_list_get(parts_.control(Control::超级列表框1), row, column)); });
+  return result;
+}
+
+int Win32MainWindow::list_row_count() {
+  int count = 0;
+  invoke([&] { count = static_cast<int>(SendMessageW(parts_.control(Control::超级列表框1), LVM_GETITEMCOUNT, 0, 0)); });
+  return count;
+}
+
+int Win32MainWindow::list_selected_row() {
+  int row = -1;
+  invoke([&] {
+    row = static_cast<int>(SendMessageW(parts_.control(Control::超级列表框1), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                        LVNI_SELECTED));
+  });
+  return row;
+}
+
+void Win32MainWindow::set_picture(const Bytes& image) {
+  invoke([&] {
+    HWND box = parts_.control(Control::图片框1);
+    RECT client{};
+    GetClientRect(box, &client);
+    parts_.picture = decode_picture(image, client.right, client.bottom);
+    InvalidateRect(box, nullptr, TRUE);
+  });
+}
+
+int Win32MainWindow::message_box(std::string_view message, int buttons, std::string_view caption) {
+  int result = 0;
+  invoke([&] {
+    const int id = MessageBoxW(parts_.hwnd.load(), wide(message).c_str(), wide(caption).c_str(),
+                               static_cast<UINT>(buttons) & MB_TYPEMASK);
+    result = to_button_code(id);
+  });
+  return result;
+}
+
+void Win32MainWindow::popup_list_menu() {
+  invoke([&] {
+    POINT at{};
+    GetCursorPos(&at);
+    HWND hwnd = parts_.hwnd.load();
+    SetForegroundWindow(hwnd);  // so the menu closes when the user clicks elsewhere
+    TrackPopupMenu(GetSubMenu(parts_.menu.get(), 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
+                   at.x + kMenuOffset, at.y + kMenuOffset, 0, hwnd, nullptr);
+    PostMessageW(hwnd, WM_NULL, 0, 0);
+  });
+}
+
+int run_message_loop() {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace qiwa

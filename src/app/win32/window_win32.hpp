@@ -1,0 +1,70 @@
+#pragma once
+// The main window over the wide Win32 API; every text crosses through runtime/win32/wide.hpp.
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <functional>
+
+#include "runtime/win32/handle.hpp"
+#include "app/main_window.hpp"
+
+namespace qiwa {
+
+using EventHandler = std::function<void(WindowEvent)>;
+
+// Everything the window procedure's handlers work on; touched on the window's thread only
+// (hwnd is read by other threads to reach it).
+struct WindowParts {
+  HINSTANCE instance = nullptr;
+  std::atomic<HWND> hwnd{nullptr};
+  DWORD thread_id = 0;
+  UINT invoke_message = 0;
+  std::array<HWND, 10> controls{};  // indexed by Control
+  GdiObject ui_font;
+  GdiObject lyrics_font;
+  MenuHandle menu;  // "菜单", never placed in a menu bar
+  GdiObject picture;
+  EventHandler handler;
+
+  HWND control(Control c) const { return controls[static_cast<std::size_t>(c)]; }
+  void emit(WindowEvent e) const {
+    if (handler) handler(e);
+  }
+};
+
+class Win32MainWindow final : public MainWindow {
+ public:
+  explicit Win32MainWindow(HINSTANCE instance);
+  void set_handler(EventHandler handler) { parts_.handler = std::move(handler); }
+  // Creates the window with every control, then reports `created`; the window stays hidden.
+  bool create();
+  void show(int show_command);
+  HWND hwnd() const { return parts_.hwnd.load(); }
+
+  bool invoke(const std::function<void()>& fn) override;
+  Text text(Control c) override;
+  void set_text(Control c, std::string_view text) override;
+  void append_text(Control c, std::string_view text) override;
+  bool checked(Control c) override;
+  int selected_item(Control c) override;
+  Text title() override;
+  void set_title(std::string_view title) override;
+  void list_clear() override;
+  int list_append_row() override;
+  void list_set_cell(int row, int column, std::string_view text) override;
+  Text list_cell(int row, int column) override;
+  int list_row_count() override;
+  int list_selected_row() override;
+  void set_picture(const Bytes& image) override;
+  int message_box(std::string_view message, int buttons, std::string_view caption) override;
+  void popup_list_menu() override;
+
+ private:
+  WindowParts parts_;
+};
+
+// The message loop of the window's thread; returns the quit code.
+int run_message_loop();
+
+}  // namespace qiwa

@@ -1,0 +1,23 @@
+#pragma once
+// A search hit as one row of the result list.
+#include <array>
+
+#include "runtime/types.hpp"
+
+namespace qiwa {
+
+// The row's cells, in the list's column order; the three ids lie out of sight.
+enum class Cell { url_id, pic_id, lyric_id, title, singer, album };
+inline constexpr std::size_t kCellCount = 6;
+
+struct SongRow {
+  Text url_id, pic_id, lyric_id, title, singer, album;
+
+  const Text& cell(Cell c) const { return *cells()[static_cast<std::size_t>(c)]; }
+  bool operator==(const SongRow&) const = default;
+
+ private:
+  std::array<const Text*, kCellCount> cells() const { return {&url_id, &pic_id, &lyric_id, &title, &singer, &album}; }
+};
+
+}  // namespace qiwa

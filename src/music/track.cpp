@@ -1,0 +1,76 @@
+#include "music/track.hpp"
+
+#include "music/file_name.hpp"
+#include "music/lyrics.hpp"
+#include "runtime/text.hpp"
+#include "text/extract.hpp"
+
+namespace qiwa {
+namespace {
+
+Text track_form(const char* types, const Text& id, const Text& source) {
+  return form_body({{"types", types}, {"id", id}, {"source", source}});
+}
+
+}  // namespace
+
+Text track_address(std::string_view answer, bool ask_m500) {
+  Text address = extract_first_between(answer, "\"url\":\"", "\",\"");
+  if (ask_m500) address = replace(address, "M800", "M500", true);
+  return address;
+}
+
+Text picture_address(std::string_view answer) { return extract_first_between(answer, "url\":\"", "\"})"); }
+
+Text resolve_track(const ServiceClient& service, const Track& track, bool ask_m500) {
+  return track_address(query_service(service, kTrackCallback, track_form("url", track.url_id, track.source)),
+                       ask_m500);
+}
+
+Bytes fetch_cover(const ServiceClient& service, const Track& track) {
+  Text answer = query_service(service, kTrackCallback, track_form("pic", track.pic_id, track.source));
+  return fetch_address(service, picture_address(answer));
+}
+
+Text fetch_lyrics(const ServiceClient& service, const Track& track) {
+  Text answer = query_service_raw(service, kTrackCallback, track_form("lyric", track.lyric_id, track.source));
+  return lyric_lines(decode_answer_value(lyric_value(answer)));
+}
+
+SongFiles song_files(std::string_view run_directory, std::string_view title, unsigned tag) {
+  Text path = song_file_path(run_directory, title);
+  return {path, path + "." + to_text(tag) + ".part", path + "." + to_text(tag) + ".old"};
+}
+
+Fetched download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
+                         std::stop_token stop) {
+  std::unique_ptr<OutputFile> out = files.create(song.part);
+  if (!out) return Fetched::failed;
+  DownloadResult result = downloader.download(address, [&](const unsigned char* data, std::size_t size) {
+    return !stop.stop_requested() && out->write(data, size);
+  });
+  const bool written = out->close();
+  const Fetched fetched = stop.stop_requested()                                  ? Fetched::stopped
+                          : result.status != DownloadStatus::ok || !written ? Fetched::failed
+                                                                                 : Fetched::whole;
+  if (fetched != Fetched::whole) files.remove(song.part);
+  return fetched;
+}
+
+bool put_in_place(Files& files, const SongFiles& song) {
+  if (files.exact_exists(song.path) && !files.move(song.path, song.earlier)) {
+    files.remove(song.part);
+    return false;
+  }
+  if (files.move(song.part, song.path)) return true;
+  files.move(song.earlier, song.path);
+  files.remove(song.part);
+  return false;
+}
+
+void take_back(Files& files, const SongFiles& song) {
+  files.remove(song.path);
+  files.move(song.earlier, song.path);
+}
+
+}  // namespace qiwa

@@ -1,0 +1,49 @@
+#pragma once
+// A song's audio address, cover and lyrics at the service, and its download into the run directory.
+#include <stop_token>
+
+#include "music/service.hpp"
+#include "runtime/download.hpp"
+#include "runtime/files.hpp"
+
+namespace qiwa {
+
+// The song of a play: the selected row's title and ids, and the source of the last search.
+struct Track {
+  Text title, url_id, pic_id, lyric_id;
+  Text source;
+};
+
+// The song's address from a track answer (escapes decoded); "M800" becomes "M500" when asked.
+Text track_address(std::string_view answer, bool ask_m500);
+// The cover's address from a picture answer (escapes decoded).
+Text picture_address(std::string_view answer);
+
+// The song's address; empty when the service has none for it.
+Text resolve_track(const ServiceClient& service, const Track& track, bool ask_m500);
+// The cover picture's bytes; empty when there is none.
+Bytes fetch_cover(const ServiceClient& service, const Track& track);
+// The lyrics as the lines of the lyrics box; empty when there are none.
+Text fetch_lyrics(const ServiceClient& service, const Track& track);
+
+// Where one download of a song goes: the song's file, the part file it grows in, and the name an
+// earlier file of the song's name waits under until the new one proves playable. `tag` keeps the part
+// and the earlier file of two downloads apart.
+struct SongFiles {
+  Text path, part, earlier;
+};
+SongFiles song_files(std::string_view run_directory, std::string_view title, unsigned tag);
+
+enum class Fetched { whole, failed, stopped };
+
+// Streams the address into the part file. Only a whole body stays there; a failed or stopped one (the
+// token was raised meanwhile) leaves no file.
+Fetched download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
+                         std::stop_token stop);
+// Moves the part file into place, an earlier file of the name set aside. False, with everything as it
+// was before and the part file gone, when it cannot.
+bool put_in_place(Files& files, const SongFiles& song);
+// After a song that proved unplayable: it goes, and the earlier file comes back.
+void take_back(Files& files, const SongFiles& song);
+
+}  // namespace qiwa

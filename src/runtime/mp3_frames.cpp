@@ -1,0 +1,137 @@
+// MPEG audio frame parsing. Every read is checked against the given size, so corrupt input is safe.
+#include "runtime/mp3_frames.hpp"
+
+namespace qiwa {
+namespace {
+
+constexpr int kBitRatesV1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+constexpr int kBitRatesV2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+constexpr int kSampleRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+
+std::uint32_t big_endian32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+// The size of one ID3v2 tag at data, 0 when there is none.
+std::size_t one_id3v2_tag(const unsigned char* data, std::size_t size) {
+  if (size < 10 || data[0] != 'I' || data[1] != 'D' || data[2] != '3') return 0;
+  if (data[3] == 0xFF || data[4] == 0xFF) return 0;
+  std::size_t body = 0;
+  for (int i = 6; i < 10; ++i) {
+    if (data[i] & 0x80) return 0;  // sizes are "syncsafe": seven bits per byte
+    body = body << 7 | data[i];
+  }
+  bool footer = (data[5] & 0x10) != 0;
+  return 10 + body + (footer ? 10 : 0);
+}
+
+}  // namespace
+
+bool same_format(const Mp3FrameHeader& a, const Mp3FrameHeader& b) {
+  return a.version == b.version && a.sample_rate == b.sample_rate && a.channels == b.channels;
+}
+
+std::optional<Mp3FrameHeader> parse_frame_header(const unsigned char* data, std::size_t size) {
+  if (!data || size < 4) return std::nullopt;
+  if (data[0] != 0xFF || (data[1] & 0xE0) != 0xE0) return std::nullopt;
+  int version_bits = (data[1] >> 3) & 3;
+  int layer_bits = (data[1] >> 1) & 3;
+  int rate_index = data[2] >> 4;
+  int sample_index = (data[2] >> 2) & 3;
+  if (version_bits == 1 || layer_bits != 1 || rate_index == 0 || rate_index == 15 || sample_index == 3)
+    return std::nullopt;
+  Mp3FrameHeader h;
+  h.version = version_bits == 3 ? MpegVersion::mpeg1 : version_bits == 2 ? MpegVersion::mpeg2 : MpegVersion::mpeg25;
+  bool v1 = h.version == MpegVersion::mpeg1;
+  h.bit_rate = (v1 ? kBitRatesV1 : kBitRatesV2)[rate_index] * 1000;
+  h.sample_rate = kSampleRates[static_cast<int>(h.version)][sample_index];
+  h.crc = (data[1] & 1) == 0;
+  h.padding = (data[2] & 2) != 0;
+  h.channels = (data[3] >> 6) == 3 ? 1 : 2;
+  h.samples = v1 ? 1152 : 576;
+  h.length = static_cast<std::size_t>((v1 ? 144 : 72) * h.bit_rate / h.sample_rate + (h.padding ? 1 : 0));
+  h.side_info_size = v1 ? (h.channels == 1 ? 17 : 32) : (h.channels == 1 ? 9 : 17);
+  return h;
+}
+
+std::size_t id3v2_size(const unsigned char* data, std::size_t size) {
+  std::size_t total = 0;
+  while (std::size_t tag = one_id3v2_tag(data + total, size - total)) {
+    total += tag;
+    if (total >= size) return size;
+  }
+  return total;
+}
+
+std::size_t find_frame(const unsigned char* data, std::size_t size, std::size_t from) {
+  if (!data || from > size) return std::size_t(-1);
+  for (std::size_t pos = from; pos + 4 <= size; ++pos) {
+    auto h = parse_frame_header(data + pos, size - pos);
+    if (!h || h->length > size - pos) continue;
+    std::size_t end = pos + h->length;
+    if (size - end < 4) return pos;  // the last frame, perhaps followed by a stray byte or two
+    auto next = parse_frame_header(data + end, size - end);
+    if (next && same_format(*h, *next)) return pos;
+  }
+  return std::size_t(-1);
+}
+
+std::optional<Mp3SummaryFrame> parse_summary_frame(const unsigned char* frame, std::size_t size,
+                                                   const Mp3FrameHeader& header) {
+  if (size > header.length) size = header.length;
+  std::size_t xing = 4 + static_cast<std::size_t>(header.side_info_size);
+  if (xing + 8 <= size) {
+    const unsigned char* p = frame + xing;
+    bool is_xing = p[0] == 'X' && p[1] == 'i' && p[2] == 'n' && p[3] == 'g';
+    bool is_info = p[0] == 'I' && p[1] == 'n' && p[2] == 'f' && p[3] == 'o';
+    if (is_xing || is_info) {
+      Mp3SummaryFrame s;
+      s.vbr = is_xing;
+      if ((big_endian32(p + 4) & 1) && xing + 12 <= size) s.frames = big_endian32(p + 8);
+      return s;
+    }
+  }
+  constexpr std::size_t kVbri = 4 + 32;
+  if (kVbri + 18 <= size) {
+    const unsigned char* p = frame + kVbri;
+    if (p[0] == 'V' && p[1] == 'B' && p[2] == 'R' && p[3] == 'I') return Mp3SummaryFrame{true, big_endian32(p + 14)};
+  }
+  return std::nullopt;
+}
+
+std::size_t next_frame(const unsigned char* data, std::size_t size, std::size_t pos, const Mp3FrameHeader* previous) {
+  if (pos >= size) return std::size_t(-1);
+  if (previous) {
+    auto h = parse_frame_header(data + pos, size - pos);
+    if (h && same_format(*h, *previous) && h->length <= size - pos) return pos;
+  }
+  return find_frame(data, size, pos);
+}
+
+std::optional<Mp3Stream> probe_mp3(const unsigned char* data, std::size_t size) {
+  std::size_t pos = find_frame(data, size, id3v2_size(data, size));
+  if (pos == std::size_t(-1)) return std::nullopt;
+  Mp3Stream stream;
+  auto header = *parse_frame_header(data + pos, size - pos);
+  if (auto summary = parse_summary_frame(data + pos, size - pos, header)) {
+    stream.vbr = summary->vbr;
+    pos = next_frame(data, size, pos + header.length, &header);
+    if (pos == std::size_t(-1)) return std::nullopt;  // a summary and no audio
+    header = *parse_frame_header(data + pos, size - pos);
+  }
+  stream.first_audio = pos;
+  stream.header = header;
+  Mp3FrameHeader previous = header;
+  while (pos != std::size_t(-1)) {
+    auto h = *parse_frame_header(data + pos, size - pos);
+    if (h.bit_rate != previous.bit_rate) stream.vbr = true;
+    ++stream.frames;
+    stream.seconds += static_cast<double>(h.samples) / h.sample_rate;
+    previous = h;
+    pos = next_frame(data, size, pos + h.length, &previous);
+  }
+  return stream;
+}
+
+}  // namespace qiwa

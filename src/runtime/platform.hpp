@@ -1,0 +1,22 @@
+#pragma once
+// The one seam between the program and the system it runs on: every service the core uses from the
+// platform, handed in at start-up. The Win32 backends fill it in the program; doubles fill it in tests.
+#include "runtime/clock.hpp"
+#include "runtime/download.hpp"
+#include "runtime/files.hpp"
+#include "runtime/native_library.hpp"
+#include "runtime/player.hpp"
+#include "runtime/request.hpp"
+
+namespace qiwa {
+
+struct Platform {
+  Files& files;
+  RequestFactory requests;
+  Downloader& downloader;
+  Player& player;
+  NativeLibraries& libraries;
+  Clock& clock;
+};
+
+}  // namespace qiwa

@@ -1,0 +1,128 @@
+#include "app/actions.hpp"
+
+#include "app/app_fixture.hpp"
+
+namespace qiwa {
+namespace {
+
+using fakes::jsonp;
+
+// A page of `n` hits named "<words> p<page> #<i>".
+Text page_of(const Text& words, const Text& page, int n) {
+  Text json = "[";
+  for (int i = 0; i < n; ++i) {
+    if (i) json += ",";
+    json += R"({"id":)" + std::to_string(i) + R"(,"name":")" + words + " p" + page + " #" + std::to_string(i) +
+            R"(","artist":["a"],"album":"b","pic_id":"p)" + std::to_string(i) + R"(","url_id":)" +
+            std::to_string(i) + R"(,"lyric_id":)" + std::to_string(i) + R"(,"source":"netease"})";
+  }
+  return json + "]";
+}
+
+struct ActionsFlow : AppFixture {
+  void SetUp() override {
+    fake.service.on("search", [](const fakes::ServiceCall& c) {
+      return jsonp(page_of(c.field("name"), c.field("pages"), c.field("pages") == "3" ? 0 : 3));
+    });
+  }
+  std::vector<Text> titles_in_list() {
+    std::vector<Text> t;
+    for (const auto& row : window.rows()) t.push_back(row[3]);
+    return t;
+  }
+  bool searches_done(std::size_t n) { return fake.service.calls_of("search").size() >= n; }
+};
+
+TEST_F(ActionsFlow, SearchThenLoadMoreAppendsTheNextPageAndANewSearchStartsOver) {
+  window.type(Control::编辑框1, "q");
+  start_search(app);
+  ASSERT_TRUE(eventually([&] { return window.list_row_count() == 3; }));
+  load_more(app);
+  ASSERT_TRUE(eventually([&] { return window.list_row_count() == 6; }));
+  EXPECT_EQ(titles_in_list(), (std::vector<Text>{"q p1 #0", "q p1 #1", "q p1 #2", "q p2 #0", "q p2 #1", "q p2 #2"}));
+  EXPECT_EQ(window.rows()[4][0], "1");  // the hidden id columns
+  EXPECT_EQ(window.rows()[4][1], "p1");
+
+  load_more(app);  // an empty third page adds nothing
+  ASSERT_TRUE(eventually([&] { return searches_done(3); }));
+  window.type(Control::编辑框1, "r");
+  start_search(app);
+  EXPECT_EQ(window.list_row_count(), 0);  // cleared at once
+  EXPECT_EQ(app->current_page.load(), 1);
+  ASSERT_TRUE(eventually([&] { return window.list_row_count() == 3; }));
+  EXPECT_EQ(titles_in_list()[0], "r p1 #0");
+  auto pages = fake.service.calls_of("search");
+  EXPECT_EQ(pages.back().field("pages"), "1");
+}
+
+TEST_F(ActionsFlow, LoadMoreBeforeAnySearchAsksForPageOne) {
+  load_more(app);
+  ASSERT_TRUE(eventually([&] { return window.list_row_count() == 3; }));
+  EXPECT_EQ(fake.service.calls_of("search").at(0).field("pages"), "1");
+}
+
+TEST_F(ActionsFlow, TenRapidSearchesEndWithTheLastOnesRowsOnly) {
+  fake.service.on("search", [](const fakes::ServiceCall& c) {
+    int n = std::stoi(c.field("name").substr(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10 * (10 - n)));  // earlier ones answer later
+    return jsonp(page_of(c.field("name"), c.field("pages"), 3));
+  });
+  for (int i = 0; i < 10; ++i) {
+    window.type(Control::编辑框1, "w" + std::to_string(i));
+    start_search(app);
+  }
+  ASSERT_TRUE(eventually([&] { return searches_done(10); }));
+  ASSERT_TRUE(eventually([&] { return window.list_row_count() == 3; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));  // let any late answer arrive
+  EXPECT_EQ(titles_in_list(), (std::vector<Text>{"w9 p1 #0", "w9 p1 #1", "w9 p1 #2"}));
+}
+
+TEST_F(ActionsFlow, APlayUsesTheSourceOfTheLastSearchNotTheCombo) {
+  window.choose(2);
+  start_search(app);
+  ASSERT_TRUE(eventually([&] { return window.list_row_count() == 3; }));
+  window.choose(0);
+  window.select_row(1);
+  window.set_text(Control::编辑框2, "old lyrics");
+  fake.service.on("url", [](const fakes::ServiceCall&) { return jsonp(R"({"url":"","size":0,"br":-1})"); });
+  play_selected(app);
+  EXPECT_EQ(window.text(Control::编辑框2), "");  // cleared before the thread runs
+  ASSERT_TRUE(eventually([&] { return !window.messages().empty(); }));
+  auto url = fake.service.calls_of("url").at(0);
+  EXPECT_EQ(url.field("source"), "tencent");
+  EXPECT_EQ(url.field("id"), window.rows()[1][0]);
+  EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲解析失败！");
+}
+
+TEST_F(ActionsFlow, PlayingTheSelectedRowPlaysItsSong) {
+  window.type(Control::编辑框1, "s");
+  start_search(app);
+  ASSERT_TRUE(eventually([&] { return window.list_row_count() == 3; }));
+  window.select_row(2);
+  fake.service.on("url", [](const fakes::ServiceCall& c) {
+    return jsonp(R"({"url":"http:\/\/h\/)" + c.field("id") + R"(.mp3","size":1,"br":128})");
+  });
+  fake.downloader.serve("http://h/2.mp3", {"song two"});
+  play_selected(app);
+  ASSERT_TRUE(eventually([&] { return window.title() == "当前播放音乐:s p1 #2"; }));
+  EXPECT_TRUE(fake.files.exact_exists(song("s p1 #2")));
+  EXPECT_EQ(fake.player.played_contents(), (std::vector<Text>{"song two"}));
+}
+
+TEST_F(ActionsFlow, ThePauseButtonTogglesItsCaptionAndThePlayer) {
+  EXPECT_EQ(window.text(Control::按钮4), "暂停播放");
+  toggle_pause(*app);
+  EXPECT_EQ(window.text(Control::按钮4), "继续播放");
+  toggle_pause(*app);
+  EXPECT_EQ(window.text(Control::按钮4), "暂停播放");
+  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"pause", "resume"}));
+}
+
+TEST_F(ActionsFlow, TheListMenuPopsUp) {
+  show_list_menu(*app);
+  EXPECT_EQ(window.popups(), 1);
+  EXPECT_TRUE(fake.service.calls().empty());
+}
+
+}  // namespace
+}  // namespace qiwa

@@ -1,0 +1,151 @@
+#include "fakes/fake_files.hpp"
+
+namespace qiwa::fakes {
+namespace {
+
+using Lock = std::lock_guard<std::mutex>;
+
+Text parent_of(std::string_view path) {
+  std::size_t slash = path.rfind('\\');
+  return slash == std::string_view::npos ? Text() : Text(path.substr(0, slash));
+}
+
+}  // namespace
+
+// A file opened for writing: its bytes land in the file system as they come, as on a real disk.
+class FakeOutputFile final : public OutputFile {
+ public:
+  FakeOutputFile(FakeFiles& files, Text path) : files_(files), path_(std::move(path)) {}
+  bool write(const unsigned char* data, std::size_t size) override {
+    Lock lock(files_.mutex_);
+    if (failed_ || closed_ || files_.refused(path_) || !files_.take_space(size)) {
+      failed_ = true;
+      return false;
+    }
+    auto it = files_.files_.find(path_);
+    if (it != files_.files_.end()) it->second.append(reinterpret_cast<const char*>(data), size);
+    return true;
+  }
+  bool close() override {
+    closed_ = true;
+    return !failed_;
+  }
+
+ private:
+  FakeFiles& files_;
+  Text path_;
+  bool failed_ = false;
+  bool closed_ = false;
+};
+
+FakeFiles::FakeFiles(Text run_directory, Text system_directory)
+    : run_directory_(std::move(run_directory)), system_directory_(std::move(system_directory)) {
+  for (Text dir : {run_directory_, parent_of(system_directory_ + "x")}) {
+    while (!dir.empty()) {
+      directories_.insert(dir);
+      dir = parent_of(dir);
+    }
+  }
+}
+
+bool FakeFiles::refused(std::string_view path) const {
+  for (const Text& part : refused_)
+    if (path.find(part) != std::string_view::npos) return true;
+  return false;
+}
+
+bool FakeFiles::take_space(std::size_t bytes) {
+  if (!space_) return true;
+  if (bytes > *space_) {
+    *space_ = 0;
+    return false;
+  }
+  *space_ -= bytes;
+  return true;
+}
+
+bool FakeFiles::parent_exists(std::string_view path) const { return directories_.count(parent_of(path)) > 0; }
+
+bool FakeFiles::exact_exists(std::string_view path) {
+  Lock lock(mutex_);
+  return files_.count(Text(path)) > 0;
+}
+
+bool FakeFiles::write(std::string_view path, const std::vector<Bytes>& parts) {
+  Lock lock(mutex_);
+  const Text key(path);
+  if (path.empty() || refused(path) || directories_.count(key) || !parent_exists(path)) return false;
+  Text content;
+  for (const Bytes& part : parts) content.append(part.begin(), part.end());
+  if (!take_space(content.size())) {
+    files_.erase(key);  // never a partial file
+    return false;
+  }
+  files_[key] = std::move(content);
+  return true;
+}
+
+bool FakeFiles::remove(std::string_view path) {
+  Lock lock(mutex_);
+  return !refused(path) && files_.erase(Text(path)) > 0;
+}
+
+bool FakeFiles::move(std::string_view from, std::string_view to) {
+  Lock lock(mutex_);
+  auto it = files_.find(Text(from));
+  if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) || !parent_exists(to))
+    return false;
+  Text content = std::move(it->second);
+  files_.erase(it);
+  files_[Text(to)] = std::move(content);
+  return true;
+}
+
+std::unique_ptr<OutputFile> FakeFiles::create(std::string_view path) {
+  Lock lock(mutex_);
+  const Text key(path);
+  if (path.empty() || refused(path) || directories_.count(key) || !parent_exists(path)) return nullptr;
+  files_[key].clear();
+  return std::make_unique<FakeOutputFile>(*this, key);
+}
+
+void FakeFiles::put(std::string_view path, std::string_view content) {
+  Lock lock(mutex_);
+  files_[Text(path)] = Text(content);
+}
+
+void FakeFiles::make_directory(std::string_view path) {
+  Lock lock(mutex_);
+  directories_.insert(Text(path));
+}
+
+void FakeFiles::fill_disk_after(std::optional<std::size_t> bytes) {
+  Lock lock(mutex_);
+  space_ = bytes;
+}
+
+void FakeFiles::refuse(std::string_view part) {
+  Lock lock(mutex_);
+  refused_.emplace_back(part);
+}
+
+std::optional<Text> FakeFiles::read(std::string_view path) const {
+  Lock lock(mutex_);
+  auto it = files_.find(Text(path));
+  return it == files_.end() ? std::nullopt : std::optional<Text>(it->second);
+}
+
+std::set<Text> FakeFiles::names_in(std::string_view directory) const {
+  Lock lock(mutex_);
+  std::set<Text> names;
+  for (const auto& [path, content] : files_)
+    if (parent_of(path) == directory) names.insert(path.substr(directory.size() + 1));
+  return names;
+}
+
+bool FakeFiles::is_directory(std::string_view path) const {
+  Lock lock(mutex_);
+  return directories_.count(Text(path)) > 0;
+}
+
+}  // namespace qiwa::fakes

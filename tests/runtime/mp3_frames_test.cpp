@@ -1,0 +1,174 @@
+#include "runtime/mp3_frames.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace qiwa {
+namespace {
+
+// Files made with sox and lame: 3 s stereo 44.1 kHz 64 kbit/s with an ID3v2 tag and an Info frame,
+// 1 s mono 22.05 kHz VBR with a Xing frame, 0.5 s mono 8 kHz (MPEG 2.5) without a summary frame.
+Bytes data_file(const std::string& name) {
+  std::ifstream in(std::string(QIWA_SOURCE_DIR) + "/tests/data/" + name, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+Bytes header(unsigned char b1, unsigned char b2, unsigned char b3) { return {0xFF, b1, b2, b3}; }
+
+// A stream of `count` silent MPEG-1 128 kbit/s 44.1 kHz stereo frames (417 bytes each, no padding).
+Bytes frames(int count) {
+  Bytes out;
+  for (int i = 0; i < count; ++i) {
+    Bytes h = header(0xFB, 0x90, 0x00);
+    out.insert(out.end(), h.begin(), h.end());
+    out.resize(out.size() + 413, 0);
+  }
+  return out;
+}
+
+TEST(Mp3Header, ParsesEveryVersionAndRejectsReservedFields) {
+  auto h = parse_frame_header(header(0xFB, 0x90, 0x00).data(), 4);  // MPEG-1, 128 kbit/s, 44.1 kHz
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->version, MpegVersion::mpeg1);
+  EXPECT_EQ(h->bit_rate, 128000);
+  EXPECT_EQ(h->sample_rate, 44100);
+  EXPECT_EQ(h->channels, 2);
+  EXPECT_EQ(h->length, 417u);
+  EXPECT_EQ(h->samples, 1152);
+  EXPECT_FALSE(h->crc);
+  h = parse_frame_header(header(0xFB, 0x92, 0xC0).data(), 4);  // padded, mono
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->length, 418u);
+  EXPECT_EQ(h->channels, 1);
+  EXPECT_EQ(h->side_info_size, 17);
+  h = parse_frame_header(header(0xF2, 0x80, 0x00).data(), 4);  // MPEG-2, 64 kbit/s, 22.05 kHz, CRC
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->version, MpegVersion::mpeg2);
+  EXPECT_EQ(h->length, 208u);
+  EXPECT_EQ(h->samples, 576);
+  EXPECT_TRUE(h->crc);
+  h = parse_frame_header(header(0xE3, 0x28, 0xC4).data(), 4);  // MPEG-2.5, 16 kbit/s, 8 kHz
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->version, MpegVersion::mpeg25);
+  EXPECT_EQ(h->sample_rate, 8000);
+  EXPECT_EQ(h->length, 144u);
+
+  EXPECT_FALSE(parse_frame_header(header(0xFB, 0xF0, 0x00).data(), 4));  // bit rate index 15
+  EXPECT_FALSE(parse_frame_header(header(0xFB, 0x00, 0x00).data(), 4));  // free format
+  EXPECT_FALSE(parse_frame_header(header(0xFB, 0x9C, 0x00).data(), 4));  // sample rate index 3
+  EXPECT_FALSE(parse_frame_header(header(0xFD, 0x90, 0x00).data(), 4));  // Layer II
+  EXPECT_FALSE(parse_frame_header(header(0xEB, 0x90, 0x00).data(), 4));  // reserved version
+  EXPECT_FALSE(parse_frame_header(header(0xFB, 0x90, 0x00).data(), 3));
+  EXPECT_FALSE(parse_frame_header(nullptr, 4));
+}
+
+TEST(Mp3Id3v2, SkipsTagsWithFootersAndRefusesBrokenSizes) {
+  Bytes tag = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 1, 0};  // footer flag, body of 128 bytes
+  tag.resize(148, 0);
+  Bytes second = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 5, 1, 2, 3, 4, 5};
+  Bytes data = tag;
+  data.insert(data.end(), second.begin(), second.end());
+  Bytes audio = frames(3);
+  data.insert(data.end(), audio.begin(), audio.end());
+  EXPECT_EQ(id3v2_size(data.data(), data.size()), 148u + 15u);
+  auto stream = probe_mp3(data);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->first_audio, 163u);
+  EXPECT_EQ(stream->frames, 3u);
+
+  Bytes not_syncsafe = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0};
+  EXPECT_EQ(id3v2_size(not_syncsafe.data(), not_syncsafe.size()), 0u);
+  Bytes too_long = {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F, 0, 0};
+  EXPECT_EQ(id3v2_size(too_long.data(), too_long.size()), too_long.size());
+  EXPECT_FALSE(probe_mp3(too_long));
+  EXPECT_EQ(id3v2_size(nullptr, 0), 0u);
+}
+
+TEST(Mp3Sync, FirstFrameNeedsTheNextHeaderToFollow) {
+  Bytes data = {'j', 'u', 'n', 'k', 0xFF, 0xFB, 0x90, 0x00, 1, 2, 3};  // a false sync: nothing follows at +417
+  data.resize(600, 0x55);
+  std::size_t real = data.size();
+  Bytes audio = frames(2);
+  data.insert(data.end(), audio.begin(), audio.end());
+  EXPECT_EQ(find_frame(data.data(), data.size(), 0), real);
+  // A broken frame mid-stream is skipped and the walk picks up at the next synced frame.
+  Bytes mid = frames(4);
+  mid[417 * 2] = 0x00;
+  auto stream = probe_mp3(mid);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->frames, 3u);
+  // The last frame may end the data exactly; a cut last frame is left out.
+  Bytes cut = frames(3);
+  cut.resize(cut.size() - 10);
+  EXPECT_EQ(probe_mp3(cut)->frames, 2u);
+  EXPECT_EQ(find_frame(cut.data(), cut.size(), cut.size() + 5), std::size_t(-1));
+}
+
+TEST(Mp3Probe, RealLameFiles) {
+  Bytes cbr = data_file("tone_cbr.mp3");
+  ASSERT_GT(cbr.size(), 20000u);
+  auto s = probe_mp3(cbr);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(id3v2_size(cbr.data(), cbr.size()), 120u);
+  EXPECT_EQ(s->header.version, MpegVersion::mpeg1);
+  EXPECT_EQ(s->header.sample_rate, 44100);
+  EXPECT_EQ(s->header.channels, 2);
+  EXPECT_EQ(s->header.bit_rate, 64000);
+  EXPECT_FALSE(s->vbr);  // an Info frame: constant bit rate
+  EXPECT_NEAR(s->seconds, 3.0, 0.1);
+  auto first = *parse_frame_header(cbr.data() + 120, cbr.size() - 120);
+  auto summary = parse_summary_frame(cbr.data() + 120, cbr.size() - 120, first);
+  ASSERT_TRUE(summary);
+  EXPECT_EQ(summary->frames, s->frames);
+  EXPECT_EQ(s->first_audio, 120 + first.length);
+
+  Bytes vbr = data_file("tone_vbr.mp3");
+  s = probe_mp3(vbr);
+  ASSERT_TRUE(s);
+  EXPECT_TRUE(s->vbr);
+  EXPECT_EQ(s->header.version, MpegVersion::mpeg2);
+  EXPECT_EQ(s->header.channels, 1);
+  EXPECT_NEAR(s->seconds, 1.0, 0.1);
+
+  Bytes v25 = data_file("tone_mpeg25.mp3");
+  s = probe_mp3(v25);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->header.version, MpegVersion::mpeg25);
+  EXPECT_EQ(s->first_audio, 0u);
+  EXPECT_NEAR(s->seconds, 0.5, 0.2);
+}
+
+TEST(Mp3Probe, CorruptInputIsRefusedOrReadWithinBounds) {
+  EXPECT_FALSE(probe_mp3(Bytes{}));
+  std::string text = "<html>not a song</html>";
+  EXPECT_FALSE(probe_mp3(Bytes(text.begin(), text.end())));
+  Bytes summary_only = data_file("tone_cbr.mp3");
+  auto first = *parse_frame_header(summary_only.data() + 120, 4);
+  summary_only.resize(120 + first.length);
+  EXPECT_FALSE(probe_mp3(summary_only));  // an Info frame and no audio
+
+  // Every prefix of a real file (the sanitizers watch the reads), then pseudo-random noise.
+  Bytes vbr = data_file("tone_vbr.mp3");
+  for (std::size_t n = 0; n <= vbr.size(); n += 7) {
+    Bytes prefix(vbr.begin(), vbr.begin() + static_cast<std::ptrdiff_t>(n));
+    auto s = probe_mp3(prefix);
+    if (s) {
+      EXPECT_LE(s->first_audio + s->header.length, n);
+    }
+  }
+  std::uint32_t seed = 12345;
+  for (int round = 0; round < 50; ++round) {
+    Bytes noise(2000);
+    for (auto& b : noise) {
+      seed = seed * 1664525u + 1013904223u;
+      b = static_cast<unsigned char>(seed >> 24 | (round % 2 ? 0xE0 : 0));  // odd rounds are sync-heavy
+    }
+    probe_mp3(noise);
+  }
+}
+
+}  // namespace
+}  // namespace qiwa
