@@ -1,20 +1,33 @@
 #include "app/context.hpp"
 
+#include <algorithm>
+
 namespace qiwa {
 
-bool DownloadRegistry::add(const Text& path) {
+bool DownloadRegistry::begin(const Text& part) {
   std::lock_guard lock(mutex_);
   if (closed_) return false;
-  for (const Text& p : paths_)
-    if (p == path) return true;
-  paths_.push_back(path);
+  parts_.push_back(part);
   return true;
 }
 
-std::vector<Text> DownloadRegistry::close() {
+void DownloadRegistry::end(const Text& part) {
+  std::lock_guard lock(mutex_);
+  std::erase(parts_, part);
+}
+
+bool DownloadRegistry::place(const Text& part, const Text& path, const std::function<bool()>& move) {
+  std::lock_guard lock(mutex_);
+  std::erase(parts_, part);
+  if (closed_ || !move()) return false;
+  if (std::find(songs_.begin(), songs_.end(), path) == songs_.end()) songs_.push_back(path);
+  return true;
+}
+
+DownloadRegistry::Leftovers DownloadRegistry::close() {
   std::lock_guard lock(mutex_);
   closed_ = true;
-  return std::move(paths_);
+  return {std::move(parts_), std::move(songs_)};
 }
 
 std::stop_token Newest::renew() {

@@ -2,6 +2,7 @@
 // State shared by the window's thread and the worker threads. Held by shared_ptr so a worker that
 // outlives the window still finds it.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -12,17 +13,29 @@
 
 namespace qiwa {
 
-// Song files this run wrote; the exit clean-up deletes only these.
+// The song files this run put in place, and the part files still growing. Placing a song and closing
+// take one lock, so once the window closes no part file begins and no song is placed any more.
 class DownloadRegistry {
  public:
-  // False once the clean-up has taken the list: the caller then removes the file itself.
-  bool add(const Text& path);
-  // Hands over every registered path and refuses later ones.
-  std::vector<Text> close();
+  // A part file is about to grow; false once closed (then it must not be made).
+  bool begin(const Text& part);
+  // The part file is gone: removed, or placed.
+  void end(const Text& part);
+  // Runs `move` (the part into place at `path`) unless closed, and on success records `path` as a song
+  // of this run. The part ends either way.
+  bool place(const Text& part, const Text& path, const std::function<bool()>& move);
+
+  struct Leftovers {
+    std::vector<Text> parts;  // still growing: downloads cut short by the closing
+    std::vector<Text> songs;  // put in place by this run
+  };
+  // Hands over both lists and refuses every later begin and place.
+  Leftovers close();
 
  private:
   std::mutex mutex_;
-  std::vector<Text> paths_;
+  std::vector<Text> parts_;
+  std::vector<Text> songs_;
   bool closed_ = false;
 };
 
@@ -77,8 +90,6 @@ struct AppContext {
   Newest plays;
   std::atomic<unsigned> plays_started{0};  // tells the part files of two plays apart
   DownloadRegistry downloads;
-  // Song downloads still writing their file; the process waits a little for them at exit.
-  std::atomic<int> downloads_running{0};
 };
 
 }  // namespace qiwa

@@ -1,13 +1,12 @@
 #include "app/play_worker.hpp"
 
 #include <functional>
+#include <optional>
 
 #include "music/catalogue.hpp"
 
 namespace qiwa {
 namespace {
-
-enum class Outcome { done, failed, superseded };
 
 struct Play {
   AppContext& app;
@@ -16,7 +15,8 @@ struct Play {
   // False once a newer play started or the window is closing: this one then shows nothing.
   bool current() const { return !request.stop.stop_requested(); }
 
-  // Runs fn on the window's thread, checking there that this play is still the newest.
+  // Runs fn on the window's thread, checking there that this play is still the newest. A newer play's
+  // click runs there too, so nothing it does can come between the check and fn.
   bool show(const std::function<void()>& fn) const {
     bool ran = false;
     app.window.invoke([&] {
@@ -34,27 +34,46 @@ void report_failure(const Play& p, const char* message) {
   p.app.window.message_box(message, kOk, kDefaultCaption);
 }
 
-// Downloads into a part file beside the song's file and moves it into place only when it came whole,
-// so a failed or stopped download never leaves a partial song behind.
-Outcome download(const Play& p, const Text& address, const SongFiles& song) {
+// The part file becomes the song's file, unless the window is closing (then it goes).
+bool place(AppContext& app, const SongFiles& song) {
+  Files& files = app.platform.files;
+  if (app.downloads.place(song.part, song.path, [&] { return put_in_place(files, song); })) return true;
+  files.remove(song.part);
+  return false;
+}
+
+// Downloads the song into a part file beside its file. A download that failed, was stopped, or is no
+// song leaves no file and touches no earlier file of the song's name.
+std::optional<SongFiles> download(const Play& p, const Text& address) {
   AppContext& app = p.app;
-  ++app.downloads_running;  // until this returns, the part file is ours to remove
-  struct Running {
-    std::atomic<int>& count;
-    ~Running() { --count; }
-  } running{app.downloads_running};
-  if (!app.downloads.add(song.part)) return Outcome::superseded;  // the exit clean-up already ran
-  switch (download_to_part(app.platform.downloader, app.platform.files, address, song, p.request.stop)) {
-    case Fetched::stopped: return Outcome::superseded;
-    case Fetched::failed: return Outcome::failed;
-    case Fetched::whole: break;
+  const SongFiles song = song_files(app.run_directory, p.request.track.title, p.request.tag);
+  if (!app.downloads.begin(song.part)) return std::nullopt;  // the window is closing
+  const Downloaded got =
+      download_to_part(app.platform.downloader, app.platform.files, address, song, p.request.stop);
+  if (got.fetched == Fetched::whole && got.song) return song;
+  app.downloads.end(song.part);
+  if (got.fetched == Fetched::whole) app.platform.files.remove(song.part);  // a web page, not a song
+  if (got.fetched != Fetched::stopped) report_failure(p, kDownloadFailed);
+  return std::nullopt;
+}
+
+// In one step on the window's thread: unless a newer play has started, the song goes into place and
+// starts playing. A play overtaken after its download still keeps the song's file, and nothing else.
+bool start_playing(const Play& p, const SongFiles& song) {
+  AppContext& app = p.app;
+  bool played = false;
+  const bool current = p.show([&] {
+    app.platform.player.stop();  // it may hold an earlier file of this name open
+    if (!place(app, song)) return;
+    app.window.set_title(kBufferedTitle);
+    played = app.platform.player.play(song.path, 1);
+  });
+  if (!current) {
+    place(app, song);
+    return false;
   }
-  if (!p.current() || !(app.downloads.add(song.path) && app.downloads.add(song.earlier))) {
-    app.platform.files.remove(song.part);
-    return Outcome::superseded;
-  }
-  app.platform.player.stop();  // it may hold an earlier file of this name open
-  return put_in_place(app.platform.files, song) ? Outcome::done : Outcome::failed;
+  if (!played) report_failure(p, kDownloadFailed);
+  return played;
 }
 
 void show_cover(const Play& p) {
@@ -72,7 +91,6 @@ void show_lyrics(const Play& p) {
 void run_play(AppContext& app, const PlayRequest& request) {
   Play p{app, request};
   MainWindow& w = app.window;
-  Files& files = app.platform.files;
   const Catalogue* shown = catalogue_at(w.selected_item(Control::组合框1));
   Text address = resolve_track(app.service, request.track, shown && shown->ask_m500);
   if (address.empty()) {
@@ -80,19 +98,8 @@ void run_play(AppContext& app, const PlayRequest& request) {
     return;
   }
   if (!p.show([&] { w.set_title(kBufferingTitle); })) return;
-  const SongFiles song = song_files(app.run_directory, request.track.title, request.tag);
-  Outcome outcome = download(p, address, song);
-  if (outcome == Outcome::superseded) return;
-  if (outcome == Outcome::failed) return report_failure(p, kDownloadFailed);
-  if (!p.show([&] { w.set_title(kBufferedTitle); })) {
-    files.remove(song.earlier);  // the new file is whole and stays, as every finished download does
-    return;
-  }
-  if (!app.platform.player.play(song.path, 1)) {
-    take_back(files, song);  // not a song we can play: nothing of it stays
-    return report_failure(p, kDownloadFailed);
-  }
-  files.remove(song.earlier);
+  std::optional<SongFiles> song = download(p, address);
+  if (!song || !start_playing(p, *song)) return;
   show_cover(p);
   show_lyrics(p);
   p.show([&] { w.set_title(Text(kPlayingTitle) + request.track.title); });

@@ -45,14 +45,19 @@ void on_main_window_created(AppContext& app) {
   attach_skin(files, app.libraries, path, skin_data(), nullptr, 0, 0, 0);
 }
 
-// Deletes only the songs this run downloaded, and only when the user asked for it.
+// Stops every search and play, removes the downloads this closing cuts short, and deletes the songs
+// this run downloaded when the user asked for it. Nothing waits for a worker: the process ends next.
 void on_main_window_destroying(AppContext& app) {
   app.searches.stop_all();
   app.plays.stop_all();
   app.platform.player.stop();  // closes the playing song's file, so it can go too
-  if (!app.window.checked(Control::选择框1)) return;
-  for (const Text& path : app.downloads.close())
-    if (app.platform.files.exact_exists(path)) app.platform.files.remove(path);  // one held open is passed over
+  const bool delete_songs = app.window.checked(Control::选择框1);
+  DownloadRegistry::Leftovers left = app.downloads.close();
+  Files& files = app.platform.files;
+  for (const Text& part : left.parts) files.remove(part);  // opened for writing with delete sharing
+  if (!delete_songs) return;
+  for (const Text& song : left.songs)
+    if (files.exact_exists(song)) files.remove(song);  // one held open is passed over
 }
 
 }  // namespace qiwa

@@ -2,6 +2,7 @@
 
 #include "music/file_name.hpp"
 #include "music/lyrics.hpp"
+#include "runtime/mp3_frames.hpp"
 #include "runtime/text.hpp"
 #include "text/extract.hpp"
 
@@ -39,38 +40,35 @@ Text fetch_lyrics(const ServiceClient& service, const Track& track) {
 
 SongFiles song_files(std::string_view run_directory, std::string_view title, unsigned tag) {
   Text path = song_file_path(run_directory, title);
-  return {path, path + "." + to_text(tag) + ".part", path + "." + to_text(tag) + ".old"};
+  return {path, path + "." + to_text(tag) + ".part"};
 }
 
-Fetched download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
-                         std::stop_token stop) {
+Downloaded download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
+                            std::stop_token stop) {
   std::unique_ptr<OutputFile> out = files.create(song.part);
-  if (!out) return Fetched::failed;
-  DownloadResult result = downloader.download(address, [&](const unsigned char* data, std::size_t size) {
-    return !stop.stop_requested() && out->write(data, size);
-  });
+  if (!out) return {};
+  Mp3Sniffer sniffer;
+  DownloadResult result = downloader.download(
+      address,
+      [&](const unsigned char* data, std::size_t size) {
+        sniffer.feed(data, size);
+        return out->write(data, size);
+      },
+      kDownloadCap, stop);
   const bool written = out->close();
-  const Fetched fetched = stop.stop_requested()                                  ? Fetched::stopped
-                          : result.status != DownloadStatus::ok || !written ? Fetched::failed
-                                                                                 : Fetched::whole;
-  if (fetched != Fetched::whole) files.remove(song.part);
-  return fetched;
+  Downloaded done;
+  done.fetched = stop.stop_requested() || result.status == DownloadStatus::stopped ? Fetched::stopped
+                 : result.status != DownloadStatus::ok || !written                 ? Fetched::failed
+                                                                                  : Fetched::whole;
+  done.song = sniffer.is_song();
+  if (done.fetched != Fetched::whole) files.remove(song.part);
+  return done;
 }
 
 bool put_in_place(Files& files, const SongFiles& song) {
-  if (files.exact_exists(song.path) && !files.move(song.path, song.earlier)) {
-    files.remove(song.part);
-    return false;
-  }
   if (files.move(song.part, song.path)) return true;
-  files.move(song.earlier, song.path);
   files.remove(song.part);
   return false;
-}
-
-void take_back(Files& files, const SongFiles& song) {
-  files.remove(song.path);
-  files.move(song.earlier, song.path);
 }
 
 }  // namespace qiwa

@@ -26,24 +26,26 @@ Bytes fetch_cover(const ServiceClient& service, const Track& track);
 // The lyrics as the lines of the lyrics box; empty when there are none.
 Text fetch_lyrics(const ServiceClient& service, const Track& track);
 
-// Where one download of a song goes: the song's file, the part file it grows in, and the name an
-// earlier file of the song's name waits under until the new one proves playable. `tag` keeps the part
-// and the earlier file of two downloads apart.
+// Where one download of a song goes: the song's file, and the part file it grows in until it is whole.
+// `tag` keeps the part files of two downloads apart.
 struct SongFiles {
-  Text path, part, earlier;
+  Text path, part;
 };
 SongFiles song_files(std::string_view run_directory, std::string_view title, unsigned tag);
 
 enum class Fetched { whole, failed, stopped };
 
+struct Downloaded {
+  Fetched fetched = Fetched::failed;
+  bool song = false;  // its first bytes are MP3 audio: whole frames after any tags
+};
+
 // Streams the address into the part file. Only a whole body stays there; a failed or stopped one (the
 // token was raised meanwhile) leaves no file.
-Fetched download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
-                         std::stop_token stop);
-// Moves the part file into place, an earlier file of the name set aside. False, with everything as it
-// was before and the part file gone, when it cannot.
+Downloaded download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
+                            std::stop_token stop);
+// Moves the whole part file over the song's file (an earlier file of that name is replaced). False, with
+// the part file gone and the earlier file as it was, when it cannot.
 bool put_in_place(Files& files, const SongFiles& song);
-// After a song that proved unplayable: it goes, and the earlier file comes back.
-void take_back(Files& files, const SongFiles& song);
 
 }  // namespace qiwa

@@ -11,6 +11,7 @@ const char* describe(DownloadStatus status) {
     case DownloadStatus::too_large: return "body over the cap";
     case DownloadStatus::interrupted: return "connection cut mid-body";
     case DownloadStatus::sink_failed: return "could not store the body";
+    case DownloadStatus::stopped: return "stopped";
   }
   return "unknown";
 }

@@ -2,6 +2,7 @@
 // The one-shot HTTP download: a GET with "Accept: */*", no cache, TLS when the scheme asks.
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 
 #include "runtime/types.hpp"
 
@@ -14,7 +15,8 @@ enum class DownloadStatus {
   empty_body,
   too_large,      // more than the cap; stopped without reading it all
   interrupted,    // the connection broke part way
-  sink_failed     // the receiver refused the bytes (disk full, ...)
+  sink_failed,    // the receiver refused the bytes (disk full, ...)
+  stopped         // a stop was requested
 };
 
 struct DownloadResult {
@@ -31,8 +33,10 @@ using DownloadSink = std::function<bool(const unsigned char* data, std::size_t s
 class Downloader {
  public:
   virtual ~Downloader() = default;
-  virtual DownloadResult download(std::string_view url, const DownloadSink& sink,
-                                  std::uint64_t cap = kDownloadCap) = 0;
+  // A stop request ends the transfer (stopped) before the next piece reaches the sink, and drops the
+  // connection.
+  virtual DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap = kDownloadCap,
+                                  std::stop_token stop = {}) = 0;
 };
 
 const char* describe(DownloadStatus status);

@@ -1,6 +1,8 @@
 // MPEG audio frame parsing. Every read is checked against the given size, so corrupt input is safe.
 #include "runtime/mp3_frames.hpp"
 
+#include <algorithm>
+
 namespace qiwa {
 namespace {
 
@@ -107,6 +109,32 @@ std::size_t next_frame(const unsigned char* data, std::size_t size, std::size_t 
     if (h && same_format(*h, *previous) && h->length <= size - pos) return pos;
   }
   return find_frame(data, size, pos);
+}
+
+void Mp3Sniffer::feed(const unsigned char* data, std::size_t size) {
+  while (size > 0 && !in_audio_) {
+    if (tag_left_ > 0) {
+      const std::size_t skip = tag_left_ < size ? static_cast<std::size_t>(tag_left_) : size;
+      tag_left_ -= skip;
+      data += skip;
+      size -= skip;
+      continue;
+    }
+    const std::size_t take = std::min<std::size_t>(10 - tag_header_.size(), size);
+    tag_header_.insert(tag_header_.end(), data, data + take);
+    data += take;
+    size -= take;
+    if (tag_header_.size() < 10) return;
+    if (const std::size_t tag = one_id3v2_tag(tag_header_.data(), tag_header_.size())) {
+      tag_left_ = tag - 10;
+      tag_header_.clear();
+    } else {
+      in_audio_ = true;
+      audio_ = std::move(tag_header_);
+    }
+  }
+  const std::size_t room = kSniffBytes - std::min(audio_.size(), kSniffBytes);
+  audio_.insert(audio_.end(), data, data + std::min(room, size));
 }
 
 std::optional<Mp3Stream> probe_mp3(const unsigned char* data, std::size_t size) {

@@ -60,4 +60,22 @@ struct Mp3Stream {
 std::optional<Mp3Stream> probe_mp3(const unsigned char* data, std::size_t size);
 inline std::optional<Mp3Stream> probe_mp3(const Bytes& data) { return probe_mp3(data.data(), data.size()); }
 
+// Tells from a stream's first bytes, fed piece by piece as they arrive, whether it is MP3 audio: after any
+// ID3v2 tags (passed over, however large), whole frames of one format. Keeps the first kSniffBytes of the
+// audio only.
+class Mp3Sniffer {
+ public:
+  static constexpr std::size_t kSniffBytes = 16 * 1024;
+
+  void feed(const unsigned char* data, std::size_t size);
+  // On what has come so far; true once a frame and the header after it are there.
+  bool is_song() const { return probe_mp3(audio_).has_value(); }
+
+ private:
+  Bytes tag_header_;               // the start of what may be another tag
+  std::uint64_t tag_left_ = 0;     // bytes of the current tag still to pass over
+  bool in_audio_ = false;
+  Bytes audio_;
+};
+
 }  // namespace qiwa

@@ -1,6 +1,7 @@
 #include "app/actions.hpp"
 
 #include "app/app_fixture.hpp"
+#include "fakes/test_song.hpp"
 
 namespace qiwa {
 namespace {
@@ -102,11 +103,12 @@ TEST_F(ActionsFlow, PlayingTheSelectedRowPlaysItsSong) {
   fake.service.on("url", [](const fakes::ServiceCall& c) {
     return jsonp(R"({"url":"http:\/\/h\/)" + c.field("id") + R"(.mp3","size":1,"br":128})");
   });
-  fake.downloader.serve("http://h/2.mp3", {"song two"});
+  const Text song_two = fakes::test_song();
+  fake.downloader.serve("http://h/2.mp3", {song_two});
   play_selected(app);
   ASSERT_TRUE(eventually([&] { return window.title() == "当前播放音乐:s p1 #2"; }));
   EXPECT_TRUE(fake.files.exact_exists(song("s p1 #2")));
-  EXPECT_EQ(fake.player.played_contents(), (std::vector<Text>{"song two"}));
+  EXPECT_EQ(fake.player.played_contents(), (std::vector<Text>{song_two}));
 }
 
 TEST_F(ActionsFlow, ThePauseButtonTogglesItsCaptionAndThePlayer) {

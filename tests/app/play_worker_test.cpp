@@ -1,6 +1,11 @@
 #include "app/play_worker.hpp"
 
+#include <condition_variable>
+
+#include "app/actions.hpp"
 #include "app/app_fixture.hpp"
+#include "app/startup.hpp"
+#include "fakes/test_song.hpp"
 #include "runtime/text.hpp"
 
 namespace qiwa {
@@ -10,15 +15,16 @@ using fakes::jsonp;
 
 constexpr const char* kSong = "http://127.0.0.1:8765/music/netease/1000.mp3";
 constexpr const char* kCover = "http://127.0.0.1:8765/cover/0-red.jpg";
-constexpr const char* kMp3 = "\xFF\xFB\x90\x64 pretend frames of a song";
 
 struct PlayFlow : AppFixture {
   unsigned plays = 0;
+  const Text mp3 = fakes::test_song();
 
   void SetUp() override {
     app->current_source.set("netease");
-    fake.service.on("url", [](const fakes::ServiceCall&) {
-      return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/music\/netease\/1000.mp3","size":27,"br":128})");
+    fake.service.on("url", [](const fakes::ServiceCall& c) {
+      return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/music\/netease\/)" + c.field("id") +
+                   R"(.mp3","size":27,"br":128})");
     });
     fake.service.on("pic", [](const fakes::ServiceCall&) {
       return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/cover\/0-red.jpg"})");
@@ -28,25 +34,25 @@ struct PlayFlow : AppFixture {
                    R"([00:02.00]\n[00:04.00]last line","tlyric":"[00:01.00]translated"})");
     });
     fake.service.on_get(kCover, fakes::bytes_response("JPEG cover bytes"));
-    fake.downloader.serve(kSong, {kMp3});
+    fake.downloader.serve(kSong, {mp3});
   }
 
-  // A play of the selected row, as the click captures it: its token stops the play before.
-  PlayRequest request(Text title = "晴天") {
-    return PlayRequest{app->plays.renew(), ++plays,
-                       Track{std::move(title), "1000", "109951163000000000", "1000", app->current_source.get()}};
+  // A play of a row, as the click captures it: its token stops the play before.
+  PlayRequest request(Text title = "晴天", Text id = "1000") {
+    return PlayRequest{app->plays.renew(), ++plays, Track{std::move(title), id, "p" + id, id, "netease"}};
   }
   std::optional<Text> file(std::string_view title) const { return fake.files.read(song(title)); }
+  std::vector<Text> songs_left_at_exit() { return app->downloads.close().songs; }
 };
 
 TEST_F(PlayFlow, APlayDownloadsPlaysAndShowsCoverLyricsAndTitles) {
   run_play(*app, request());
 
-  Text path = app->run_directory + "\\晴天.mp3";
+  const Text path = song("晴天");
   EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
-  EXPECT_EQ(file("晴天"), kMp3);
+  EXPECT_EQ(file("晴天"), mp3);
   EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + path + " 1"}));
-  EXPECT_EQ(fake.player.played_contents().at(0), kMp3);  // whole when the player got it
+  EXPECT_EQ(fake.player.played_contents().at(0), mp3);  // whole when the player got it
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
   EXPECT_EQ(to_text(window.picture()), "JPEG cover bytes");
   EXPECT_EQ(window.text(Control::编辑框2), "晴天\r\nchorus\r\n\r\nlast line\r\n");
@@ -55,24 +61,20 @@ TEST_F(PlayFlow, APlayDownloadsPlaysAndShowsCoverLyricsAndTitles) {
 
   auto calls = fake.service.calls();
   ASSERT_EQ(calls.size(), 4u);
-  const Text endpoint = "http://127.0.0.1:8765/gqss/api.php?callback=jQuery111305848566045983208_1532569697121";
-  EXPECT_EQ(calls[0].url, endpoint);
+  EXPECT_EQ(calls[0].url, "http://127.0.0.1:8765/gqss/api.php?callback=jQuery111305848566045983208_1532569697121");
   EXPECT_EQ(calls[0].body, "types=url&id=1000&source=netease");
-  EXPECT_EQ(calls[1].body, "types=pic&id=109951163000000000&source=netease");
-  EXPECT_EQ(calls[2].method, "GET");
-  EXPECT_EQ(calls[2].url, kCover);
+  EXPECT_EQ(calls[1].body, "types=pic&id=p1000&source=netease");
+  EXPECT_EQ(calls[2].method + " " + calls[2].url, "GET " + Text(kCover));
   EXPECT_EQ(calls[3].body, "types=lyric&id=1000&source=netease");
-
-  auto registered = app->downloads.close();
-  EXPECT_NE(std::find(registered.begin(), registered.end(), path), registered.end());
+  EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{path});
 }
 
 TEST_F(PlayFlow, QqMusicShownAsksForTheM500File) {
   fake.service.on("url", [](const fakes::ServiceCall&) {
     return jsonp(R"({"url":"http:\/\/h\/music\/tencent\/M80000abc.mp3","size":27,"br":128})");
   });
-  fake.downloader.serve("http://h/music/tencent/M50000abc.mp3", {kMp3});
-  fake.downloader.serve("http://h/music/tencent/M80000abc.mp3", {kMp3});
+  fake.downloader.serve("http://h/music/tencent/M50000abc.mp3", {mp3});
+  fake.downloader.serve("http://h/music/tencent/M80000abc.mp3", {mp3});
   window.choose(2);
   run_play(*app, request());
   window.choose(0);  // rows of a QQ search, but another source shown at play time: the address as cut
@@ -94,32 +96,43 @@ TEST_F(PlayFlow, NoAddressShowsTheParseFailureAndTouchesNothing) {
   EXPECT_EQ(window.picture_count(), 0);
 }
 
-// Every way a download can fail ends the same: the box, the idle title, no file, nothing played.
-TEST_F(PlayFlow, AFailedDownloadLeavesNoFileAndSaysSo) {
+// Every way a download can fail ends the same: the box, the idle title, no file, nothing played, and the
+// user's own file of that name as it was, never counted as this run's download.
+TEST_F(PlayFlow, AFailedDownloadOrOneThatIsNoSongLeavesTheUsersFileAlone) {
+  fake.files.put(song("晴天"), "the user's own song");
   const std::vector<fakes::ScriptedDownload> failures = {
-      {"", DownloadStatus::no_connection}, {"<html>404</html>", DownloadStatus::bad_status},
+      {"", DownloadStatus::no_connection},
+      {"<html>404</html>", DownloadStatus::bad_status},
       {"", DownloadStatus::ok},  // an empty body
-      {std::string(10000, 'x'), DownloadStatus::interrupted, 1000}, {"", DownloadStatus::too_large}};
+      {mp3, DownloadStatus::interrupted, 1000},
+      {"", DownloadStatus::too_large},
+      {"<html><body>Access denied</body></html>"},  // whole, but no song
+  };
   for (const auto& failure : failures) {
     fake.downloader.serve(kSong, failure);
     run_play(*app, request());
-    EXPECT_TRUE(files().empty()) << describe(failure.status);
+    EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"}) << describe(failure.status);
   }
+  EXPECT_EQ(file("晴天"), "the user's own song");
   EXPECT_TRUE(fake.player.calls_without_stop().empty());
   ASSERT_EQ(window.messages().size(), failures.size());
   for (const auto& m : window.messages()) EXPECT_EQ(m.message, "抱歉，当前歌曲下载失败！");
   EXPECT_EQ(window.titles().back(), "Qiwa音乐");
   EXPECT_EQ(window.picture_count(), 0);
   EXPECT_EQ(window.text(Control::编辑框2), "");
+  window.tick(true);  // the exit clean-up: the user's file is no download of this run
+  on_main_window_destroying(*app);
+  EXPECT_EQ(file("晴天"), "the user's own song");
 }
 
-TEST_F(PlayFlow, AFileThePlayerRejectsIsRemoved) {
+TEST_F(PlayFlow, ASongThePlayerCannotPlayIsReportedAndStays) {
   fake.player.fail_every_play(true);
   run_play(*app, request());
-  EXPECT_TRUE(files().empty());
+  EXPECT_EQ(file("晴天"), mp3);  // a whole song, counted as this run's
   ASSERT_EQ(window.messages().size(), 1u);
   EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
   EXPECT_EQ(window.title(), "Qiwa音乐");
+  EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
 }
 
 TEST_F(PlayFlow, AnUnwritableRunDirectoryIsADownloadFailure) {
@@ -129,8 +142,8 @@ TEST_F(PlayFlow, AnUnwritableRunDirectoryIsADownloadFailure) {
   EXPECT_EQ(window.messages().at(0).message, "抱歉，当前歌曲下载失败！");
 }
 
-TEST_F(PlayFlow, AFullDiskIsADownloadFailureThatLeavesNothing) {
-  fake.files.fill_disk_after(10);
+TEST_F(PlayFlow, AFullDiskLeavesNothing) {
+  fake.files.fill_disk_after(1000);
   run_play(*app, request());
   EXPECT_TRUE(files().empty());
   EXPECT_TRUE(fake.player.calls_without_stop().empty());
@@ -141,35 +154,23 @@ TEST_F(PlayFlow, AFullDiskIsADownloadFailureThatLeavesNothing) {
 TEST_F(PlayFlow, HostileTitlesStayInTheRunDirectory) {
   for (const char* title : {"..\\..\\escape", "a/b:c*d?e\"f<g>h|i", "CON", "  dots... ", ""})
     run_play(*app, request(title));
-  EXPECT_EQ(files(), (std::set<Text>{".._.._escape.mp3", "a_b_c_d_e_f_g_h_i.mp3", "_CON.mp3", "dots.mp3",
-                                            "_.mp3"}));
+  EXPECT_EQ(files(), (std::set<Text>{".._.._escape.mp3", "a_b_c_d_e_f_g_h_i.mp3", "_CON.mp3", "dots.mp3", "_.mp3"}));
   EXPECT_TRUE(fake.files.names_in("C:").empty());  // nothing beside the run directory
-  EXPECT_EQ(window.title(), "当前播放音乐:");  // the last title was empty
+  EXPECT_EQ(window.title(), "当前播放音乐:");       // the last title was empty
 }
 
 TEST_F(PlayFlow, ALaterDownloadOfTheSameTitleReplacesTheFile) {
+  fake.files.put(song("晴天"), "the user's own song");
   run_play(*app, request());
-  fake.downloader.serve(kSong, {"second"});
+  const Text second = fakes::test_song("tone_vbr.mp3");
+  fake.downloader.serve(kSong, {second});
   run_play(*app, request());
-  EXPECT_EQ(file("晴天"), "second");
+  EXPECT_EQ(file("晴天"), second);
   EXPECT_EQ(files().size(), 1u);
 }
 
-// A later download of a title already here that turns out to be no song (a web page) loses nothing.
-TEST_F(PlayFlow, AnUnplayableDownloadOfATitleAlreadyHereKeepsTheEarlierFile) {
-  run_play(*app, request());
-  fake.downloader.serve(kSong, {"<html><body>Access denied</body></html>"});
-  fake.player.fail_every_play(true);
-  run_play(*app, request());
-  EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
-  EXPECT_EQ(file("晴天"), kMp3);
-  ASSERT_EQ(window.messages().size(), 1u);
-  EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
-  EXPECT_EQ(window.title(), "Qiwa音乐");
-}
-
 TEST_F(PlayFlow, ANewerPlayDuringTheDownloadSilencesTheOlderOne) {
-  fakes::ScriptedDownload slow{std::string(100000, 'x'), DownloadStatus::ok, 1000};
+  fakes::ScriptedDownload slow{mp3, DownloadStatus::ok, 1000};
   slow.before = [this] { app->plays.renew(); };  // the user chose another song meanwhile
   fake.downloader.serve(kSong, slow);
   run_play(*app, request());
@@ -193,15 +194,67 @@ TEST_F(PlayFlow, ANewerPlayAfterTheDownloadKeepsTheFileButShowsNothing) {
   EXPECT_EQ(window.titles().back(), "歌曲缓冲中，请稍等！！");
 }
 
-TEST_F(PlayFlow, AfterTheExitCleanUpNothingIsWrittenOrPlayed) {
-  fakes::ScriptedDownload d{kMp3};
-  d.before = [this] { app->downloads.close(); };
+// A gate a download waits at until the test opens it.
+class Gate {
+ public:
+  void wait() {
+    std::unique_lock lock(mutex_);
+    reached_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+  }
+  void wait_reached() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return reached_; });
+  }
+  void open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool reached_ = false, open_ = false;
+};
+
+// The order forced: the older play's download ends only after the newer play has begun. It then
+// reaches neither the player nor the picture nor the lyrics box, whatever the timing.
+TEST_F(PlayFlow, AnOlderPlayNeverReachesThePlayerOnceANewerOneHasStarted) {
+  Gate gate;
+  fakes::ScriptedDownload held{mp3};
+  held.before = [&gate] { gate.wait(); };
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/1.mp3", held);
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/2.mp3", {fakes::test_song("tone_vbr.mp3")});
+  fake.service.on("pic", [](const fakes::ServiceCall& c) {
+    return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/cover\/)" + c.field("id") + R"(.jpg"})");
+  });
+  fake.service.on_get("http://127.0.0.1:8765/cover/p1.jpg", fakes::bytes_response("first cover"));
+  fake.service.on_get("http://127.0.0.1:8765/cover/p2.jpg", fakes::bytes_response("second cover"));
+
+  std::thread older([&, r = request("一", "1")] { run_play(*app, r); });
+  gate.wait_reached();
+  run_play(*app, request("二", "2"));
+  gate.open();
+  older.join();
+
+  EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + song("二") + " 1"});
+  EXPECT_EQ(to_text(window.picture()), "second cover");
+  EXPECT_EQ(window.picture_count(), 1);
+  EXPECT_EQ(window.title(), "当前播放音乐:二");
+  EXPECT_EQ(window.text(Control::编辑框2), "晴天\r\nchorus\r\n\r\nlast line\r\n");  // once, the newer's
+  EXPECT_EQ(files(), std::set<Text>{"二.mp3"});  // the older download was stopped
+}
+
+TEST_F(PlayFlow, AfterTheWindowClosesNothingIsWrittenOrPlayed) {
+  fakes::ScriptedDownload d{mp3};
+  d.before = [this] { on_main_window_destroying(*app); };  // closed during the download
   fake.downloader.serve(kSong, d);
   run_play(*app, request());
   EXPECT_TRUE(files().empty());
   EXPECT_TRUE(fake.player.calls_without_stop().empty());
 
-  app->plays.stop_all();
   window.close();
   run_play(*app, request());
   EXPECT_TRUE(files().empty());

@@ -120,19 +120,21 @@ class CleanUpTest : public StartupTest {
     fake.files.put(in_run("mine.mp3"), "the user's own song");
     fake.files.put(in_run("notes.txt"));
     fake.files.make_directory(in_run("x.mp3"));
+    for (const char* name : {"song one.mp3", "song two.mp3", "gone already.mp3", "x.mp3"}) record(in_run(name));
     fake.files.put(in_run("song one.mp3"));
     fake.files.put(in_run("song two.mp3"));
-    for (const char* name : {"song one.mp3", "song two.mp3", "gone already.mp3", "x.mp3"})
-      app->downloads.add(in_run(name));
+    ASSERT_TRUE(app->downloads.begin(in_run("growing.mp3.3.part")));
+    fake.files.put(in_run("growing.mp3.3.part"), "half a song");
   }
+  // A song this run put in place.
+  bool record(const Text& path) { return app->downloads.place(path + ".1.part", path, [] { return true; }); }
 };
 
-TEST_F(CleanUpTest, UntickedDeletesNothingAndLeavesTheRegistryOpen) {
+TEST_F(CleanUpTest, UntickedRemovesOnlyTheDownloadCutShort) {
   on_main_window_destroying(*app);
   EXPECT_EQ(files(), (std::set<Text>{"mine.mp3", "notes.txt", "song one.mp3", "song two.mp3"}));
   EXPECT_TRUE(app->plays.current().stop_requested());  // every worker is told to stop
   EXPECT_EQ(fake.player.calls(), std::vector<Text>{"stop"});
-  EXPECT_TRUE(app->downloads.add(in_run("late.mp3")));  // a late download keeps its file
 }
 
 TEST_F(CleanUpTest, TickedDeletesOnlyTheSongsThisRunDownloaded) {
@@ -143,8 +145,9 @@ TEST_F(CleanUpTest, TickedDeletesOnlyTheSongsThisRunDownloaded) {
   EXPECT_TRUE(fake.files.is_directory(in_run("x.mp3")));
   EXPECT_EQ(fake.player.calls(), std::vector<Text>{"stop"});  // stopped before anything is deleted
   EXPECT_TRUE(app->searches.current().stop_requested());
-  // A download finishing now is refused, so its worker removes the file itself.
-  EXPECT_FALSE(app->downloads.add(in_run("late.mp3")));
+  // A download finishing now is not placed, and no new one begins.
+  EXPECT_FALSE(record(in_run("late.mp3")));
+  EXPECT_FALSE(app->downloads.begin(in_run("later.mp3.4.part")));
 }
 
 TEST_F(CleanUpTest, TickedWithTheWindowGoneDeletesNothing) {

@@ -167,8 +167,10 @@ class Bench:
 
     def ensure_prefix(self):
         marker = os.path.join(self.prefix, ".qiwa-bench")
-        if os.path.exists(marker) and open(marker).read() == f"{PREFIX_VERSION} {self.arch}":
-            return
+        if os.path.exists(marker):
+            with open(marker) as f:
+                if f.read() == f"{PREFIX_VERSION} {self.arch}":
+                    return
         shutil.rmtree(self.prefix, ignore_errors=True)
         self.wine("wineboot", "-i", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
         reg = os.path.join(self.build_dir, "wine-bench.reg")

@@ -27,7 +27,8 @@ class FakeDownloader : public Downloader {
     return requested_;
   }
 
-  DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap) override {
+  DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap,
+                          std::stop_token stop) override {
     ScriptedDownload file;
     {
       std::lock_guard lock(mutex_);
@@ -40,6 +41,7 @@ class FakeDownloader : public Downloader {
     DownloadResult result{file.status, file.status == DownloadStatus::bad_status ? 404 : 200, 0};
     if (file.body.size() > cap) return {DownloadStatus::too_large, 200, 0};
     for (std::size_t at = 0; at < file.body.size(); at += file.piece) {
+      if (stop.stop_requested()) return {DownloadStatus::stopped, 200, result.bytes};
       std::size_t n = std::min(file.piece, file.body.size() - at);
       if (!sink(reinterpret_cast<const unsigned char*>(file.body.data() + at), n))
         return {DownloadStatus::sink_failed, 200, result.bytes};

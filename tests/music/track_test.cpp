@@ -7,6 +7,7 @@
 #include "fakes/fake_downloader.hpp"
 #include "fakes/fake_files.hpp"
 #include "fakes/fake_music_service.hpp"
+#include "fakes/test_song.hpp"
 
 namespace qiwa {
 namespace {
@@ -46,9 +47,10 @@ struct SongDownload : ::testing::Test {
   fakes::FakeFiles files;
   fakes::FakeDownloader downloader;
   const SongFiles song = song_files("C:\\Qiwa", "晴天", 7);
+  const Text mp3 = fakes::test_song();
   std::stop_source stop;
 
-  Fetched fetch(fakes::ScriptedDownload d) {
+  Downloaded fetch(fakes::ScriptedDownload d) {
     downloader.serve("http://h/a.mp3", std::move(d));
     return download_to_part(downloader, files, "http://h/a.mp3", song, stop.get_token());
   }
@@ -57,38 +59,51 @@ struct SongDownload : ::testing::Test {
 TEST_F(SongDownload, NamesBesideTheSong) {
   EXPECT_EQ(song.path, "C:\\Qiwa\\晴天.mp3");
   EXPECT_EQ(song.part, "C:\\Qiwa\\晴天.mp3.7.part");
-  EXPECT_EQ(song.earlier, "C:\\Qiwa\\晴天.mp3.7.old");
 }
 
-TEST_F(SongDownload, AWholeBodyGoesIntoPlaceAndAnEarlierFileWaitsAside) {
+TEST_F(SongDownload, AWholeSongReplacesAnEarlierFileOfItsName) {
   files.put(song.path, "an earlier song");
-  ASSERT_EQ(fetch({std::string(10000, 's'), DownloadStatus::ok, 999}), Fetched::whole);
-  EXPECT_EQ(files.read(song.part), std::string(10000, 's'));
+  Downloaded got = fetch({mp3, DownloadStatus::ok, 999});
+  EXPECT_EQ(got.fetched, Fetched::whole);
+  EXPECT_TRUE(got.song);
+  EXPECT_EQ(files.read(song.part), mp3);
+  EXPECT_EQ(files.read(song.path), "an earlier song");  // untouched until it is put in place
   ASSERT_TRUE(put_in_place(files, song));
-  EXPECT_EQ(files.names_in("C:\\Qiwa"), (std::set<Text>{"晴天.mp3", "晴天.mp3.7.old"}));
-  take_back(files, song);  // the new one was no song
   EXPECT_EQ(files.names_in("C:\\Qiwa"), std::set<Text>{"晴天.mp3"});
-  EXPECT_EQ(files.read(song.path), "an earlier song");
+  EXPECT_EQ(files.read(song.path), mp3);
+}
+
+TEST_F(SongDownload, TellsASongFromAWebPageAndPassesOverTags) {
+  EXPECT_FALSE(fetch({"<html><body>Access denied</body></html>"}).song);
+  EXPECT_FALSE(fetch({mp3.substr(0, 300)}).song);  // not even one whole frame
+  // An ID3v2 tag far larger than what is kept to look at (a cover picture in it, say).
+  Text tag = "ID3";
+  tag += Text("\x03\x00\x00", 3);
+  const std::size_t body = 200000;
+  for (int shift : {21, 14, 7, 0}) tag += static_cast<char>((body >> shift) & 0x7F);
+  tag += std::string(body, 'p');
+  Downloaded got = fetch({tag + mp3, DownloadStatus::ok, 4096});
+  EXPECT_EQ(got.fetched, Fetched::whole);
+  EXPECT_TRUE(got.song);
 }
 
 TEST_F(SongDownload, FailuresAndAStopLeaveNoFile) {
-  EXPECT_EQ(fetch({"half", DownloadStatus::interrupted}), Fetched::failed);
-  EXPECT_EQ(fetch({"", DownloadStatus::no_connection}), Fetched::failed);
+  EXPECT_EQ(fetch({"half", DownloadStatus::interrupted}).fetched, Fetched::failed);
+  EXPECT_EQ(fetch({"", DownloadStatus::no_connection}).fetched, Fetched::failed);
   files.fill_disk_after(100);
-  EXPECT_EQ(fetch({std::string(1000, 'x')}), Fetched::failed);  // the disk is full part way
+  EXPECT_EQ(fetch({mp3}).fetched, Fetched::failed);  // the disk is full part way
   files.fill_disk_after(std::nullopt);
-  fakes::ScriptedDownload stopped{std::string(1000, 'x'), DownloadStatus::ok, 100};
+  fakes::ScriptedDownload stopped{mp3, DownloadStatus::ok, 100};
   stopped.before = [this] { stop.request_stop(); };
-  EXPECT_EQ(fetch(stopped), Fetched::stopped);
+  EXPECT_EQ(fetch(stopped).fetched, Fetched::stopped);
   EXPECT_TRUE(files.names_in("C:\\Qiwa").empty());
 }
 
 TEST_F(SongDownload, ASongThatCannotBeMovedIntoPlaceLeavesTheEarlierFileAsItWas) {
   files.put(song.path, "an earlier song");
-  ASSERT_EQ(fetch({"new song"}), Fetched::whole);
-  files.refuse(".old");  // the earlier file cannot be set aside
+  ASSERT_EQ(fetch({mp3}).fetched, Fetched::whole);
+  files.refuse(".part");  // the part file cannot be moved
   EXPECT_FALSE(put_in_place(files, song));
-  EXPECT_EQ(files.names_in("C:\\Qiwa"), std::set<Text>{"晴天.mp3"});
   EXPECT_EQ(files.read(song.path), "an earlier song");
 }
 

@@ -170,5 +170,33 @@ TEST(Mp3Probe, CorruptInputIsRefusedOrReadWithinBounds) {
   }
 }
 
+TEST(Mp3Sniff, TellsSongsFromOtherBytesWhateverThePieces) {
+  // A tag whose header is cut across pieces, then frames: fed a byte at a time, and whole.
+  Bytes tag = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x01, 0x00};  // 128 bytes of tag body
+  tag.resize(tag.size() + 128, 'x');
+  Bytes song = tag;
+  const Bytes audio = frames(3);
+  song.insert(song.end(), audio.begin(), audio.end());
+  Mp3Sniffer by_byte, whole;
+  for (unsigned char b : song) by_byte.feed(&b, 1);
+  whole.feed(song.data(), song.size());
+  EXPECT_TRUE(by_byte.is_song());
+  EXPECT_TRUE(whole.is_song());
+  EXPECT_TRUE([&] {
+    Mp3Sniffer s;
+    const Bytes real = data_file("tone_cbr.mp3");
+    s.feed(real.data(), real.size());
+    return s.is_song();
+  }());
+  for (std::string_view other : {"<html><body>404</html>", "", "ID3"}) {
+    Mp3Sniffer s;
+    s.feed(reinterpret_cast<const unsigned char*>(other.data()), other.size());
+    EXPECT_FALSE(s.is_song()) << other;
+  }
+  Mp3Sniffer only_a_tag;  // a tag and nothing after it
+  only_a_tag.feed(tag.data(), tag.size());
+  EXPECT_FALSE(only_a_tag.is_song());
+}
+
 }  // namespace
 }  // namespace qiwa

@@ -60,11 +60,17 @@ bool read_some(HINTERNET h, std::vector<unsigned char>& buffer, DWORD& got) {
 
 class WinHttpDownloader final : public Downloader {
  public:
-  DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap) override;
+  DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap,
+                          std::stop_token stop) override;
 };
 
-DownloadResult WinHttpDownloader::download(std::string_view url, const DownloadSink& sink, std::uint64_t cap) {
+DownloadResult WinHttpDownloader::download(std::string_view url, const DownloadSink& sink, std::uint64_t cap,
+                                           std::stop_token stop) {
   DownloadResult result;
+  if (stop.stop_requested()) {
+    result.status = DownloadStatus::stopped;
+    return result;
+  }
   OpenedRequest r = send_get(url);
   if (!r.request) return result;  // no_connection
   HINTERNET h = r.request.get();
@@ -86,6 +92,10 @@ DownloadResult WinHttpDownloader::download(std::string_view url, const DownloadS
       return result;
     }
     if (got == 0) break;
+    if (stop.stop_requested()) {  // the handles close on the way out, and with them the connection
+      result.status = DownloadStatus::stopped;
+      return result;
+    }
     if (result.bytes + got > cap) {
       result.status = DownloadStatus::too_large;
       return result;

@@ -15,11 +15,13 @@ std::wstring os_path(std::string_view path) {
   return path.find('\0') == std::string_view::npos ? wide(path) : std::wstring();
 }
 
+// Others may read the file and delete or rename it while it is written: the player reads a song as
+// it arrives, and the exit removes a download cut short.
 FileHandle create_truncated(std::string_view path) {
   std::wstring native = os_path(path);
   if (native.empty()) return FileHandle();
-  return FileHandle(CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FileHandle(CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
