@@ -28,6 +28,7 @@ set(QIWA_runtime_WIN32_SOURCES
 set(QIWA_text_SOURCES
   src/text/charset.cpp
   src/text/extract.cpp
+  src/text/references.cpp
   src/text/unescape.cpp
 )
 set(QIWA_http_SOURCES
@@ -82,6 +83,7 @@ set(QIWA_TEST_SOURCES
   tests/utf_test.cpp
   tests/text/charset_test.cpp
   tests/text/extract_test.cpp
+  tests/text/references_test.cpp
   tests/text/unescape_test.cpp
   tests/http/cookies_test.cpp
   tests/http/request_test.cpp

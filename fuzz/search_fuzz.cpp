@@ -1,5 +1,6 @@
-// Search answers and lyrics answers as the service (or anything pretending to be it) may send them:
-// every cell and every lyrics line is well-formed UTF-8, whatever the bytes.
+// Search answers and lyrics answers as the service (or anything pretending to be it) may send them, ids
+// as numbers, strings or null, lyrics with character references: every cell and every lyrics line is
+// well-formed UTF-8, whatever the bytes.
 #include <cstdlib>
 #include <string>
 
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string answer(reinterpret_cast<const char*>(data), size);
   auto objects = qiwa::json_array_objects(answer);
   for (int index = -1; index <= 2; ++index) {
-    auto rows = qiwa::parse_search_hits(answer, index);
+    auto rows = qiwa::parse_search_hits(answer, qiwa::catalogue_at(index));
     // Objects without a song give no row; no row comes from anywhere else.
     if (rows.size() > objects.size()) std::abort();
     for (const auto& r : rows)

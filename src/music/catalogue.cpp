@@ -6,9 +6,9 @@ namespace qiwa {
 namespace {
 
 constexpr std::array<Catalogue, 3> kCatalogues{{
-    {"网易云", "netease", IdStyle::bare, false},
-    {"酷狗音乐", "kugou", IdStyle::quoted, false},
-    {"QQ音乐", "tencent", IdStyle::quoted, true},
+    {"网易云", "netease", false},
+    {"酷狗音乐", "kugou", false},
+    {"QQ音乐", "tencent", true},
 }};
 
 }  // namespace

@@ -1,16 +1,13 @@
 #pragma once
-// The service's three catalogues: how the window names each, what a request calls it, how its search
-// answers write ids, and whether its addresses ask for a lower quality file.
+// The service's three catalogues: how the window names each, what a request calls it, and whether its
+// addresses ask for a lower quality file.
 #include <span>
 
 namespace qiwa {
 
-enum class IdStyle { bare, quoted };  // url_id and lyric_id as JSON numbers, or as strings
-
 struct Catalogue {
   const char* item;          // the entry of 组合框1
   const char* source;        // the form's "source"
-  IdStyle ids;
   bool ask_m500;             // "M800" in an address becomes "M500"
 };
 

@@ -61,23 +61,50 @@ std::vector<std::string_view> json_array_objects(std::string_view answer) {
   return objects;
 }
 
-Text json_string_after_key(std::string_view text, std::string_view key) {
+// Index of the first value of "key", after the colon and any spaces; npos when there is none.
+std::size_t value_of_key(std::string_view text, std::string_view key) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '"') continue;
     std::size_t end = json_string_end(text, i);
-    if (end == std::string_view::npos) return {};
+    if (end == std::string_view::npos) return std::string_view::npos;
     bool is_key = text.substr(i + 1, end - i - 2) == key;
     i = end - 1;
     if (!is_key) continue;
     std::size_t j = skip_spaces(text, end);
     if (j >= text.size() || text[j] != ':') continue;
     j = skip_spaces(text, j + 1);
-    if (j >= text.size() || text[j] != '"') continue;
-    std::size_t value_end = json_string_end(text, j);
-    if (value_end == std::string_view::npos) return {};
-    return Text(text.substr(j + 1, value_end - j - 2));
+    if (j < text.size()) return j;
+  }
+  return std::string_view::npos;
+}
+
+Text json_string_after_key(std::string_view text, std::string_view key) {
+  // A key whose value is no string is passed over: the next one of that name may have one.
+  for (std::size_t from = 0; from < text.size();) {
+    std::size_t j = value_of_key(text.substr(from), key);
+    if (j == std::string_view::npos) return {};
+    j += from;
+    if (text[j] == '"') {
+      std::size_t value_end = json_string_end(text, j);
+      if (value_end == std::string_view::npos) return {};
+      return Text(text.substr(j + 1, value_end - j - 2));
+    }
+    from = j;
   }
   return {};
+}
+
+Text json_scalar_after_key(std::string_view text, std::string_view key) {
+  std::size_t j = value_of_key(text, key);
+  if (j == std::string_view::npos) return {};
+  if (text[j] == '"') {
+    std::size_t value_end = json_string_end(text, j);
+    return value_end == std::string_view::npos ? Text() : Text(text.substr(j + 1, value_end - j - 2));
+  }
+  std::size_t end = j;
+  while (end < text.size() && (is_name_char(text[end]) || text[end] == '-' || text[end] == '+')) ++end;
+  std::string_view token = text.substr(j, end - j);
+  return token == "null" ? Text() : Text(token);
 }
 
 }  // namespace qiwa

@@ -15,6 +15,10 @@ std::vector<std::string_view> json_array_objects(std::string_view answer);
 // other string; empty when there is none.
 Text json_string_after_key(std::string_view text, std::string_view key);
 
+// The first value of "key" as the answer writes it: a string's raw content (escapes still in it), or a
+// number's (or true's, false's) characters; empty for null, for an object or array, and when there is none.
+Text json_scalar_after_key(std::string_view text, std::string_view key);
+
 // Index just past the string whose opening quote is at `quote`, or npos when it never closes.
 std::size_t json_string_end(std::string_view text, std::size_t quote);
 

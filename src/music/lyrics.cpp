@@ -1,6 +1,7 @@
 #include "music/lyrics.hpp"
 
 #include "music/json_scan.hpp"
+#include "text/references.hpp"
 
 namespace qiwa {
 namespace {
@@ -32,7 +33,7 @@ bool is_metadata_line(std::string_view s) {
 void add_line(std::string_view line, Text& out) {
   if (is_metadata_line(line)) return;
   while (std::size_t n = time_tag_length(line)) line.remove_prefix(n);
-  out.append(line);
+  out.append(decode_character_references(line));
   out += "\r\n";
 }
 

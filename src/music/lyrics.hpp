@@ -8,8 +8,9 @@ namespace qiwa {
 // The "tlyric" translation and anything else are never read.
 Text lyric_value(std::string_view answer);
 
-// One CR LF ended line per lyric line, its time tags removed; metadata lines ([ti:], [ar:], [al:],
-// [by:], [offset:], ...) add nothing. Takes the decoded lyric text.
+// One CR LF ended line per lyric line, its time tags removed and its HTML character references (&apos;,
+// &#x4F60;, ...) read; metadata lines ([ti:], [ar:], [al:], [by:], [offset:], ...) add nothing. Takes the
+// decoded lyric text.
 Text lyric_lines(std::string_view lyric);
 
 }  // namespace qiwa

@@ -37,12 +37,8 @@ Text cut_value(std::string_view hit, std::string_view start, std::string_view en
   return raw ? decode_answer_value(*raw) : Text();
 }
 
-// A bare number may be the hit's last value, closed by "}" instead of `,"`.
-Text cut_bare(std::string_view hit, std::string_view start) {
-  auto raw = cut(hit, start, ",\"");
-  if (!raw) raw = cut(hit, start, "}");
-  return raw ? decode_answer_value(*raw) : Text();
-}
+// An id as its own characters, whether the answer writes it as a number or a string; null gives nothing.
+Text cut_id(std::string_view hit, std::string_view key) { return decode_answer_value(json_scalar_after_key(hit, key)); }
 
 // Every name of the artist list, joined by "/"; an empty list gives the empty text.
 Text cut_artists(std::string_view hit) {
@@ -72,15 +68,10 @@ SongRow parse_hit(std::string_view hit, const Catalogue* catalogue) {
   row.title = cut_value(hit, "name\":\"", "\",\"");
   row.singer = cut_artists(hit);
   row.album = cut_value(hit, "album\":\"", "\",\"");
-  row.pic_id = cut_value(hit, "pic_id\":\"", "\",\"");
-  if (!catalogue) return row;
-  if (catalogue->ids == IdStyle::bare) {
-    row.url_id = cut_bare(hit, "url_id\":");
-    row.lyric_id = cut_bare(hit, "lyric_id\":");
-  } else {
-    row.url_id = cut_value(hit, "url_id\":\"", "\",");
-    row.lyric_id = cut_value(hit, "lyric_id\":\"", "\",");
-  }
+  row.pic_id = cut_id(hit, "pic_id");
+  if (!catalogue) return row;  // an unselected source: no id is read as its ids
+  row.url_id = cut_id(hit, "url_id");
+  row.lyric_id = cut_id(hit, "lyric_id");
   return row;
 }
 

@@ -10,7 +10,7 @@ namespace qiwa {
 
 struct SearchQuery {
   Text source;                            // the form's "source"
-  const Catalogue* catalogue = nullptr;   // how the answer writes ids; none: the id cells stay empty
+  const Catalogue* catalogue = nullptr;   // none (no source chosen): the url and lyric ids stay empty
   Text words;
   int page = 1;
 };

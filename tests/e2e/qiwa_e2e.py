@@ -181,6 +181,15 @@ class Session:
         self.bench.stop()
 
 
+def cells_of(song, source="netease"):
+    """The six cells a hit of a catalogue song gives in the list: its ids as their own characters (a null
+    one empty), title, singers joined by "/", album (a null one empty; kugou leaves song 5's out)."""
+    ids = song["ids"][source]
+    album = "" if source == "kugou" and song["index"] == 5 else song["album"]
+    return ["" if v is None else str(v) for v in (ids["url_id"], ids["pic_id"], ids["lyric_id"])] + \
+        [song["title"], "/".join(song["artists"]), album or ""]
+
+
 def service_address(build_dir):
     """(host, port) the build's program talks to: QIWA_SERVICE_HOST from its CMakeCache.txt."""
     value = "127.0.0.1:8765"

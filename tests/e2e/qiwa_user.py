@@ -42,15 +42,13 @@ class UserTestCase(qiwa_e2e.ServiceTestCase):
             found = [s for s in self.service.catalogue() if s["fault"] == words[6:]]
         else:
             found = [s for s in self.service.catalogue() if s["fault"] is None and
-                     all(w in " ".join([s["title"], s["album"]] + s["artists"]).lower() for w in words.split())]
+                     all(w in " ".join([s["title"], s["album"] or ""] + s["artists"]).lower() for w in words.split())]
         return found[(page - 1) * 20:page * 20]
 
     @staticmethod
     def row_of(song, source="netease"):
         """The six cells a netease hit of this song fills: uid, pid, lid, title, singer, album."""
-        ids = song["ids"][source]
-        return [str(ids["url_id"]), str(ids["pic_id"]), str(ids["lyric_id"]), song["title"],
-                "/".join(song["artists"]), song["album"]]
+        return qiwa_e2e.cells_of(song, source)
 
     # The window -------------------------------------------------------------------------------
     def open_window(self):

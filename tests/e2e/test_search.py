@@ -15,11 +15,7 @@ class SearchCase(qiwa_e2e.ServiceTestCase):
     def expected_row(self, title_or_song, source="netease"):
         """The six cells a catalogue song's hit gives: the three ids, then title, singer, album."""
         song = self.service.song(title_or_song) if isinstance(title_or_song, str) else title_or_song
-        ids = song["ids"][source]
-        album = "" if source == "kugou" and song["index"] == 5 else song["album"]  # kugou leaves it out
-        cells = [str(ids["url_id"]), str(ids["pic_id"]), str(ids["lyric_id"]), song["title"],
-                 "/".join(song["artists"]), album]
-        return cells
+        return qiwa_e2e.cells_of(song, source)
 
     def listed(self):
         """The catalogue songs a search with no words lists, in order."""

@@ -35,12 +35,16 @@ TEST(LyricLines, NoBareLineFeedIsLeft) {
 TEST(LyricLines, BracketsThatAreNoTagsStay) {
   EXPECT_EQ(lyric_lines("plain words"), "plain words\r\n");
   EXPECT_EQ(lyric_lines("[00:01.00][chorus] la [x]"), "[chorus] la [x]\r\n");
-  // 乚 (81 5D) and 乕 (81 5B) carry "]" and "[" as their second bytes.
   EXPECT_EQ(lyric_lines("[00:01.00]乚乕[00:02]"), "乚乕[00:02]\r\n");
   EXPECT_EQ(lyric_lines("[乚]"), "[乚]\r\n");
   EXPECT_EQ(lyric_lines("[01:02:03]colon form"), "colon form\r\n");
   EXPECT_EQ(lyric_lines(""), "");
   EXPECT_EQ(lyric_lines("[ti:only metadata]"), "");
+}
+
+TEST(LyricLines, CharacterReferencesInTheWordsAreRead) {
+  EXPECT_EQ(lyric_lines("[00:01.00]It&apos;s &quot;us&quot; &amp; &#x4F60;\n[00:02.00]&#91;00:03.00&#93; &copy;"),
+            "It's \"us\" & 你\r\n[00:03.00] &copy;\r\n");
 }
 
 }  // namespace

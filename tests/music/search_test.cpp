@@ -65,6 +65,21 @@ TEST(SearchHits, QuotedIdsForKugouAndTencent) {
   EXPECT_EQ(parse(tencent, -1)[0], (SongRow{"", "002a", "", "x", "y", "z"}));
 }
 
+TEST(SearchHits, AnIdIsItsValueWhetherWrittenAsNumberOrStringAndNullIsNothing) {
+  const char* mixed =
+      R"([{"id":"3309602","name":"strings","artist":["a"],"album":"b","pic_id":"109951163","url_id":"3309602",)"
+      R"("lyric_id":"3309602","source":"netease"},)"
+      R"({"id":1,"name":"numbers","artist":["a"],"album":null,"pic_id":null,"url_id":1,"lyric_id":2},)"
+      R"({"id":2,"name":"pic as number","artist":["a"],"album":"c","pic_id":17,"url_id":"x\/1","lyric_id":null}])";
+  for (int index : {0, 1, 2}) {
+    auto rows = parse(mixed, index);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], (SongRow{"3309602", "109951163", "3309602", "strings", "a", "b"}));
+    EXPECT_EQ(rows[1], (SongRow{"1", "", "2", "numbers", "a", ""}));
+    EXPECT_EQ(rows[2], (SongRow{"x/1", "17", "", "pic as number", "a", "c"}));
+  }
+}
+
 TEST(SearchHits, QuotesCommasAndBracketsInsideValuesStayInTheirCell) {
   auto rows = parse(R"([{"name":"say \"a\",\"b\" [x]{y}","artist":["The \"Q\"],\"Band"],"album":"a\\",)"
                     R"("pic_id":"1","url_id":1,"lyric_id":1}])");
