@@ -7,20 +7,52 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/res/qiwa.rc PROPERTIES OBJECT_DE
 # The bench reads the bitness of a build folder's programs here, to give them a prefix of the same.
 set(QIWA_WINE_ARCH ${QIWA_WINE_ARCH} CACHE INTERNAL "Wine prefix kind of this build's programs")
 
+find_program(QIWA_PYTHON python3 REQUIRED)
+
+# An import library made at build time, as an INTERFACE library `name` to link: from a .def of our own
+# (`DEF file`), or a delay-import library of a system DLL (`DELAY lib dll`), which then loads on the
+# first call of one of its functions instead of at start.
+function(qiwa_import_library name)
+  cmake_parse_arguments(arg "" "DEF" "DELAY" ${ARGN})
+  set(out ${CMAKE_BINARY_DIR}/imports/lib${name}.a)
+  if(arg_DEF)
+    add_custom_command(OUTPUT ${out} COMMAND ${QIWA_DLLTOOL} -d ${arg_DEF} -l ${out} DEPENDS ${arg_DEF}
+      COMMENT "Import library ${name}")
+  else()
+    list(GET arg_DELAY 0 system_lib)
+    list(GET arg_DELAY 1 dll)
+    set(machine $<IF:$<STREQUAL:${QIWA_WINE_ARCH},win64>,i386:x86-64,i386>)
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${QIWA_PYTHON} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/delay-import.py ${QIWA_NM} ${QIWA_DLLTOOL}
+              ${machine} ${CMAKE_FIND_ROOT_PATH}/lib/lib${system_lib}.a ${dll} ${out}
+      DEPENDS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/delay-import.py
+      COMMENT "Delay-import library of ${dll}")
+  endif()
+  add_custom_target(${name}_file DEPENDS ${out})
+  add_library(${name} INTERFACE)
+  add_dependencies(${name} ${name}_file)
+  target_link_libraries(${name} INTERFACE ${out})
+endfunction()
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/imports)
+
 # comctl32, with an import library of our own for what the toolchain's lacks (GetWindowSubclass on x86_64).
 add_library(qiwa_comctl32 INTERFACE)
-target_link_libraries(qiwa_comctl32 INTERFACE comctl32)
 if(QIWA_WINE_ARCH STREQUAL "win64")
-  set(extra ${CMAKE_BINARY_DIR}/libcomctl32_extra.a)
-  add_custom_command(OUTPUT ${extra}
-    COMMAND ${QIWA_DLLTOOL} -d ${CMAKE_CURRENT_LIST_DIR}/comctl32-extra.def -l ${extra}
-    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/comctl32-extra.def
-    COMMENT "Import library for comctl32 exports the toolchain lacks")
-  add_custom_target(qiwa_comctl32_extra DEPENDS ${extra})
-  add_dependencies(qiwa_comctl32 qiwa_comctl32_extra)
-  target_link_libraries(qiwa_comctl32 INTERFACE ${extra})
+  qiwa_import_library(qiwa_comctl32_extra DEF ${CMAKE_CURRENT_LIST_DIR}/comctl32-extra.def)
+  target_link_libraries(qiwa_comctl32 INTERFACE qiwa_comctl32_extra)
 endif()
+target_link_libraries(qiwa_comctl32 INTERFACE comctl32)
+
+# What the window needs before it shows is kernel32, user32, gdi32 and comctl32: the network, the audio
+# and COM (for pictures) load when first used, so start-up neither waits for them nor maps them.
+qiwa_import_library(qiwa_delay_winhttp DELAY winhttp WINHTTP.dll)
+qiwa_import_library(qiwa_delay_winmm DELAY winmm WINMM.dll)
+qiwa_import_library(qiwa_delay_msacm32 DELAY msacm32 MSACM32.dll)
+qiwa_import_library(qiwa_delay_ole32 DELAY ole32 ole32.dll)
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX)
+# The delay-loaded functions of winmm and ole32 declared without dllimport, so that calls reach their
+# delay-load thunks: 32-bit ld drops a thunk that only its import slot names, leaving the slot empty.
+add_compile_definitions(_WINMM_ _OLE32_)
 # Static runtime: the exe imports system DLLs only.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -28,12 +60,13 @@ include(cmake/floors.cmake)
 # Section per function, so the exe's link can drop what nothing calls.
 add_compile_options(-ffunction-sections -fdata-sections)
 qiwa_add_floors(WIN32)
-target_link_libraries(qiwa_runtime PUBLIC winhttp winmm msacm32)
-target_link_libraries(qiwa_app PUBLIC qiwa_comctl32 gdi32 ole32 windowscodecs uuid)
+target_link_libraries(qiwa_runtime PUBLIC qiwa_delay_winhttp qiwa_delay_winmm qiwa_delay_msacm32)
+target_link_libraries(qiwa_app PUBLIC qiwa_comctl32 gdi32 qiwa_delay_ole32 windowscodecs uuid)
 
 add_executable(QiwaMusic WIN32 ${QIWA_EXE_SOURCES})
 target_link_libraries(QiwaMusic PRIVATE qiwa_app)
-target_link_options(QiwaMusic PRIVATE -municode -s -Wl,--gc-sections)
+# The link map stays beside it: the file checks read the import slots' addresses from it.
+target_link_options(QiwaMusic PRIVATE -municode -s -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/QiwaMusic.map)
 set_target_properties(QiwaMusic PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 # The skin library image and skin data, as byte arrays (skin/).
 target_link_libraries(QiwaMusic PRIVATE qiwa_skin_blobs)
@@ -63,7 +96,6 @@ add_test(NAME win32_http COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win32/run_with_ser
 set_tests_properties(win32_http PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300)
 
 # The files themselves, read without Wine: bitness, subsystem, imports, the skin library's export.
-find_program(QIWA_PYTHON python3 REQUIRED)
 add_test(NAME pe_files COMMAND ${QIWA_PYTHON} ${CMAKE_SOURCE_DIR}/tests/win32/pe_check.py ${QIWA_OBJDUMP}
                                ${QIWA_WINE_ARCH} ${CMAKE_BINARY_DIR})
 set_tests_properties(pe_files PROPERTIES LABELS pe)

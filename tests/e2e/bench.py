@@ -108,7 +108,8 @@ class Bench:
     # -- environment --------------------------------------------------------------------------
     def env(self, **extra):
         env = dict(os.environ)
-        env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", LANG="zh_CN.UTF-8", LC_ALL="zh_CN.UTF-8",
+        # QIWA_WINEDEBUG passes Wine's debug channels through when looking into a failure.
+        env.update(WINEPREFIX=self.prefix, WINEDEBUG=os.environ.get("QIWA_WINEDEBUG", "-all"), LANG="zh_CN.UTF-8", LC_ALL="zh_CN.UTF-8",
                    HOME=self.home, WINEARCH=self.arch, WINELOADER=loader(self.arch),
                    WINEDLLOVERRIDES="mscoree,mshtml=")
         if self.display:

@@ -2,8 +2,8 @@
 """What the build's Windows files promise, read with objdump and without running them, so it is
 checked on every machine, also where Wine cannot run this bitness:
 
-- QiwaMusic.exe is a GUI program of the build's bitness (PE32 i386 / PE32+ x86-64) that imports
-  only DLLs every Windows 7 has;
+- QiwaMusic.exe is a GUI program of the build's bitness (PE32 i386 / PE32+ x86-64) that imports, at
+  start or on first use (delay-loaded), only DLLs every Windows 7 has;
 - the skin library is of the same bitness, exports "SkinH_AttachRes" undecorated and, on 32-bit,
   returns with the stdcall clean-up of its six arguments (ret $0x18), as the program's binding calls it;
 - the exe embeds exactly that library.
@@ -21,6 +21,9 @@ import unittest
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msacm32.dll",
                "msvcrt.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
                "uxtheme.dll", "winhttp.dll", "winmm.dll", "windowscodecs.dll", "dwmapi.dll"}
+# Names of DLLs the exe may hold besides those: its own skin library's, under the names it writes and
+# looks for, and the one the static unwinder probes for with GetModuleHandle (never loads).
+OWN_DLLS = {"pf.dll", "skinh_el.dll", "qiwaskin.dll", "libgcc_s_dw2-1.dll", "libgcc_s_seh-1.dll"}
 EXPECTED = {
     "win32": {"format": "pei-i386", "magic": "PE32", "architecture": "i386"},
     "win64": {"format": "pei-x86-64", "magic": "PE32+", "architecture": "i386:x86-64"},
@@ -70,6 +73,25 @@ class PeFiles(unittest.TestCase):
         print(f"{os.path.relpath(self.exe)}: {h['magic']} {h['architecture']}, {os.path.getsize(self.exe)} bytes, "
               f"imports {', '.join(h['dlls'])}")
 
+    def test_every_dll_the_program_names_ships_with_windows(self):
+        """Delay-loaded DLLs are named only in the program's data, not in its import table."""
+        with open(self.exe, "rb") as f:
+            named = {m.decode().lower() for m in re.findall(rb"[A-Za-z0-9_-]+\.[dD][lL][lL](?=\x00)", f.read())}
+        self.assertEqual(sorted(named - SYSTEM_DLLS - OWN_DLLS), [], "DLLs that do not ship with Windows")
+        for delayed in ("winhttp.dll", "winmm.dll", "msacm32.dll", "ole32.dll"):
+            self.assertIn(delayed, named)
+
+    def test_every_delay_loaded_function_has_its_loader_in_its_slot(self):
+        """A delay-load slot holds the address of the code that loads the DLL: a zero there is a crash
+        at the first call (as when the linker drops the thunk of a function called through dllimport)."""
+        with open(os.path.join(BUILD, "QiwaMusic.map")) as f:
+            slots = re.findall(r"^ \.idata\$5\s+0x([0-9a-f]+)\s+0x[0-9a-f]+ \S*libqiwa_delay_\w+\.a\(\S+\)\n"
+                               r"\s+0x[0-9a-f]+\s+_{1,2}imp_(\S+)$", f.read(), re.M)
+        self.assertTrue(slots, "no delay-loaded function in the link map")
+        words = section_words(self.exe, ".idata", 8 if ARCH == "win64" else 4)
+        empty = [name for address, name in slots if words.get(int(address, 16)) == 0]
+        self.assertEqual(empty, [], "delay-load slots without their loader")
+
     def test_skin_library_exports_the_entry_point_the_program_binds(self):
         h = headers(self.skin)
         self.assert_bitness(h)
@@ -83,6 +105,17 @@ class PeFiles(unittest.TestCase):
             image = f.read()
         with open(self.exe, "rb") as f:
             self.assertIn(image, f.read())
+
+
+def section_words(path, section, width):
+    """Address -> little-endian value of every `width`-byte word of a section, as objdump -s dumps it."""
+    data, start = bytearray(), None
+    for line in objdump("-s", "-j", section, path).splitlines():
+        m = re.match(r"^ ([0-9a-f]+) ((?:[0-9a-f]{2,8} ?){1,4})", line)
+        if m:
+            start = int(m.group(1), 16) if start is None else start
+            data += bytes.fromhex(m.group(2).replace(" ", ""))
+    return {start + i: int.from_bytes(data[i:i + width], "little") for i in range(0, len(data) - width + 1, width)}
 
 
 def first_return(path, address):

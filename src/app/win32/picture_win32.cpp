@@ -73,6 +73,9 @@ void compose_on_white(BYTE* pixels, std::size_t count) {
 
 GdiObject decode_picture(const Bytes& image, int max_width, int max_height) {
   if (image.empty() || max_width <= 0 || max_height <= 0 || image.size() > 0x7fffffff) return {};
+  // COM for WIC on this (the window's) thread, made at the first cover rather than at start-up.
+  static thread_local const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  if (!com) return {};
   ComRef<IWICImagingFactory> factory;
   IWICImagingFactory* f = nullptr;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&f)))) return {};
