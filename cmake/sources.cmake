@@ -7,7 +7,9 @@ set(QIWA_FLOORS runtime text http music app)
 
 set(QIWA_runtime_SOURCES
   src/runtime/download.cpp
+  src/runtime/mp3_decoder.cpp
   src/runtime/mp3_frames.cpp
+  src/runtime/mp3_reader.cpp
   src/runtime/native_library.cpp
   src/runtime/request.cpp
   src/runtime/text.cpp
@@ -17,11 +19,12 @@ set(QIWA_runtime_SOURCES
 set(QIWA_runtime_WIN32_SOURCES
   src/runtime/win32/download_win32.cpp
   src/runtime/win32/files_win32.cpp
-  src/runtime/win32/mp3_decoder_win32.cpp
+  src/runtime/win32/mp3_codec_win32.cpp
   src/runtime/win32/native_library_win32.cpp
   src/runtime/win32/platform_win32.cpp
   src/runtime/win32/player_win32.cpp
   src/runtime/win32/request_win32.cpp
+  src/runtime/win32/song_source_win32.cpp
   src/runtime/win32/wide_win32.cpp
   src/runtime/win32/winhttp_common.cpp
 )
@@ -77,6 +80,7 @@ set(QIWA_FAKE_SOURCES
 
 # Native unit and flow tests, by floor.
 set(QIWA_TEST_SOURCES
+  tests/runtime/mp3_decoder_test.cpp
   tests/runtime/mp3_frames_test.cpp
   tests/runtime/native_library_test.cpp
   tests/runtime/text_test.cpp

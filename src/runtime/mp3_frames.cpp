@@ -15,8 +15,9 @@ std::uint32_t big_endian32(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 8 | p[3];
 }
 
-// The size of one ID3v2 tag at data, 0 when there is none.
-std::size_t one_id3v2_tag(const unsigned char* data, std::size_t size) {
+}  // namespace
+
+std::size_t id3v2_tag_size(const unsigned char* data, std::size_t size) {
   if (size < 10 || data[0] != 'I' || data[1] != 'D' || data[2] != '3') return 0;
   if (data[3] == 0xFF || data[4] == 0xFF) return 0;
   std::size_t body = 0;
@@ -27,8 +28,6 @@ std::size_t one_id3v2_tag(const unsigned char* data, std::size_t size) {
   bool footer = (data[5] & 0x10) != 0;
   return 10 + body + (footer ? 10 : 0);
 }
-
-}  // namespace
 
 bool same_format(const Mp3FrameHeader& a, const Mp3FrameHeader& b) {
   return a.version == b.version && a.sample_rate == b.sample_rate && a.channels == b.channels;
@@ -59,7 +58,7 @@ std::optional<Mp3FrameHeader> parse_frame_header(const unsigned char* data, std:
 
 std::size_t id3v2_size(const unsigned char* data, std::size_t size) {
   std::size_t total = 0;
-  while (std::size_t tag = one_id3v2_tag(data + total, size - total)) {
+  while (std::size_t tag = id3v2_tag_size(data + total, size - total)) {
     total += tag;
     if (total >= size) return size;
   }
@@ -125,7 +124,7 @@ void Mp3Sniffer::feed(const unsigned char* data, std::size_t size) {
     data += take;
     size -= take;
     if (tag_header_.size() < 10) return;
-    if (const std::size_t tag = one_id3v2_tag(tag_header_.data(), tag_header_.size())) {
+    if (const std::size_t tag = id3v2_tag_size(tag_header_.data(), tag_header_.size())) {
       tag_left_ = tag - 10;
       tag_header_.clear();
     } else {

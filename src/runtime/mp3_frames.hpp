@@ -28,6 +28,9 @@ bool same_format(const Mp3FrameHeader& a, const Mp3FrameHeader& b);
 // The header at data[0..3], if it is a valid Layer III header with a known bit rate.
 std::optional<Mp3FrameHeader> parse_frame_header(const unsigned char* data, std::size_t size);
 
+// The size of the one ID3v2 tag at data (footer included, from its first 10 bytes); 0 when there is none.
+std::size_t id3v2_tag_size(const unsigned char* data, std::size_t size);
+
 // Bytes taken by the ID3v2 tags at the start (footers included, clipped to size); 0 when there is none.
 std::size_t id3v2_size(const unsigned char* data, std::size_t size);
 

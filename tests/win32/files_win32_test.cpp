@@ -67,6 +67,13 @@ TEST_F(FilesWin32, WriteTruncateDeleteMove) {
   EXPECT_FALSE(files->exact_exists(path));
   EXPECT_TRUE(files->remove(dir + "\\目标.bin"));
   EXPECT_FALSE(files->remove(dir + "\\目标.bin"));
+  // A folder in the way stays a folder: the move does not set it aside.
+  ASSERT_TRUE(files->write(path, bytes("new")));
+  ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\文件夹.mp3").c_str(), nullptr));
+  EXPECT_FALSE(files->move(path, dir + "\\文件夹.mp3"));
+  EXPECT_EQ(GetFileAttributesW(wide(dir + "\\文件夹.mp3").c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+  EXPECT_EQ(read_back(path), "new");
+  EXPECT_TRUE(files->remove(path));
   EXPECT_FALSE(files->write("", bytes("a")));
   EXPECT_FALSE(files->write(dir + "\\无此目录\\f", bytes("a")));
   EXPECT_FALSE(files->write(dir + "\\a?b.mp3", bytes("a")));  // the file system forbids the name

@@ -8,8 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "fakes/memory_song_source.hpp"
+#include "runtime/mp3_decoder.hpp"
 #include "runtime/win32/backends.hpp"
-#include "runtime/win32/mp3_decoder_win32.hpp"
 #include "runtime/win32/wide.hpp"
 
 namespace qiwa {
@@ -85,23 +86,33 @@ std::wstring capture_file() {
   return dos_path(text.substr(key + 6, end - key - 6));
 }
 
-// Everything the decoder makes of a song, over `passes` passes.
+// Everything the system's codec makes of a song, read as the player reads it, over `passes` passes.
 Bytes decode_all(const Bytes& song, int passes = 1) {
-  std::optional<Mp3Frames> frames = Mp3Frames::from(song);
-  if (!frames) return {};
-  std::unique_ptr<Mp3Decoder> decoder = Mp3Decoder::open(frames->format());
-  if (!decoder) return {};
+  fakes::MemorySongSource source(song);
+  Mp3FrameReader frames(source);
+  if (frames.open() != FrameRead::frame) return {};
+  std::unique_ptr<Mp3Codec> codec = open_acm_codec(frames.format());
+  if (!codec) return {};
+  Mp3Decoder decoder(frames, *codec);
   Bytes pcm;
   unsigned char piece[3000];  // not a multiple of anything the codec uses
   for (int pass = 0; pass < passes; ++pass) {
     if (pass > 0) {
-      frames->rewind();
-      decoder->restart();
+      frames.rewind();
+      decoder.restart();
     }
-    while (std::size_t n = decoder->read(*frames, piece, sizeof piece))
-      pcm.insert(pcm.end(), piece, piece + n);
+    for (;;) {
+      Decoded d = decoder.read(piece, sizeof piece);
+      pcm.insert(pcm.end(), piece, piece + d.bytes);
+      if (d.status != FrameRead::frame) break;
+    }
   }
   return pcm;
+}
+
+bool is_song(const Bytes& data) {
+  fakes::MemorySongSource source(data);
+  return Mp3FrameReader(source).open() == FrameRead::frame;
 }
 
 // Root mean square of 16-bit samples, as a fraction of full scale.
@@ -119,7 +130,7 @@ double seconds_of(const Bytes& pcm, int rate, int channels) {
   return static_cast<double>(pcm.size()) / (2.0 * rate * channels);
 }
 
-TEST(Mp3DecoderWin32, DecodesTheTestSongsToTheirLength) {
+TEST(Mp3CodecWin32, DecodesTheTestSongsToTheirLength) {
   struct Case {
     const char* name;
     int rate, channels;
@@ -130,15 +141,14 @@ TEST(Mp3DecoderWin32, DecodesTheTestSongsToTheirLength) {
     SCOPED_TRACE(c.name);
     Bytes song = data_file(c.name);
     ASSERT_FALSE(song.empty());
-    std::optional<Mp3Frames> frames = Mp3Frames::from(song);
-    ASSERT_TRUE(frames);
-    std::unique_ptr<Mp3Decoder> decoder = Mp3Decoder::open(frames->format());
-    ASSERT_TRUE(decoder);
-    const WAVEFORMATEX& pcm = decoder->pcm_format();
-    EXPECT_EQ(pcm.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(pcm.wBitsPerSample, 16);
-    EXPECT_EQ(static_cast<int>(pcm.nSamplesPerSec), c.rate);
-    EXPECT_EQ(pcm.nChannels, c.channels);
+    fakes::MemorySongSource source(song);
+    Mp3FrameReader frames(source);
+    ASSERT_EQ(frames.open(), FrameRead::frame);
+    std::unique_ptr<Mp3Codec> codec = open_acm_codec(frames.format());
+    ASSERT_TRUE(codec);
+    EXPECT_EQ(codec->pcm().sample_rate, c.rate);
+    EXPECT_EQ(codec->pcm().channels, c.channels);
+    EXPECT_EQ(codec->pcm().block_align, 2 * c.channels);  // 16-bit
 
     Bytes once = decode_all(song);
     // Codec delay and padding make it a little longer or shorter, never by a tenth of a second.
@@ -149,7 +159,7 @@ TEST(Mp3DecoderWin32, DecodesTheTestSongsToTheirLength) {
   }
 }
 
-TEST(Mp3DecoderWin32, PassesOverGarbageAndStopsAtACut) {
+TEST(Mp3CodecWin32, PassesOverGarbageAndStopsAtACut) {
   Bytes song = data_file("tone_cbr.mp3");
   ASSERT_GT(song.size(), 20000u);
   const double full = seconds_of(decode_all(song), 44100, 2);
@@ -168,13 +178,13 @@ TEST(Mp3DecoderWin32, PassesOverGarbageAndStopsAtACut) {
   EXPECT_NEAR(seconds_of(decode_all(cut), 44100, 2), full / 2, 0.2);
 
   // No frame at all: nothing to open a decoder for.
-  EXPECT_FALSE(Mp3Frames::from(Bytes{}));
-  EXPECT_FALSE(Mp3Frames::from(text_bytes("<html><body>404 Not Found</body></html>")));
-  EXPECT_FALSE(Mp3Frames::from(noise(5000, 99)));
-  EXPECT_FALSE(Mp3Frames::from(Bytes(song.begin(), song.begin() + 300)));  // the tag and half an Info frame
+  EXPECT_FALSE(is_song(Bytes{}));
+  EXPECT_FALSE(is_song(text_bytes("<html><body>404 Not Found</body></html>")));
+  EXPECT_FALSE(is_song(noise(5000, 99)));
+  EXPECT_FALSE(is_song(Bytes(song.begin(), song.begin() + 300)));  // the tag and half an Info frame
 }
 
-TEST(Mp3DecoderWin32, SurvivesEveryCutAndFramesOfNoise) {
+TEST(Mp3CodecWin32, SurvivesEveryCutAndFramesOfNoise) {
   // Every prefix of a song ends the decoding within what the prefix holds.
   Bytes vbr = data_file("tone_vbr.mp3");
   ASSERT_FALSE(vbr.empty());
@@ -328,6 +338,29 @@ TEST_F(PlayerWin32, EndlessRepeatGoesPastTheSongAndStopClosesIt) {
   player_->stop();  // nothing left to stop, pause or resume
   player_->pause();
   player_->resume();
+}
+
+TEST_F(PlayerWin32, ThePlayingFileCanBeReplacedOrDeletedAndTheSoundGoesOn) {
+  REQUIRE_CAPTURE();
+  // The song is read as it plays, from a handle that lets a new download replace it and the exit
+  // clean-up delete it; the sound goes on from what was opened.
+  Text song = put("播放中.mp3", data_file("tone_cbr.mp3"));
+  Text newer = put("新下载.mp3.part", data_file("tone_vbr.mp3"));
+  fresh_capture();
+  ASSERT_TRUE(player_->play(song, -1));
+  ASSERT_TRUE(reaches(50000));
+  std::unique_ptr<Files> files = make_win32_files();
+  EXPECT_TRUE(files->move(newer, song));
+  EXPECT_EQ(read_all(wide(song)), data_file("tone_vbr.mp3"));
+  EXPECT_TRUE(files->remove(song)) << GetLastError();
+  EXPECT_FALSE(files->exact_exists(song));
+  const std::uint64_t at = captured();
+  EXPECT_TRUE(reaches(at + 2 * kCbrBytes));  // past the end of a pass: the song came round again
+  EXPECT_TRUE(sound_from(at));
+  player_->stop();
+  EXPECT_TRUE(quiet());
+  WIN32_FIND_DATAW found;
+  EXPECT_EQ(FindFirstFileW(wide(dir_ + "\\*.~*").c_str(), &found), INVALID_HANDLE_VALUE) << "a file set aside stayed";
 }
 
 TEST_F(PlayerWin32, ANewSongReplacesTheOldOne) {

@@ -1,8 +1,11 @@
 #pragma once
 // The Win32 backends of the platform services: one by one for their tests, all together for the program.
+#include <functional>
 #include <memory>
 
+#include "runtime/mp3_codec.hpp"
 #include "runtime/platform.hpp"
+#include "runtime/song_source.hpp"
 
 namespace qiwa {
 
@@ -11,6 +14,11 @@ std::unique_ptr<Downloader> make_winhttp_downloader();
 std::unique_ptr<Player> make_waveout_player();
 std::unique_ptr<Files> make_win32_files();
 std::unique_ptr<NativeLibraries> make_win32_libraries();
+
+// The player's parts: a song file read as it plays (`state` tells whether it is still growing; none:
+// it is whole), and the system's MP3 codec for a song's format. Null when they cannot be opened.
+std::unique_ptr<SongSource> open_song_file(std::string_view path, std::function<SourceState()> state = {});
+std::unique_ptr<Mp3Codec> open_acm_codec(const Mp3FrameHeader& format);
 
 // The platform of the running program. Made once and never destroyed: detached workers may use it
 // until the process ends.

@@ -24,6 +24,27 @@ FileHandle create_truncated(std::string_view path) {
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// Moves a file over another. A file the player reads (opened with delete sharing) cannot be renamed
+// over, but it can be renamed aside and deleted while its reader keeps the old bytes: that is done for
+// a plain file only, and undone when the move itself then fails.
+bool move_replacing(const std::wstring& from, const std::wstring& to) {
+  if (from.empty() || to.empty()) return false;
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return true;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(to.c_str());
+  if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    return false;
+  const std::wstring aside = to + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
+  if (!MoveFileExW(to.c_str(), aside.c_str(), 0)) return false;
+  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED)) {
+    MoveFileExW(aside.c_str(), to.c_str(), 0);
+    return false;
+  }
+  DeleteFileW(aside.c_str());  // gone once its reader closes it
+  return true;
+}
+
 bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
   while (size > 0) {
     DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
@@ -60,9 +81,7 @@ class Win32Files final : public Files {
   bool exact_exists(std::string_view path) override;
   bool write(std::string_view path, const std::vector<Bytes>& parts) override;
   bool remove(std::string_view path) override { return DeleteFileW(os_path(path).c_str()); }
-  bool move(std::string_view from, std::string_view to) override {
-    return MoveFileExW(os_path(from).c_str(), os_path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
-  }
+  bool move(std::string_view from, std::string_view to) override { return move_replacing(os_path(from), os_path(to)); }
   std::unique_ptr<OutputFile> create(std::string_view path) override {
     FileHandle file = create_truncated(path);
     if (!file) return nullptr;

@@ -1,7 +1,8 @@
-// The process-wide MP3 player. Each song is read whole into memory (so no file stays open while it
-// plays) and gets a playback thread of its own, which decodes it through the system's MP3 codec and
-// keeps a few buffers queued on a waveOut device. Only that thread touches the device; play, pause,
-// resume and stop reach it through atomics and an event, from any thread.
+// The process-wide MP3 player. Each song gets a playback thread of its own, which reads the file piece
+// by piece as it plays (about a second ahead of the device), decodes it through the system's MP3 codec
+// and keeps a few buffers queued on a waveOut device: memory does not grow with the song. Only that
+// thread touches the file and the device; play, pause, resume and stop reach it through atomics and an
+// event, from any thread.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -11,9 +12,9 @@
 #include <system_error>
 #include <thread>
 
+#include "runtime/mp3_decoder.hpp"
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/handle.hpp"
-#include "runtime/win32/mp3_decoder_win32.hpp"
 
 namespace qiwa {
 namespace {
@@ -22,7 +23,10 @@ using WaveOut = Handle<SimpleTraits<HWAVEOUT, &waveOutClose>>;
 
 constexpr int kBuffers = 4;
 constexpr DWORD kBufferMs = 250;  // so about a second is queued
+// The first buffers are short, so that the first sound does not wait for a whole buffer's decoding.
+constexpr std::size_t kRampMs[] = {30, 60, 120};
 constexpr DWORD kIdleWaitMs = 500;
+constexpr DWORD kStarvedWaitMs = 50;  // how often a growing file is looked at again once played up to
 
 struct WaveBuffer {
   WAVEHDR header{};
@@ -30,10 +34,28 @@ struct WaveBuffer {
   bool queued = false;
 };
 
-// One song being played; destroying it stops the sound and joins the thread.
+// A song file opened and checked, with its codec: ready to start.
+struct OpenedSong {
+  std::unique_ptr<SongSource> source;
+  std::unique_ptr<Mp3FrameReader> frames;
+  std::unique_ptr<Mp3Codec> codec;
+};
+
+std::optional<OpenedSong> open_song(std::string_view path) {
+  OpenedSong song;
+  song.source = open_song_file(path);
+  if (!song.source) return std::nullopt;
+  song.frames = std::make_unique<Mp3FrameReader>(*song.source);
+  if (song.frames->open() != FrameRead::frame) return std::nullopt;
+  song.codec = open_acm_codec(song.frames->format());
+  if (!song.codec) return std::nullopt;
+  return song;
+}
+
+// One song being played; destroying it stops the sound, joins the thread and closes the file.
 class Playback {
  public:
-  Playback(Mp3Frames frames, std::unique_ptr<Mp3Decoder> decoder, int times);
+  Playback(OpenedSong song, int times);
   ~Playback();
   Playback(const Playback&) = delete;
   Playback& operator=(const Playback&) = delete;
@@ -46,14 +68,16 @@ class Playback {
   void close_output();
   void apply_pause(bool& device_paused);
   void collect_returned();
-  bool fill(WaveBuffer& buffer);
+  FrameRead fill(WaveBuffer& buffer);
+  bool queue(WaveBuffer& buffer, std::size_t size);
   bool next_pass();
   bool any_queued() const;
 
-  Mp3Frames frames_;
-  std::unique_ptr<Mp3Decoder> decoder_;
+  OpenedSong song_;
+  Mp3Decoder decoder_;
   int passes_left_;  // negative: without end
   std::size_t pass_bytes_ = 0;
+  std::size_t fills_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> paused_{false};
   KernelHandle wake_;          // stop or pause changed
@@ -67,9 +91,9 @@ KernelHandle auto_reset_event() {
   return KernelHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr));
 }
 
-Playback::Playback(Mp3Frames frames, std::unique_ptr<Mp3Decoder> decoder, int times)
-    : frames_(std::move(frames)),
-      decoder_(std::move(decoder)),
+Playback::Playback(OpenedSong song, int times)
+    : song_(std::move(song)),
+      decoder_(*song_.frames, *song_.codec),
       passes_left_(times < 0 ? -1 : times),
       wake_(auto_reset_event()),
       device_event_(auto_reset_event()) {
@@ -93,16 +117,20 @@ void Playback::run() {
   try {
     if (!open_output()) return;
     bool device_paused = false;
-    bool more = true;  // the decoder may still give sound
+    bool more = true;  // the song may still give sound
     while (!stopping_) {
       apply_pause(device_paused);
       collect_returned();
+      bool starved = false;  // played up to where a growing file ends for now
       for (WaveBuffer& b : buffers_) {
-        if (more && !b.queued) more = fill(b);
+        if (!more || starved || b.queued) continue;
+        const FrameRead status = fill(b);
+        more = status != FrameRead::end;
+        starved = status == FrameRead::wait;
       }
       if (!more && !any_queued()) break;  // the last buffer has been played
       HANDLE waits[2] = {wake_.get(), device_event_.get()};
-      WaitForMultipleObjects(2, waits, FALSE, kIdleWaitMs);
+      WaitForMultipleObjects(2, waits, FALSE, starved ? kStarvedWaitMs : kIdleWaitMs);
     }
   } catch (...) {
     // Out of memory for a buffer: the song ends, the process goes on.
@@ -111,16 +139,23 @@ void Playback::run() {
 }
 
 bool Playback::open_output() {
-  const WAVEFORMATEX& format = decoder_->pcm_format();
+  const PcmFormat pcm = song_.codec->pcm();
+  WAVEFORMATEX format{};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = static_cast<WORD>(pcm.channels);
+  format.nSamplesPerSec = static_cast<DWORD>(pcm.sample_rate);
+  format.wBitsPerSample = 16;
+  format.nBlockAlign = static_cast<WORD>(pcm.block_align);
+  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+  if (pcm.block_align <= 0) return false;
   HWAVEOUT device = nullptr;
   if (waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(device_event_.get()), 0,
                   CALLBACK_EVENT) != MMSYSERR_NOERROR)
     return false;
   device_.reset(device);
-  DWORD align = format.nBlockAlign ? format.nBlockAlign : 1;
   DWORD size = format.nAvgBytesPerSec / 1000 * kBufferMs;
-  size -= size % align;
-  if (size < align) size = align;
+  size -= size % format.nBlockAlign;
+  if (size < format.nBlockAlign) size = format.nBlockAlign;
   for (WaveBuffer& b : buffers_) b.data.assign(size, 0);
   return true;
 }
@@ -154,30 +189,43 @@ void Playback::collect_returned() {
   }
 }
 
-// Decodes into the buffer and queues it; false when the song has no more sound (or the device refused).
-bool Playback::fill(WaveBuffer& buffer) {
-  std::size_t capacity = buffer.data.size();
-  std::size_t n = decoder_->read(frames_, buffer.data.data(), capacity);
-  pass_bytes_ += n;
-  while (n < capacity && next_pass()) {
-    std::size_t got = decoder_->read(frames_, buffer.data.data() + n, capacity - n);
-    pass_bytes_ += got;
-    n += got;
+// Decodes into the buffer (short ones first) and queues what it got. Tells whether the buffer is full
+// (`frame`), the file's bytes so far are played up to (`wait`) or the song has no more sound (`end`).
+FrameRead Playback::fill(WaveBuffer& buffer) {
+  const std::size_t align = static_cast<std::size_t>(song_.codec->pcm().block_align);
+  std::size_t target = buffer.data.size();
+  if (fills_ < std::size(kRampMs)) {
+    const std::size_t per_ms = static_cast<std::size_t>(song_.codec->pcm().sample_rate) * align / 1000;
+    target = std::min(target, std::max(align, per_ms * kRampMs[fills_] / align * align));
   }
-  DWORD align = decoder_->pcm_format().nBlockAlign ? decoder_->pcm_format().nBlockAlign : 1;
+  std::size_t n = 0;
+  FrameRead status = FrameRead::frame;
+  while (n < target) {
+    const Decoded d = decoder_.read(buffer.data.data() + n, target - n);
+    n += d.bytes;
+    pass_bytes_ += d.bytes;
+    if (d.status == FrameRead::frame) continue;
+    if (d.status == FrameRead::end && next_pass()) continue;
+    status = d.status;
+    break;
+  }
   n -= n % align;
-  if (n == 0) return false;
+  if (n > 0 && !queue(buffer, n)) return FrameRead::end;
+  return status;
+}
+
+bool Playback::queue(WaveBuffer& buffer, std::size_t size) {
+  ++fills_;
   buffer.header = WAVEHDR{};
   buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.data.data());
-  buffer.header.dwBufferLength = static_cast<DWORD>(n);
-  if (waveOutPrepareHeader(device_.get(), &buffer.header, sizeof buffer.header) != MMSYSERR_NOERROR)
-    return false;
+  buffer.header.dwBufferLength = static_cast<DWORD>(size);
+  if (waveOutPrepareHeader(device_.get(), &buffer.header, sizeof buffer.header) != MMSYSERR_NOERROR) return false;
   if (waveOutWrite(device_.get(), &buffer.header, sizeof buffer.header) != MMSYSERR_NOERROR) {
     waveOutUnprepareHeader(device_.get(), &buffer.header, sizeof buffer.header);
     return false;
   }
   buffer.queued = true;
-  return n == capacity;
+  return true;
 }
 
 // Starts the song over when it is to be played again; a pass that gave no sound is not repeated.
@@ -185,8 +233,8 @@ bool Playback::next_pass() {
   if (passes_left_ == 1 || passes_left_ == 0 || pass_bytes_ == 0) return false;
   if (passes_left_ > 0) --passes_left_;
   pass_bytes_ = 0;
-  frames_.rewind();
-  decoder_->restart();
+  song_.frames->rewind();
+  decoder_.restart();
   return true;
 }
 
@@ -217,23 +265,7 @@ class WaveOutPlayer final : public Player {
   std::unique_ptr<Playback> current_;
 };
 
-// A song file read, checked and with its decoder open, ready to start.
-struct OpenedSong {
-  Mp3Frames frames;
-  std::unique_ptr<Mp3Decoder> decoder;
-};
-
-std::optional<OpenedSong> open_song(std::string_view path) {
-  std::optional<Bytes> data = read_song_file(path);
-  if (!data) return std::nullopt;
-  std::optional<Mp3Frames> frames = Mp3Frames::from(std::move(*data));
-  if (!frames) return std::nullopt;
-  std::unique_ptr<Mp3Decoder> decoder = Mp3Decoder::open(frames->format());
-  if (!decoder) return std::nullopt;
-  return OpenedSong{std::move(*frames), std::move(decoder)};
-}
-
-// The file is read and checked before the lock is taken, so a pause from another thread never waits
+// The file is opened and checked before the lock is taken, so a pause from another thread never waits
 // on the disk; the current song stops either way.
 bool WaveOutPlayer::play(std::string_view path, int times) {
   std::optional<OpenedSong> song;
@@ -243,7 +275,7 @@ bool WaveOutPlayer::play(std::string_view path, int times) {
   if (times == 0) return true;
   if (!song) return false;
   try {
-    current_ = std::make_unique<Playback>(std::move(song->frames), std::move(song->decoder), times);
+    current_ = std::make_unique<Playback>(std::move(*song), times);
   } catch (const std::exception&) {
     return false;
   }
