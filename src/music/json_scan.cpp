@@ -1,5 +1,7 @@
 #include "music/json_scan.hpp"
 
+#include <cstring>
+
 namespace qiwa {
 namespace {
 
@@ -31,10 +33,15 @@ std::size_t array_start(std::string_view s) {
 
 }  // namespace
 
+// Jumps from quote to quote; one is the end when an even run of backslashes stands before it.
 std::size_t json_string_end(std::string_view text, std::size_t quote) {
   for (std::size_t i = quote + 1; i < text.size(); ++i) {
-    if (text[i] == '\\') ++i;
-    else if (text[i] == '"') return i + 1;
+    const void* hit = std::memchr(text.data() + i, '"', text.size() - i);
+    if (!hit) break;
+    i = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    std::size_t run = 0;
+    while (i - run > quote + 1 && text[i - run - 1] == '\\') ++run;
+    if (run % 2 == 0) return i + 1;
   }
   return std::string_view::npos;
 }
@@ -94,9 +101,10 @@ Text json_string_after_key(std::string_view text, std::string_view key) {
   return {};
 }
 
-Text json_scalar_after_key(std::string_view text, std::string_view key) {
-  std::size_t j = value_of_key(text, key);
-  if (j == std::string_view::npos) return {};
+namespace {
+
+// The scalar whose first byte is at text[j]; see json_scalar_after_key.
+Text scalar_at(std::string_view text, std::size_t j) {
   if (text[j] == '"') {
     std::size_t value_end = json_string_end(text, j);
     return value_end == std::string_view::npos ? Text() : Text(text.substr(j + 1, value_end - j - 2));
@@ -105,6 +113,36 @@ Text json_scalar_after_key(std::string_view text, std::string_view key) {
   while (end < text.size() && (is_name_char(text[end]) || text[end] == '-' || text[end] == '+')) ++end;
   std::string_view token = text.substr(j, end - j);
   return token == "null" ? Text() : Text(token);
+}
+
+}  // namespace
+
+Text json_scalar_after_key(std::string_view text, std::string_view key) {
+  Text value;
+  json_scalars_after_keys(text, {&key, 1}, {&value, 1});
+  return value;
+}
+
+void json_scalars_after_keys(std::string_view text, std::span<const std::string_view> keys, std::span<Text> values) {
+  std::size_t missing = keys.size();
+  std::vector<bool> found(keys.size());
+  for (std::size_t i = 0; missing > 0 && i < text.size(); ++i) {
+    if (text[i] != '"') continue;
+    std::size_t end = json_string_end(text, i);
+    if (end == std::string_view::npos) return;
+    const std::string_view name = text.substr(i + 1, end - i - 2);
+    i = end - 1;
+    std::size_t k = 0;
+    while (k < keys.size() && (found[k] || keys[k] != name)) ++k;
+    if (k == keys.size()) continue;
+    std::size_t j = skip_spaces(text, end);
+    if (j >= text.size() || text[j] != ':') continue;
+    j = skip_spaces(text, j + 1);
+    if (j >= text.size()) return;
+    values[k] = scalar_at(text, j);
+    found[k] = true;
+    --missing;
+  }
 }
 
 }  // namespace qiwa

@@ -37,8 +37,6 @@ Text cut_value(std::string_view hit, std::string_view start, std::string_view en
   return raw ? decode_answer_value(*raw) : Text();
 }
 
-// An id as its own characters, whether the answer writes it as a number or a string; null gives nothing.
-Text cut_id(std::string_view hit, std::string_view key) { return decode_answer_value(json_scalar_after_key(hit, key)); }
 
 // Every name of the artist list, joined by "/"; an empty list gives the empty text.
 Text cut_artists(std::string_view hit) {
@@ -68,10 +66,14 @@ SongRow parse_hit(std::string_view hit, const Catalogue* catalogue) {
   row.title = cut_value(hit, "name\":\"", "\",\"");
   row.singer = cut_artists(hit);
   row.album = cut_value(hit, "album\":\"", "\",\"");
-  row.pic_id = cut_id(hit, "pic_id");
-  if (!catalogue) return row;  // an unselected source: no id is read as its ids
-  row.url_id = cut_id(hit, "url_id");
-  row.lyric_id = cut_id(hit, "lyric_id");
+  // The ids as their own characters, whether written as numbers or strings; null gives nothing.
+  // An unselected source: no id is read as its song ids.
+  static constexpr std::string_view kIds[] = {"pic_id", "url_id", "lyric_id"};
+  Text ids[3];
+  json_scalars_after_keys(hit, std::span(kIds, catalogue ? 3 : 1), ids);
+  row.pic_id = decode_answer_value(ids[0]);
+  row.url_id = decode_answer_value(ids[1]);
+  row.lyric_id = decode_answer_value(ids[2]);
   return row;
 }
 
