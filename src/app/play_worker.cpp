@@ -1,19 +1,29 @@
 #include "app/play_worker.hpp"
 
+#include <atomic>
 #include <functional>
-#include <optional>
+#include <memory>
+#include <system_error>
+#include <thread>
 
 #include "music/catalogue.hpp"
 
 namespace qiwa {
 namespace {
 
+// Audio in the part file before the sound starts from it: enough that the first frames never wait.
+constexpr std::uint64_t kEarlyStartMs = 1000;
+
+using Growth = std::shared_ptr<std::atomic<SourceState>>;
+
 struct Play {
   AppContext& app;
   const PlayRequest& request;
+  std::atomic<bool> broken{false};  // its download failed after its sound had started
 
-  // False once a newer play started or the window is closing: this one then shows nothing.
-  bool current() const { return !request.stop.stop_requested(); }
+  // False once a newer play started, the window is closing, or the song broke off: this one then
+  // shows nothing more.
+  bool current() const { return !request.stop.stop_requested() && !broken; }
 
   // Runs fn on the window's thread, checking there that this play is still the newest. A newer play's
   // click runs there too, so nothing it does can come between the check and fn.
@@ -42,20 +52,66 @@ bool place(AppContext& app, const SongFiles& song) {
   return false;
 }
 
-// Downloads the song into a part file beside its file. A download that failed, was stopped, or is no
-// song leaves no file and touches no earlier file of the song's name.
-std::optional<SongFiles> download(const Play& p, const Text& address) {
-  AppContext& app = p.app;
-  const SongFiles song = song_files(app.run_directory, p.request.track.title, p.request.tag);
-  if (!app.downloads.begin(song.part)) return std::nullopt;  // the window is closing
-  const Downloaded got =
-      download_to_part(app.platform.downloader, app.platform.files, address, song, p.request.stop);
-  if (got.fetched == Fetched::whole && got.song) return song;
-  app.downloads.end(song.part);
-  if (got.fetched == Fetched::whole) app.platform.files.remove(song.part);  // a web page, not a song
-  if (got.fetched != Fetched::stopped) report_failure(p, kDownloadFailed);
-  return std::nullopt;
+void show_cover(const Play& p) {
+  Bytes image = fetch_cover(p.app.service, p.request.track);
+  p.show([&] { p.app.window.set_picture(image); });
 }
+
+void show_lyrics(const Play& p) {
+  Text lines = fetch_lyrics(p.app.service, p.request.track);
+  if (!lines.empty()) p.show([&] { p.app.window.append_text(Control::编辑框2, lines); });
+}
+
+void show_playing(const Play& p) {
+  p.show([&] { p.app.window.set_title(Text(kPlayingTitle) + p.request.track.title); });
+}
+
+// Cover, lyrics and then the playing title, in the order of a song played whole.
+void show_extras(const Play& p) {
+  show_cover(p);
+  show_lyrics(p);
+  show_playing(p);
+}
+
+// The sound of a song that is still downloading: it starts from the part file once about a second of
+// whole frames is there, and the cover and the lyrics are fetched beside the rest of the download.
+class EarlyStart {
+ public:
+  EarlyStart(Play& p, const SongFiles& song) : p_(p), song_(song) {}
+  ~EarlyStart() { end(SourceState::failed); }  // the sound ends where the bytes do; extras joined
+
+  void written(const Mp3Sniffer& sniffer) {
+    if (tried_ || !sniffer.holds_ms(kEarlyStartMs)) return;
+    tried_ = true;
+    AppContext& app = p_.app;
+    p_.show([&] {
+      app.platform.player.stop();  // the song before, before it could hold this name's file
+      app.window.set_title(kBufferedTitle);
+      started_ = app.platform.player.play_growing(song_.part, [growth = growth_] { return growth->load(); });
+    });
+    if (!started_) return;
+    try {
+      extras_ = std::jthread([this] { show_extras(p_); });
+    } catch (const std::system_error&) {
+      show_playing(p_);  // no thread for them: the play goes on without cover and lyrics
+    }
+  }
+  bool started() const { return started_; }
+  // The download is over: `complete` lets the player play to the song's end; `failed` ends the sound
+  // where the bytes end.
+  void end(SourceState state) {
+    SourceState growing = SourceState::growing;
+    growth_->compare_exchange_strong(growing, state);
+  }
+
+ private:
+  Play& p_;
+  const SongFiles& song_;
+  Growth growth_ = std::make_shared<std::atomic<SourceState>>(SourceState::growing);
+  bool tried_ = false;
+  bool started_ = false;
+  std::jthread extras_;  // last: joined before anything it uses goes
+};
 
 // In one step on the window's thread: unless a newer play has started, the song goes into place and
 // starts playing. A play overtaken after its download still keeps the song's file, and nothing else.
@@ -76,14 +132,43 @@ bool start_playing(const Play& p, const SongFiles& song) {
   return played;
 }
 
-void show_cover(const Play& p) {
-  Bytes image = fetch_cover(p.app.service, p.request.track);
-  p.show([&] { p.app.window.set_picture(image); });
+// A download that broke off after its sound started: the sound stops, and the play shows its failure.
+void break_off(Play& p) {
+  const bool shown = p.show([&] {
+    p.app.platform.player.stop();
+    p.app.window.set_title(kIdleTitle);
+    p.broken = true;  // on this thread, so no cover or lyrics come after it
+  });
+  if (shown) p.app.window.message_box(kDownloadFailed, kOk, kDefaultCaption);
 }
 
-void show_lyrics(const Play& p) {
-  Text lines = fetch_lyrics(p.app.service, p.request.track);
-  if (!lines.empty()) p.show([&] { p.app.window.append_text(Control::编辑框2, lines); });
+// Downloads the song into a part file beside its file; the sound may start before it is whole. A
+// download that failed, was stopped, or is no song leaves no file and touches no earlier file of the
+// song's name.
+void download_and_play(Play& p, const Text& address) {
+  AppContext& app = p.app;
+  const SongFiles song = song_files(app.run_directory, p.request.track.title, p.request.tag);
+  if (!app.downloads.begin(song.part)) return;  // the window is closing
+  EarlyStart early(p, song);
+  const Downloaded got = download_to_part(app.platform.downloader, app.platform.files, address, song, p.request.stop,
+                                          [&](const Mp3Sniffer& sniffer) { early.written(sniffer); });
+  const bool whole = got.fetched == Fetched::whole && got.song;
+  early.end(whole ? SourceState::complete : SourceState::failed);
+  if (!whole) {
+    app.downloads.end(song.part);
+    if (got.fetched == Fetched::whole) app.platform.files.remove(song.part);  // a web page, not a song
+    if (got.fetched == Fetched::stopped) return;
+    if (early.started())
+      break_off(p);
+    else
+      report_failure(p, kDownloadFailed);
+    return;
+  }
+  if (early.started()) {
+    place(app, song);  // the player reads on through its handle, whatever the file's name
+    return;
+  }
+  if (start_playing(p, song)) show_extras(p);
 }
 
 }  // namespace
@@ -98,11 +183,7 @@ void run_play(AppContext& app, const PlayRequest& request) {
     return;
   }
   if (!p.show([&] { w.set_title(kBufferingTitle); })) return;
-  std::optional<SongFiles> song = download(p, address);
-  if (!song || !start_playing(p, *song)) return;
-  show_cover(p);
-  show_lyrics(p);
-  p.show([&] { w.set_title(Text(kPlayingTitle) + request.track.title); });
+  download_and_play(p, address);
 }
 
 }  // namespace qiwa

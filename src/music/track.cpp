@@ -2,7 +2,6 @@
 
 #include "music/file_name.hpp"
 #include "music/lyrics.hpp"
-#include "runtime/mp3_frames.hpp"
 #include "runtime/text.hpp"
 #include "text/extract.hpp"
 
@@ -44,7 +43,7 @@ SongFiles song_files(std::string_view run_directory, std::string_view title, uns
 }
 
 Downloaded download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
-                            std::stop_token stop) {
+                            std::stop_token stop, const PartWritten& on_written) {
   std::unique_ptr<OutputFile> out = files.create(song.part);
   if (!out) return {};
   Mp3Sniffer sniffer;
@@ -52,7 +51,9 @@ Downloaded download_to_part(Downloader& downloader, Files& files, std::string_vi
       address,
       [&](const unsigned char* data, std::size_t size) {
         sniffer.feed(data, size);
-        return out->write(data, size);
+        if (!out->write(data, size)) return false;
+        if (on_written) on_written(sniffer);
+        return true;
       },
       kDownloadCap, stop);
   const bool written = out->close();

@@ -1,10 +1,12 @@
 #pragma once
 // A song's audio address, cover and lyrics at the service, and its download into the run directory.
+#include <functional>
 #include <stop_token>
 
 #include "music/service.hpp"
 #include "runtime/download.hpp"
 #include "runtime/files.hpp"
+#include "runtime/mp3_frames.hpp"
 
 namespace qiwa {
 
@@ -40,10 +42,13 @@ struct Downloaded {
   bool song = false;  // its first bytes are MP3 audio: whole frames after any tags
 };
 
+// Told after each piece reached the part file, with what has come so far.
+using PartWritten = std::function<void(const Mp3Sniffer&)>;
+
 // Streams the address into the part file. Only a whole body stays there; a failed or stopped one (the
 // token was raised meanwhile) leaves no file.
 Downloaded download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
-                            std::stop_token stop);
+                            std::stop_token stop, const PartWritten& written = {});
 // Moves the whole part file over the song's file (an earlier file of that name is replaced). False, with
 // the part file gone and the earlier file as it was, when it cannot.
 bool put_in_place(Files& files, const SongFiles& song);

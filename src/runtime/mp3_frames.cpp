@@ -129,11 +129,20 @@ void Mp3Sniffer::feed(const unsigned char* data, std::size_t size) {
       tag_header_.clear();
     } else {
       in_audio_ = true;
-      audio_ = std::move(tag_header_);
+      audio_ = std::move(tag_header_);  // 10 bytes that turned out to be no tag
+      audio_bytes_ = audio_.size();
     }
   }
+  if (!in_audio_) return;
+  audio_bytes_ += size;
   const std::size_t room = kSniffBytes - std::min(audio_.size(), kSniffBytes);
   audio_.insert(audio_.end(), data, data + std::min(room, size));
+}
+
+bool Mp3Sniffer::holds_ms(std::uint64_t ms) const {
+  const std::optional<Mp3Stream> stream = probe_mp3(audio_);
+  if (!stream) return false;
+  return audio_bytes_ >= stream->first_audio + static_cast<std::uint64_t>(stream->header.bit_rate) / 8 * ms / 1000;
 }
 
 std::optional<Mp3Stream> probe_mp3(const unsigned char* data, std::size_t size) {

@@ -73,12 +73,15 @@ class Mp3Sniffer {
   void feed(const unsigned char* data, std::size_t size);
   // On what has come so far; true once a frame and the header after it are there.
   bool is_song() const { return probe_mp3(audio_).has_value(); }
+  // True once it is a song and about `ms` of its audio has come, at its first frame's bit rate.
+  bool holds_ms(std::uint64_t ms) const;
 
  private:
   Bytes tag_header_;               // the start of what may be another tag
   std::uint64_t tag_left_ = 0;     // bytes of the current tag still to pass over
   bool in_audio_ = false;
   Bytes audio_;
+  std::uint64_t audio_bytes_ = 0;  // all that came after the tags
 };
 
 }  // namespace qiwa

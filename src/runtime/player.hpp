@@ -1,5 +1,8 @@
 #pragma once
 // The process-wide MP3 player.
+#include <functional>
+
+#include "runtime/song_source.hpp"
 #include "runtime/types.hpp"
 
 namespace qiwa {
@@ -10,6 +13,9 @@ class Player {
   // Stops and discards the current song, then (unless times is 0) starts the file at once.
   // times -1 or less repeats without end. False when the file cannot be opened or is not MP3.
   virtual bool play(std::string_view path, int times = 1) = 0;
+  // Plays, once, a file that is still being written, reading only what is there: while `state` says
+  // growing it waits for more at the end, and it ends where the bytes end once complete or failed.
+  virtual bool play_growing(std::string_view path, std::function<SourceState()> state) = 0;
   virtual void pause() = 0;   // nothing without a song
   virtual void resume() = 0;  // nothing unless paused
   virtual void stop() = 0;    // stops and closes the file

@@ -45,14 +45,20 @@ struct PlayFlow : AppFixture {
   std::vector<Text> songs_left_at_exit() { return app->downloads.close().songs; }
 };
 
-TEST_F(PlayFlow, APlayDownloadsPlaysAndShowsCoverLyricsAndTitles) {
+// The sound starts from the part file once a second of the song is there; cover and lyrics come beside
+// the rest of the download, and the file ends up whole under the title's name.
+TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
   run_play(*app, request());
 
   const Text path = song("晴天");
   EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
   EXPECT_EQ(file("晴天"), mp3);
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + path + " 1"}));
-  EXPECT_EQ(fake.player.played_contents().at(0), mp3);  // whole when the player got it
+  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + path + ".1.part"}));
+  const Text early = fake.player.played_contents().at(0);
+  EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tag before
+  EXPECT_LT(early.size(), mp3.size());
+  EXPECT_EQ(early, mp3.substr(0, early.size()));
+  EXPECT_EQ(fake.player.growing_state(), SourceState::complete);
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
   EXPECT_EQ(to_text(window.picture()), "JPEG cover bytes");
   EXPECT_EQ(window.text(Control::编辑框2), "晴天\r\nchorus\r\n\r\nlast line\r\n");
@@ -67,6 +73,53 @@ TEST_F(PlayFlow, APlayDownloadsPlaysAndShowsCoverLyricsAndTitles) {
   EXPECT_EQ(calls[2].method + " " + calls[2].url, "GET " + Text(kCover));
   EXPECT_EQ(calls[3].body, "types=lyric&id=1000&source=netease");
   EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{path});
+}
+
+// A song whose last byte comes before a second of it is played whole from its place, as before.
+TEST_F(PlayFlow, ASongWholeBeforeASecondOfItPlaysFromItsFile) {
+  const Text short_song = fakes::test_song("tone_vbr.mp3");
+  fake.downloader.serve(kSong, {short_song});
+  run_play(*app, request());
+  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + song("晴天") + " 1"}));
+  EXPECT_EQ(fake.player.played_contents().at(0), short_song);
+  EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
+  EXPECT_EQ(to_text(window.picture()), "JPEG cover bytes");
+  EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
+}
+
+// Cut after the sound started: it stops, the failure shows, and neither part nor song file stays; the
+// user's own file of that name is untouched.
+TEST_F(PlayFlow, ADownloadCutAfterTheSoundStartedStopsItAndLeavesNothing) {
+  fake.files.put(song("晴天"), "the user's own song");
+  fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
+  run_play(*app, request());
+  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + song("晴天") + ".1.part", "stop"}));
+  EXPECT_EQ(fake.player.growing_state(), SourceState::failed);
+  EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
+  EXPECT_EQ(file("晴天"), "the user's own song");
+  ASSERT_EQ(window.messages().size(), 1u);
+  EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
+  EXPECT_EQ(window.title(), "Qiwa音乐");
+  EXPECT_TRUE(songs_left_at_exit().empty());
+}
+
+// The user picks another song while this one plays from its growing file: its download stops at once,
+// its part file goes, and it shows nothing more.
+TEST_F(PlayFlow, ANewerPlayAbortsTheDownloadOfTheSongPlayingEarly) {
+  fakes::ScriptedDownload d{mp3};
+  std::size_t handed = 0;
+  d.after_piece = [&](std::size_t bytes) {
+    handed = bytes;
+    if (bytes >= 20000 && !fake.player.calls_without_stop().empty()) app->plays.renew();
+  };
+  fake.downloader.serve(kSong, d);
+  run_play(*app, request());
+  EXPECT_LT(handed, mp3.size());
+  EXPECT_EQ(fake.player.calls_without_stop().size(), 1u);
+  EXPECT_EQ(fake.player.growing_state(), SourceState::failed);
+  EXPECT_TRUE(files().empty());
+  EXPECT_TRUE(window.messages().empty());
+  EXPECT_TRUE(songs_left_at_exit().empty());
 }
 
 TEST_F(PlayFlow, QqMusicShownAsksForTheM500File) {
@@ -104,7 +157,7 @@ TEST_F(PlayFlow, AFailedDownloadOrOneThatIsNoSongLeavesTheUsersFileAlone) {
       {"", DownloadStatus::no_connection},
       {"<html>404</html>", DownloadStatus::bad_status},
       {"", DownloadStatus::ok},  // an empty body
-      {mp3, DownloadStatus::interrupted, 1000},
+      {mp3.substr(0, 6000), DownloadStatus::interrupted, 1000},  // cut before a second of it
       {"", DownloadStatus::too_large},
       {"<html><body>Access denied</body></html>"},  // whole, but no song
   };
@@ -183,6 +236,7 @@ TEST_F(PlayFlow, ANewerPlayDuringTheDownloadSilencesTheOlderOne) {
 }
 
 TEST_F(PlayFlow, ANewerPlayAfterTheDownloadKeepsTheFileButShowsNothing) {
+  fake.downloader.serve(kSong, {fakes::test_song("tone_vbr.mp3")});
   fake.service.on("pic", [this](const fakes::ServiceCall&) {
     app->plays.renew();
     return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/cover\/0-red.jpg"})");

@@ -504,5 +504,5 @@ class ServiceTestCase(ProgramTestCase):
 
     def wait_title(self, title, timeout=20):
         answer = self.driver("wait-title", title, int(timeout * 1000), check=False)
-        self.assertTrue(answer.get("ok"), f"the title stayed {answer.get('title')!r}, not {title!r}")
+        self.assertTrue(answer.get("ok"), f"the title stayed {answer.get('title')!r}, not {title!r} ({answer})")
         return answer

@@ -111,7 +111,9 @@ class UserTestCase(qiwa_e2e.ServiceTestCase):
                                           f"{self.box_note()}")
         song = self.service.song(song_title)
         path = os.path.join(self.session.program.run_dir, song_title + ".mp3")
-        self.assertTrue(os.path.isfile(path), f"no {song_title}.mp3 in the run directory")
+        # The sound starts before the download ends: the file is in place once the last byte is.
+        self.session.wait_for(lambda: os.path.isfile(path) and not self.partial_files(), timeout=timeout,
+                              what=f"{song_title}.mp3 whole in the run directory")
         if not song["fault"]:
             with open(path, "rb") as got, open(self.service.song_file(song), "rb") as sent:
                 self.assertEqual(got.read(), sent.read(), f"{song_title}.mp3 is not the song the service sent")
@@ -138,6 +140,9 @@ class UserTestCase(qiwa_e2e.ServiceTestCase):
         run_dir = self.session.program.run_dir
         return {n: os.path.getsize(os.path.join(run_dir, n)) for n in os.listdir(run_dir)
                 if n.lower().endswith((".mp3", ".part"))}
+
+    def partial_files(self):
+        return [n for n in self.song_files() if n.lower().endswith(".part")]
 
     def assert_files(self, expected, what):
         """The run directory's songs are exactly `expected` ({name: size}): nothing empty or partial."""

@@ -20,8 +20,12 @@ def lyrics_shown(song):
 
 class PlayCase(qiwa_e2e.ServiceTestCase):
     def play_and_wait(self, title, row=0):
+        """Plays the row and waits for its title, and for its download to end (the sound starts before)."""
         self.play(row)
         self.wait_title(PLAYING + title)
+        run_dir = self.session.program.run_dir
+        self.wait_for(lambda: not [f for f in self.songs_in(run_dir) if f.endswith(".part")],
+                      timeout=30, what="the download to end")
 
     def songs_in(self, folder):
         return sorted(f for f in os.listdir(folder) if f.lower().endswith((".mp3", ".part")))
@@ -187,12 +191,14 @@ class TitlesTest(PlayCase):
     service_delay = 1
 
     def test_the_three_titles_in_order(self):
+        # The song trickles in, so the first title lasts until a second of it is there.
         self.start()
-        self.search("fault:song-big", rows=1)
+        self.search("fault:song-trickle", rows=1)
         self.play(0)
-        for title in (BUFFERING, BUFFERED, PLAYING + "故障 song-big"):
+        for title in (BUFFERING, BUFFERED, PLAYING + "故障 song-trickle"):
             self.wait_title(title)
-        self.assertEqual(self.songs_in(self.session.program.run_dir), ["故障 song-big.mp3"])
+        self.wait_for(lambda: self.songs_in(self.session.program.run_dir) == ["故障 song-trickle.mp3"], timeout=30,
+                      what="the song whole in the run directory")
 
 
 if __name__ == "__main__":

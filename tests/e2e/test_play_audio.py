@@ -117,7 +117,7 @@ class PlayAudioTest(qiwa_e2e.ServiceTestCase):
         self.play_title(BIG, "故障 song-big")
         self.wait_growth(0)
         program = self.session.program
-        self.assertIn("故障 song-big.mp3", program.files())
+        self.wait_for(lambda: "故障 song-big.mp3" in program.files(), timeout=30, what="the song in place")
         self.driver("check", "选择框1")  # the user asks for this run's songs to go at exit
         self.driver("close")
         self.assertEqual(program.wait_exit(15), 0, "the program did not end")

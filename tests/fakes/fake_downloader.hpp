@@ -14,6 +14,7 @@ struct ScriptedDownload {
   DownloadStatus status = DownloadStatus::ok;  // a failure still hands over `body` first (a cut transfer)
   std::size_t piece = 4096;
   std::function<void()> before = {};  // runs before the first byte, e.g. to wait for a test's signal
+  std::function<void(std::size_t)> after_piece = {};  // runs with the bytes handed over so far
 };
 
 class FakeDownloader : public Downloader {
@@ -46,6 +47,7 @@ class FakeDownloader : public Downloader {
       if (!sink(reinterpret_cast<const unsigned char*>(file.body.data() + at), n))
         return {DownloadStatus::sink_failed, 200, result.bytes};
       result.bytes += n;
+      if (file.after_piece) file.after_piece(static_cast<std::size_t>(result.bytes));
     }
     if (file.status == DownloadStatus::ok && file.body.empty()) result.status = DownloadStatus::empty_body;
     return result;

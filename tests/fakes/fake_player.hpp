@@ -17,9 +17,24 @@ class FakePlayer : public Player {
     std::lock_guard lock(mutex_);
     calls_.push_back("play " + Text(path) + " " + std::to_string(times));
     played_.push_back(content.value_or(""));
+    state_ = nullptr;
     return !fail_ && content;
   }
+  bool play_growing(std::string_view path, std::function<SourceState()> state) override {
+    std::optional<Text> content = files_.read(path);
+    std::lock_guard lock(mutex_);
+    calls_.push_back("play-growing " + Text(path));
+    played_.push_back(content.value_or(""));
+    state_ = std::move(state);
+    return !fail_ && content;
+  }
+  // What the download tells the growing file's reader now; complete for a file played whole.
+  SourceState growing_state() const {
+    std::lock_guard lock(mutex_);
+    return state_ ? state_() : SourceState::complete;
+  }
   void pause() override { record("pause"); }
+
   void resume() override { record("resume"); }
   void stop() override { record("stop"); }
 
@@ -55,6 +70,7 @@ class FakePlayer : public Player {
   std::vector<Text> calls_;
   std::vector<Text> played_;
   bool fail_ = false;
+  std::function<SourceState()> state_;
 };
 
 }  // namespace qiwa::fakes

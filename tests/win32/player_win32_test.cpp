@@ -269,6 +269,16 @@ class PlayerWin32 : public ::testing::Test {
   }
   // What was captured from `from` on is sound, not silence.
   bool sound_from(std::uint64_t from) const { return rms(read_all(capture_, from)) > 0.05; }
+  // Bytes of the capture that are sound (in 10 ms steps of 44.1 kHz stereo), gaps of silence left out.
+  std::uint64_t sound_bytes() const {
+    const Bytes all = read_all(capture_);
+    constexpr std::size_t kStep = 441 * 4;
+    std::uint64_t sound = 0;
+    for (std::size_t at = 0; at + kStep <= all.size(); at += kStep)
+      if (rms(Bytes(all.begin() + static_cast<std::ptrdiff_t>(at), all.begin() + static_cast<std::ptrdiff_t>(at + kStep))) > 0.05)
+        sound += kStep;
+    return sound;
+  }
 
   Text dir_;
   std::unique_ptr<Player> player_;
@@ -361,6 +371,49 @@ TEST_F(PlayerWin32, ThePlayingFileCanBeReplacedOrDeletedAndTheSoundGoesOn) {
   EXPECT_TRUE(quiet());
   WIN32_FIND_DATAW found;
   EXPECT_EQ(FindFirstFileW(wide(dir_ + "\\*.~*").c_str(), &found), INVALID_HANDLE_VALUE) << "a file set aside stayed";
+}
+
+// A song still downloading: the player plays what has been written, waits at its end for more, and goes
+// on when it comes; the part file may be renamed into place meanwhile. A download that fails ends the sound
+// where its bytes end.
+TEST_F(PlayerWin32, AGrowingFilePlaysAsItArrivesAndEndsWhereItsBytesEnd) {
+  REQUIRE_CAPTURE();
+  const Bytes whole = data_file("tone_cbr.mp3");
+  std::unique_ptr<Files> files = make_win32_files();
+  for (SourceState outcome : {SourceState::complete, SourceState::failed}) {
+    SCOPED_TRACE(outcome == SourceState::complete ? "complete" : "failed");
+    const Text part = dir_ + "\\下载中.mp3.1.part", song = dir_ + "\\下载中.mp3";
+    written_.push_back(song);
+    std::unique_ptr<OutputFile> out = files->create(part);
+    ASSERT_TRUE(out);
+    const std::size_t first = 12000;  // about a second and a half at 64 kbit/s
+    ASSERT_TRUE(out->write(whole.data(), first));
+    auto state = std::make_shared<std::atomic<SourceState>>(SourceState::growing);
+    fresh_capture();
+    ASSERT_TRUE(player_->play_growing(part, [state] { return state->load(); }));
+    ASSERT_TRUE(reaches(44100 * 4 / 2));
+    Sleep(2500);  // played up to the end of what is there: it waits
+    if (outcome == SourceState::complete) {
+      ASSERT_TRUE(out->write(whole.data() + first, whole.size() - first));
+      ASSERT_TRUE(out->close());
+      state->store(SourceState::complete);
+      ASSERT_TRUE(files->move(part, song));
+    } else {
+      out.reset();
+      state->store(SourceState::failed);
+      EXPECT_TRUE(files->remove(part)) << GetLastError();
+    }
+    ASSERT_TRUE(quiet()) << "the song did not end";
+    if (outcome == SourceState::complete) {
+      EXPECT_GE(sound_bytes(), kCbrBytes * 85 / 100);  // nothing lost across the wait
+      EXPECT_EQ(read_all(wide(song)), whole);
+    } else {
+      EXPECT_LT(sound_bytes(), kCbrBytes * 7 / 10);
+      EXPECT_GT(sound_bytes(), kCbrBytes / 4);
+      player_->stop();  // as the program does on the failure: the deleted file goes with the handle
+      EXPECT_FALSE(files->exact_exists(part));
+    }
+  }
 }
 
 TEST_F(PlayerWin32, ANewSongReplacesTheOldOne) {

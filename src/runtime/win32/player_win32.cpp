@@ -41,9 +41,9 @@ struct OpenedSong {
   std::unique_ptr<Mp3Codec> codec;
 };
 
-std::optional<OpenedSong> open_song(std::string_view path) {
+std::optional<OpenedSong> open_song(std::string_view path, std::function<SourceState()> state = {}) {
   OpenedSong song;
-  song.source = open_song_file(path);
+  song.source = open_song_file(path, std::move(state));
   if (!song.source) return std::nullopt;
   song.frames = std::make_unique<Mp3FrameReader>(*song.source);
   if (song.frames->open() != FrameRead::frame) return std::nullopt;
@@ -248,6 +248,9 @@ bool Playback::any_queued() const {
 class WaveOutPlayer final : public Player {
  public:
   bool play(std::string_view path, int times) override;
+  bool play_growing(std::string_view path, std::function<SourceState()> state) override {
+    return start(open_song(path, std::move(state)), 1);
+  }
   void pause() override { set_paused(true); }
   void resume() override { set_paused(false); }
   void stop() override {
@@ -260,6 +263,7 @@ class WaveOutPlayer final : public Player {
     std::lock_guard<std::mutex> lock(mutex_);
     if (current_) current_->set_paused(paused);
   }
+  bool start(std::optional<OpenedSong> song, int times);
 
   std::mutex mutex_;
   std::unique_ptr<Playback> current_;
@@ -268,11 +272,16 @@ class WaveOutPlayer final : public Player {
 // The file is opened and checked before the lock is taken, so a pause from another thread never waits
 // on the disk; the current song stops either way.
 bool WaveOutPlayer::play(std::string_view path, int times) {
-  std::optional<OpenedSong> song;
-  if (times != 0) song = open_song(path);
+  if (times == 0) {
+    stop();
+    return true;
+  }
+  return start(open_song(path), times);
+}
+
+bool WaveOutPlayer::start(std::optional<OpenedSong> song, int times) {
   std::lock_guard<std::mutex> lock(mutex_);
   current_.reset();
-  if (times == 0) return true;
   if (!song) return false;
   try {
     current_ = std::make_unique<Playback>(std::move(*song), times);
