@@ -52,12 +52,14 @@ set(QIWA_app_SOURCES
   src/app/application.cpp
   src/app/context.cpp
   src/app/layout.cpp
+  src/app/lyrics_follow.cpp
   src/app/play_worker.cpp
   src/app/search_worker.cpp
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
   src/app/win32/list_view_win32.cpp
+  src/app/win32/lyrics_box_win32.cpp
   src/app/win32/picture_win32.cpp
   src/app/win32/window_win32.cpp
 )
@@ -97,6 +99,7 @@ set(QIWA_TEST_SOURCES
   tests/music/search_test.cpp
   tests/music/track_test.cpp
   tests/app/actions_test.cpp
+  tests/app/lyrics_follow_test.cpp
   tests/app/play_worker_test.cpp
   tests/app/search_worker_test.cpp
   tests/app/startup_test.cpp

@@ -41,6 +41,7 @@ void load_more(const std::shared_ptr<AppContext>& app) {
 
 void play_selected(const std::shared_ptr<AppContext>& app) {
   MainWindow& w = app->window;
+  app->lyrics.stop();
   w.set_text(Control::编辑框2, "");
   PlayRequest request;
   request.stop = app->plays.renew();  // supersedes every play still running

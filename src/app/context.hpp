@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stop_token>
 
+#include "app/lyrics_follow.hpp"
 #include "app/main_window.hpp"
 #include "music/service.hpp"
 #include "runtime/platform.hpp"
@@ -75,7 +76,7 @@ class Newest {
 struct AppContext {
   AppContext(MainWindow& w, const Platform& p, Text host = QIWA_SERVICE_HOST)
       : window(w), platform(p), service{std::move(host), p.requests}, libraries(p.libraries),
-        run_directory(p.files.run_directory()) {}
+        run_directory(p.files.run_directory()), lyrics(w, p.player, p.clock) {}
 
   MainWindow& window;
   const Platform platform;
@@ -90,6 +91,7 @@ struct AppContext {
   Newest plays;
   std::atomic<unsigned> plays_started{0};  // tells the part files of two plays apart
   DownloadRegistry downloads;
+  LyricsFollower lyrics;  // window's thread only
 };
 
 }  // namespace qiwa

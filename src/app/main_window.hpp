@@ -23,6 +23,12 @@ enum class WindowEvent {
   list_right_click  // anywhere on 超级列表框1
 };
 
+// What a multi-line edit box shows: its selection (UTF-16 positions) and its first visible line.
+struct EditView {
+  int selection_start = 0, selection_end = 0, first_line = 0;
+  bool operator==(const EditView&) const = default;
+};
+
 enum MessageBoxButtons { kOk = 0, kOkCancel = 1 };
 inline constexpr const char* kDefaultCaption = "信息：";
 
@@ -38,6 +44,10 @@ class MainWindow {
   virtual void set_text(Control c, std::string_view text) = 0;
   // Caret to the end, scroll it into view, insert there.
   virtual void append_text(Control c, std::string_view text) = 0;
+  // Selects the 0-based line of an edit box's text (lines end in CR LF) and scrolls it about a third
+  // from the top.
+  virtual void mark_line(Control c, int line) = 0;
+  virtual EditView edit_view(Control c) = 0;
   virtual bool checked(Control c) = 0;
   virtual int selected_item(Control c) = 0;  // drop-down list, -1 when none
 
@@ -58,6 +68,9 @@ class MainWindow {
                           std::string_view caption = kDefaultCaption) = 0;
   // The menu "菜单" at the cursor moved 3 px right and 3 px down.
   virtual void popup_list_menu() = 0;
+  // Calls tick on the window's thread every period_ms until stop_ticks; one such timer per window.
+  virtual void start_ticks(int period_ms, std::function<void()> tick) = 0;
+  virtual void stop_ticks() = 0;
 };
 
 }  // namespace qiwa

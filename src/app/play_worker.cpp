@@ -58,8 +58,12 @@ void show_cover(const Play& p) {
 }
 
 void show_lyrics(const Play& p) {
-  Text lines = fetch_lyrics(p.app.service, p.request.track);
-  if (!lines.empty()) p.show([&] { p.app.window.append_text(Control::编辑框2, lines); });
+  Lyrics lyrics = fetch_lyrics(p.app.service, p.request.track);
+  if (lyrics.lines.empty()) return;
+  p.show([&] {
+    p.app.window.append_text(Control::编辑框2, lyrics.lines);
+    p.app.lyrics.follow(std::move(lyrics.cues));
+  });
 }
 
 void show_playing(const Play& p) {
@@ -136,6 +140,7 @@ bool start_playing(const Play& p, const SongFiles& song) {
 void break_off(Play& p) {
   const bool shown = p.show([&] {
     p.app.platform.player.stop();
+    p.app.lyrics.stop();
     p.app.window.set_title(kIdleTitle);
     p.broken = true;  // on this thread, so no cover or lyrics come after it
   });

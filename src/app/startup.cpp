@@ -51,6 +51,7 @@ void on_main_window_destroying(AppContext& app) {
   app.searches.stop_all();
   app.plays.stop_all();
   app.platform.player.stop();  // closes the playing song's file, so it can go too
+  app.lyrics.stop();
   const bool delete_songs = app.window.checked(Control::选择框1);
   DownloadRegistry::Leftovers left = app.downloads.close();
   Files& files = app.platform.files;

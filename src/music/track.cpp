@@ -32,9 +32,9 @@ Bytes fetch_cover(const ServiceClient& service, const Track& track) {
   return fetch_address(service, picture_address(answer));
 }
 
-Text fetch_lyrics(const ServiceClient& service, const Track& track) {
+Lyrics fetch_lyrics(const ServiceClient& service, const Track& track) {
   Text answer = query_service_raw(service, kTrackCallback, track_form("lyric", track.lyric_id, track.source));
-  return lyric_lines(decode_answer_value(lyric_value(answer)));
+  return read_lyrics(decode_answer_value(lyric_value(answer)));
 }
 
 SongFiles song_files(std::string_view run_directory, std::string_view title, unsigned tag) {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <stop_token>
 
+#include "music/lyrics.hpp"
 #include "music/service.hpp"
 #include "runtime/download.hpp"
 #include "runtime/files.hpp"
@@ -25,8 +26,8 @@ Text picture_address(std::string_view answer);
 Text resolve_track(const ServiceClient& service, const Track& track, bool ask_m500);
 // The cover picture's bytes; empty when there is none.
 Bytes fetch_cover(const ServiceClient& service, const Track& track);
-// The lyrics as the lines of the lyrics box; empty when there are none.
-Text fetch_lyrics(const ServiceClient& service, const Track& track);
+// The lyrics as the lines of the lyrics box, and when each is sung; empty when there are none.
+Lyrics fetch_lyrics(const ServiceClient& service, const Track& track);
 
 // Where one download of a song goes: the song's file, and the part file it grows in until it is whole.
 // `tag` keeps the part files of two downloads apart.

@@ -1,5 +1,6 @@
 #pragma once
 // The process-wide MP3 player.
+#include <cstdint>
 #include <functional>
 
 #include "runtime/song_source.hpp"
@@ -19,6 +20,9 @@ class Player {
   virtual void pause() = 0;   // nothing without a song
   virtual void resume() = 0;  // nothing unless paused
   virtual void stop() = 0;    // stops and closes the file
+  // Milliseconds of the current song the device has played (not merely been handed), paused or not;
+  // 0 before its sound starts and without a song.
+  virtual std::int64_t position_ms() = 0;
 };
 
 }  // namespace qiwa

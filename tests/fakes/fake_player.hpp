@@ -1,5 +1,6 @@
 #pragma once
 // A player that plays nothing: it records the calls, and what the file held when play was called.
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -34,7 +35,9 @@ class FakePlayer : public Player {
     return state_ ? state_() : SourceState::complete;
   }
   void pause() override { record("pause"); }
-
+  std::int64_t position_ms() override { return position_ms_.load(); }
+  // Where the device is in the current song, as the test moves it.
+  void set_position_ms(std::int64_t ms) { position_ms_ = ms; }
   void resume() override { record("resume"); }
   void stop() override { record("stop"); }
 
@@ -71,6 +74,7 @@ class FakePlayer : public Player {
   std::vector<Text> played_;
   bool fail_ = false;
   std::function<SourceState()> state_;
+  std::atomic<std::int64_t> position_ms_{0};
 };
 
 }  // namespace qiwa::fakes

@@ -107,6 +107,55 @@ void FakeWindow::popup_list_menu() {
   ++popups_;
 }
 
+// A line's view: selected, and scrolled to a third from the top of a box ten lines high.
+void FakeWindow::mark_line(Control, int line) {
+  Lock lock(mutex_);
+  marked_.push_back(line);
+  lyrics_view_ = EditView{line * 100, line * 100 + 10, line > 3 ? line - 3 : 0};
+}
+
+EditView FakeWindow::edit_view(Control) {
+  Lock lock(mutex_);
+  return lyrics_view_;
+}
+
+void FakeWindow::start_ticks(int period_ms, std::function<void()> tick) {
+  Lock lock(mutex_);
+  tick_period_ = period_ms;
+  tick_ = std::move(tick);
+}
+
+void FakeWindow::stop_ticks() {
+  Lock lock(mutex_);
+  tick_period_ = 0;
+  tick_ = nullptr;
+}
+
+void FakeWindow::scroll_lyrics(int first_line) {
+  Lock lock(mutex_);
+  lyrics_view_.first_line = first_line;
+}
+
+void FakeWindow::fire_ticks() {
+  std::function<void()> tick;
+  {
+    Lock lock(mutex_);
+    if (gone_) return;
+    tick = tick_;
+  }
+  if (tick) invoke(tick);
+}
+
+std::vector<int> FakeWindow::marked_lines() {
+  Lock lock(mutex_);
+  return marked_;
+}
+
+int FakeWindow::tick_period() {
+  Lock lock(mutex_);
+  return tick_period_;
+}
+
 void FakeWindow::choose(int combo_index) {
   Lock lock(mutex_);
   combo_ = combo_index;

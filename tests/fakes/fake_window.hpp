@@ -36,6 +36,10 @@ class FakeWindow : public MainWindow {
   void set_picture(const Bytes& image) override;
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override;
+  void mark_line(Control c, int line) override;
+  EditView edit_view(Control c) override;
+  void start_ticks(int period_ms, std::function<void()> tick) override;
+  void stop_ticks() override;
 
   // What the user does.
   void type(Control c, std::string_view text) { set_text(c, text); }
@@ -43,6 +47,9 @@ class FakeWindow : public MainWindow {
   void select_row(int row);
   void tick(bool on);
   void close();  // the window is gone: invoke refuses from now on
+  void scroll_lyrics(int first_line);  // the user scrolls 编辑框2 by hand
+  // The timer fires once (nothing when none runs).
+  void fire_ticks();
 
   // What the tests look at.
   std::vector<std::vector<Text>> rows();
@@ -52,6 +59,8 @@ class FakeWindow : public MainWindow {
   int picture_count();
   int popups();
   int invokes();
+  std::vector<int> marked_lines();  // every line marked in 编辑框2, in order
+  int tick_period();  // 0 when no timer runs
   // Called (outside the lock) whenever a message box is shown, e.g. to stop a test's waiting.
   void on_message(std::function<void(const ShownMessage&)> hook);
 
@@ -71,6 +80,10 @@ class FakeWindow : public MainWindow {
   int popups_ = 0;
   int invokes_ = 0;
   bool gone_ = false;
+  std::vector<int> marked_;
+  EditView lyrics_view_;
+  int tick_period_ = 0;
+  std::function<void()> tick_;
 };
 
 }  // namespace qiwa::fakes

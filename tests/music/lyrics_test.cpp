@@ -47,5 +47,39 @@ TEST(LyricLines, CharacterReferencesInTheWordsAreRead) {
             "It's \"us\" & 你\r\n[00:03.00] &copy;\r\n");
 }
 
+// The times of each form of tag, several tags on one line, lines out of order, an untagged line (shown,
+// never current), metadata lines (no line of their own).
+TEST(LyricCues, EveryTagFormGivesItsLinesTime) {
+  const Lyrics l = read_lyrics(
+      "[ti:t]\n[00:05]five\n[00:01.5]tenths\n[00:02.25]hundredths\n[00:03.125]ms\n[01:04:50]colon\n"
+      "untagged\n[00:10.00][00:00.50]twice\n[1:2:3:4]odd tag\n");
+  EXPECT_EQ(l.lines, "five\r\ntenths\r\nhundredths\r\nms\r\ncolon\r\nuntagged\r\ntwice\r\nodd tag\r\n");
+  std::vector<std::pair<std::int64_t, int>> got;
+  for (const LyricCue& c : l.cues) got.emplace_back(c.ms, c.line);
+  EXPECT_EQ(got, (std::vector<std::pair<std::int64_t, int>>{
+                     {500, 6}, {1500, 1}, {2250, 2}, {3125, 3}, {5000, 0}, {10000, 6}, {64500, 4}}));
+}
+
+TEST(LyricCues, TheCurrentLineFollowsTimeAndOffset) {
+  const Lyrics l = read_lyrics("[00:01.00]a\n[00:02.00]b\n[00:02.00]c\n[00:03.00]d\n");
+  EXPECT_EQ(current_line(l.cues, 0), -1);
+  EXPECT_EQ(current_line(l.cues, 999), -1);
+  EXPECT_EQ(current_line(l.cues, 1000), 0);
+  EXPECT_EQ(current_line(l.cues, 2500), 2);  // two lines at one time: the later one of the text
+  EXPECT_EQ(current_line(l.cues, 99999), 3);
+  // A positive offset brings every line sooner, wherever the tag stands; a negative one later.
+  const Lyrics sooner = read_lyrics("[00:01.00]a\n[00:02.00]b\n[offset:+500]\n");
+  EXPECT_EQ(current_line(sooner.cues, 1500), 1);
+  EXPECT_EQ(current_line(sooner.cues, 400), -1);
+  EXPECT_EQ(current_line(sooner.cues, 500), 0);
+  const Lyrics later = read_lyrics("[offset:-1000]\n[00:00.00]a\n");
+  EXPECT_EQ(current_line(later.cues, 999), -1);
+  EXPECT_EQ(current_line(later.cues, 1000), 0);
+  const Lyrics early = read_lyrics("[offset:5000]\n[00:01.00]a\n");  // never before the song's start
+  EXPECT_EQ(current_line(early.cues, 0), 0);
+  EXPECT_TRUE(read_lyrics("no tags\nat all").cues.empty());
+  EXPECT_EQ(current_line({}, 5000), -1);
+}
+
 }  // namespace
 }  // namespace qiwa

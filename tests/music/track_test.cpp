@@ -34,7 +34,7 @@ TEST(TrackService, EachAnswerIsAskedWithItsOwnIdAndTheSource) {
   const Track track{"晴天", "u1", "p1", "l1", "tencent"};
   EXPECT_EQ(resolve_track(client, track, true), "http://h/M500a.mp3");
   EXPECT_EQ(fetch_cover(client, track), Bytes({'J', 'P', 'E', 'G'}));
-  EXPECT_EQ(fetch_lyrics(client, track), "晴\r\n");
+  EXPECT_EQ(fetch_lyrics(client, track).lines, "晴\r\n");
   auto calls = service.calls();
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[0].body, "types=url&id=u1&source=tencent");

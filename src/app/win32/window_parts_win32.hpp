@@ -1,5 +1,5 @@
 #pragma once
-// Pieces of the main window kept in files of their own: the result list and the picture box.
+// Pieces of the main window kept in files of their own: the result list, the picture box, the lyrics box.
 #include <windows.h>
 
 #include <string>
@@ -22,5 +22,10 @@ std::wstring result_list_get(HWND list, int row, int column);
 GdiObject decode_picture(const Bytes& image, int max_width, int max_height);
 // Centres the bitmap (if any) on the background brush.
 void draw_picture(const DRAWITEMSTRUCT& item, HBITMAP bitmap, HBRUSH background);
+
+// Selects the 0-based CR LF line of a multi-line edit box and scrolls it about a third from the top.
+void lyrics_mark_line(HWND edit, int line);
+// The selection and first visible line of an edit box.
+void lyrics_view(HWND edit, int& selection_start, int& selection_end, int& first_line);
 
 }  // namespace qiwa

@@ -15,6 +15,7 @@ constexpr int kFirstControlId = 1001;
 constexpr UINT kMenuPlayId = 2001;
 constexpr LRESULT kInvokeDone = 0x51574121;  // tells a finished invoke from a window that is gone
 constexpr UINT_PTR kSearchBoxSubclass = 1;
+constexpr UINT_PTR kTickTimer = 1;  // the one timer of start_ticks
 
 WindowParts* parts_of(HWND hwnd) { return reinterpret_cast<WindowParts*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
@@ -31,7 +32,9 @@ ControlClass class_of(ControlKind kind) {
   switch (kind) {
     case ControlKind::check_box: return {L"BUTTON", child | WS_TABSTOP | BS_AUTOCHECKBOX | BS_MULTILINE, 0};
     case ControlKind::lyrics_box:
-      return {L"EDIT", child | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | ES_LEFT, WS_EX_CLIENTEDGE};
+      // ES_NOHIDESEL: the line being sung stays marked while another control has the focus.
+      return {L"EDIT", child | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | ES_LEFT | ES_NOHIDESEL,
+              WS_EX_CLIENTEDGE};
     case ControlKind::picture_box: return {L"STATIC", child | SS_OWNERDRAW, 0};
     case ControlKind::button: return {L"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
     case ControlKind::result_list:
@@ -206,6 +209,9 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT: return on_control_colour(hwnd, message, wparam, lparam, *parts);
     case WM_DRAWITEM: on_draw_item(hwnd, *parts, *reinterpret_cast<DRAWITEMSTRUCT*>(lparam)); return TRUE;
+    case WM_TIMER:
+      if (wparam == kTickTimer && parts->tick) parts->tick();
+      return 0;
     case WM_DESTROY: on_destroy(*parts); return 0;
     case WM_NCDESTROY: parts->hwnd.store(nullptr); break;
   }
@@ -381,6 +387,30 @@ int Win32MainWindow::message_box(std::string_view message, int buttons, std::str
     result = to_button_code(id);
   });
   return result;
+}
+
+void Win32MainWindow::mark_line(Control c, int line) {
+  invoke([&] { lyrics_mark_line(parts_.control(c), line); });
+}
+
+EditView Win32MainWindow::edit_view(Control c) {
+  EditView view;
+  invoke([&] { lyrics_view(parts_.control(c), view.selection_start, view.selection_end, view.first_line); });
+  return view;
+}
+
+void Win32MainWindow::start_ticks(int period_ms, std::function<void()> tick) {
+  invoke([&] {
+    parts_.tick = std::move(tick);
+    SetTimer(parts_.hwnd.load(), kTickTimer, static_cast<UINT>(period_ms), nullptr);
+  });
+}
+
+void Win32MainWindow::stop_ticks() {
+  invoke([&] {
+    KillTimer(parts_.hwnd.load(), kTickTimer);
+    parts_.tick = nullptr;
+  });
 }
 
 void Win32MainWindow::popup_list_menu() {

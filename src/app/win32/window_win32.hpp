@@ -26,6 +26,7 @@ struct WindowParts {
   MenuHandle menu;  // "菜单", never placed in a menu bar
   GdiObject picture;
   EventHandler handler;
+  std::function<void()> tick;  // the running timer's, if any
 
   HWND control(Control c) const { return controls[static_cast<std::size_t>(c)]; }
   void emit(WindowEvent e) const {
@@ -59,6 +60,10 @@ class Win32MainWindow final : public MainWindow {
   void set_picture(const Bytes& image) override;
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override;
+  void mark_line(Control c, int line) override;
+  EditView edit_view(Control c) override;
+  void start_ticks(int period_ms, std::function<void()> tick) override;
+  void stop_ticks() override;
 
  private:
   WindowParts parts_;

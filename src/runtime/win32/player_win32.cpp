@@ -61,6 +61,7 @@ class Playback {
   Playback& operator=(const Playback&) = delete;
 
   void set_paused(bool paused);
+  std::int64_t position_ms();
 
  private:
   void run();
@@ -82,7 +83,9 @@ class Playback {
   std::atomic<bool> paused_{false};
   KernelHandle wake_;          // stop or pause changed
   KernelHandle device_event_;  // the device gave a buffer back
+  std::mutex device_mutex_;  // the device handle, between this thread's close and a position asked
   WaveOut device_;
+  std::int64_t last_ms_ = 0;  // the position when the device closed
   WaveBuffer buffers_[kBuffers];
   std::thread thread_;  // last: it starts once everything else is in place
 };
@@ -111,6 +114,17 @@ Playback::~Playback() {
 void Playback::set_paused(bool paused) {
   paused_ = paused;
   SetEvent(wake_.get());
+}
+
+std::int64_t Playback::position_ms() {
+  std::lock_guard<std::mutex> lock(device_mutex_);
+  if (!device_) return last_ms_;
+  MMTIME at{};
+  at.wType = TIME_BYTES;
+  if (waveOutGetPosition(device_.get(), &at, sizeof at) != MMSYSERR_NOERROR || at.wType != TIME_BYTES) return 0;
+  const PcmFormat pcm = song_.codec->pcm();
+  const std::int64_t per_second = static_cast<std::int64_t>(pcm.sample_rate) * pcm.block_align;
+  return per_second > 0 ? static_cast<std::int64_t>(at.u.cb) * 1000 / per_second : 0;
 }
 
 void Playback::run() {
@@ -152,6 +166,7 @@ bool Playback::open_output() {
   if (waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(device_event_.get()), 0,
                   CALLBACK_EVENT) != MMSYSERR_NOERROR)
     return false;
+  std::lock_guard<std::mutex> lock(device_mutex_);
   device_.reset(device);
   DWORD size = format.nAvgBytesPerSec / 1000 * kBufferMs;
   size -= size % format.nBlockAlign;
@@ -163,11 +178,14 @@ bool Playback::open_output() {
 // Stops the device, takes every buffer back and closes it.
 void Playback::close_output() {
   if (!device_) return;
+  const std::int64_t at = position_ms();  // the reset sets it back to 0
   waveOutReset(device_.get());
   for (WaveBuffer& b : buffers_) {
     for (int i = 0; b.queued && !(b.header.dwFlags & WHDR_DONE) && i < 200; ++i) Sleep(10);
   }
   collect_returned();
+  std::lock_guard<std::mutex> lock(device_mutex_);
+  last_ms_ = at;
   device_.reset();
 }
 
@@ -253,6 +271,10 @@ class WaveOutPlayer final : public Player {
   }
   void pause() override { set_paused(true); }
   void resume() override { set_paused(false); }
+  std::int64_t position_ms() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return current_ ? current_->position_ms() : 0;
+  }
   void stop() override {
     std::lock_guard<std::mutex> lock(mutex_);
     current_.reset();

@@ -159,6 +159,11 @@ void write_control(Json& j, HWND main, HWND h, std::size_t index) {
     j.key("checked").boolean(send(h, BM_GETCHECK) == BST_CHECKED);
   if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) write_combo(j, h);
   if (_wcsicmp(cls.c_str(), WC_LISTVIEWW) == 0) write_list(j, h);
+  if (_wcsicmp(cls.c_str(), L"Edit") == 0) {  // the selection (UTF-16 positions) and the first line shown
+    const DWORD sel = static_cast<DWORD>(send(h, EM_GETSEL));
+    j.key("selection").begin_array().num(LOWORD(sel)).num(HIWORD(sel)).end_array();
+    j.key("first_line").num(send(h, EM_GETFIRSTVISIBLELINE));
+  }
   j.end_object();
 }
 
