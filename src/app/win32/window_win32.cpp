@@ -149,7 +149,12 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT on_notify(WindowParts& parts, const NMHDR& header) {
-  if (header.hwndFrom != parts.control(Control::超级列表框1) || header.code != NM_RCLICK) return 0;
+  if (header.hwndFrom != parts.control(Control::超级列表框1)) return 0;
+  if (header.code == NM_RETURN) {  // Enter on a row plays it, as "播放并下载" does
+    parts.emit(WindowEvent::menu_play);
+    return 1;
+  }
+  if (header.code != NM_RCLICK) return 0;
   parts.emit(WindowEvent::list_right_click);
   return 1;  // handled: no WM_CONTEXTMENU follows
 }
@@ -185,7 +190,8 @@ LRESULT on_invoke(LPARAM lparam) {
   return kInvokeDone;
 }
 
-void on_destroy(const WindowParts& parts) {
+void on_destroy(HWND hwnd, const WindowParts& parts) {
+  unregister_media_keys(hwnd);
   parts.emit(WindowEvent::destroying);
   PostQuitMessage(0);
 }
@@ -212,7 +218,11 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_TIMER:
       if (wparam == kTickTimer && parts->tick) parts->tick();
       return 0;
-    case WM_DESTROY: on_destroy(*parts); return 0;
+    case WM_APPCOMMAND:
+      if (on_app_command(*parts, lparam)) return TRUE;
+      break;
+    case WM_HOTKEY: on_hot_key(*parts, wparam); return 0;
+    case WM_DESTROY: on_destroy(hwnd, *parts); return 0;
     case WM_NCDESTROY: parts->hwnd.store(nullptr); break;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
@@ -270,6 +280,7 @@ bool Win32MainWindow::create() {
                               kWindowRect.top, kWindowRect.width, kWindowRect.height, nullptr, nullptr,
                               parts_.instance, &parts_);
   if (!hwnd) return false;
+  register_media_keys(hwnd);
   parts_.emit(WindowEvent::created);
   return true;
 }
@@ -428,6 +439,13 @@ void Win32MainWindow::popup_list_menu() {
 int run_message_loop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB) {
+      HWND root = GetAncestor(message.hwnd, GA_ROOT);
+      wchar_t cls[64] = L"";
+      if (root) GetClassNameW(root, cls, 64);
+      WindowParts* parts = lstrcmpW(cls, kWindowClass) == 0 ? parts_of(root) : nullptr;  // ours, not a box
+      if (parts && move_focus(*parts, message.hwnd, GetKeyState(VK_SHIFT) < 0)) continue;
+    }
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -72,4 +72,12 @@ class Win32MainWindow final : public MainWindow {
 // The message loop of the window's thread; returns the quit code.
 int run_message_loop();
 
+// The keyboard (keys_win32.cpp).
+void register_media_keys(HWND window);
+void unregister_media_keys(HWND window);
+bool on_app_command(const WindowParts& parts, LPARAM lparam);
+bool on_hot_key(const WindowParts& parts, WPARAM id);
+// Tab (or Shift+Tab) from the control that has the focus; false when it is none of ours.
+bool move_focus(const WindowParts& parts, HWND from, bool back);
+
 }  // namespace qiwa

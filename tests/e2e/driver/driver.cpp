@@ -238,6 +238,28 @@ void cmd_key(const Args& a, Json&) {
   post_key(h, vk, vk >= 0x20 && vk < 0x7f ? static_cast<wchar_t>(towlower(vk)) : 0);
 }
 
+// WM_APPCOMMAND with the command number (14 play/pause), as a keyboard's media key sends it.
+void cmd_appcommand(const Args& a, Json&) {
+  HWND main = main_window();
+  const int command = static_cast<int>(number(a, 1, L"app command"));
+  PostMessageW(main, WM_APPCOMMAND, reinterpret_cast<WPARAM>(main), MAKELPARAM(0, command));
+}
+
+// The control that has the keyboard focus (a control's own child counts as it).
+void cmd_focus(const Args&, Json& j) {
+  HWND main = main_window();
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+  auto children = child_controls(main);
+  for (std::size_t i = 0; i < children.size(); ++i)
+    if (info.hwndFocus && (children[i] == info.hwndFocus || IsChild(children[i], info.hwndFocus))) {
+      j.key("focus").str(control_name(i));
+      return;
+    }
+  j.key("focus").null();
+}
+
 void cmd_select_combo(const Args& a, Json& j) {
   HWND main = main_window();
   HWND h = control(main, a, 2, L"组合框1");
@@ -506,7 +528,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"menu", cmd_menu},           {L"menu-choose", cmd_menu_choose}, {L"msgbox", cmd_msgbox},
       {L"msgbox-ok", cmd_msgbox_ok}, {L"close", cmd_close},           {L"wait-window", cmd_wait_window},
       {L"wait-title", cmd_wait_title}, {L"beep", cmd_beep},         {L"stats", cmd_stats},
-      {L"locale", cmd_locale},
+      {L"locale", cmd_locale},       {L"appcommand", cmd_appcommand}, {L"focus", cmd_focus},
   };
   return table;
 }

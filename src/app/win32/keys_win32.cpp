@@ -1,0 +1,50 @@
+// The keyboard: the media play/pause key (WM_APPCOMMAND while the window is active, a global hot key
+// otherwise, when no other program holds it) and Tab through the controls in reading order.
+#include "app/win32/window_win32.hpp"
+
+namespace qiwa {
+namespace {
+
+constexpr int kPlayPauseHotKey = 1;
+
+// Reading order: search, source, its button, the results, play and more, pause, lyrics, the check box.
+constexpr Control kTabOrder[] = {Control::编辑框1, Control::组合框1, Control::按钮1, Control::超级列表框1, Control::按钮3,
+                                 Control::按钮2,   Control::按钮4,   Control::编辑框2, Control::选择框1};
+
+}  // namespace
+
+void register_media_keys(HWND window) { RegisterHotKey(window, kPlayPauseHotKey, 0, VK_MEDIA_PLAY_PAUSE); }
+
+void unregister_media_keys(HWND window) { UnregisterHotKey(window, kPlayPauseHotKey); }
+
+bool on_app_command(const WindowParts& parts, LPARAM lparam) {
+  if (GET_APPCOMMAND_LPARAM(lparam) != APPCOMMAND_MEDIA_PLAY_PAUSE) return false;
+  parts.emit(WindowEvent::pause_clicked);
+  return true;
+}
+
+bool on_hot_key(const WindowParts& parts, WPARAM id) {
+  if (id != kPlayPauseHotKey) return false;
+  parts.emit(WindowEvent::pause_clicked);
+  return true;
+}
+
+bool move_focus(const WindowParts& parts, HWND from, bool back) {
+  constexpr int count = static_cast<int>(std::size(kTabOrder));
+  int at = -1;
+  for (int i = 0; i < count; ++i) {
+    HWND c = parts.control(kTabOrder[i]);
+    if (c && (c == from || IsChild(c, from))) at = i;
+  }
+  if (at < 0) return false;
+  for (int step = 1; step < count; ++step) {
+    HWND next = parts.control(kTabOrder[((back ? at - step : at + step) % count + count) % count]);
+    if (next && IsWindowVisible(next) && IsWindowEnabled(next)) {
+      SetFocus(next);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace qiwa
