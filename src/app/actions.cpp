@@ -53,6 +53,7 @@ void play_selected(const std::shared_ptr<AppContext>& app) {
   request.track.lyric_id = selected_cell(w, row, Cell::lyric_id);
   request.track.source = app->current_source.get();
   start_thread([app, request] { run_play(*app, request); });
+  start_thread([app] { app->platform.player.prepare(); });  // while the song downloads
 }
 
 void toggle_pause(AppContext& app) {

@@ -104,26 +104,27 @@ Text json_string_after_key(std::string_view text, std::string_view key) {
 namespace {
 
 // The scalar whose first byte is at text[j]; see json_scalar_after_key.
-Text scalar_at(std::string_view text, std::size_t j) {
+std::string_view scalar_at(std::string_view text, std::size_t j) {
   if (text[j] == '"') {
     std::size_t value_end = json_string_end(text, j);
-    return value_end == std::string_view::npos ? Text() : Text(text.substr(j + 1, value_end - j - 2));
+    return value_end == std::string_view::npos ? std::string_view() : text.substr(j + 1, value_end - j - 2);
   }
   std::size_t end = j;
   while (end < text.size() && (is_name_char(text[end]) || text[end] == '-' || text[end] == '+')) ++end;
   std::string_view token = text.substr(j, end - j);
-  return token == "null" ? Text() : Text(token);
+  return token == "null" ? std::string_view() : token;
 }
 
 }  // namespace
 
 Text json_scalar_after_key(std::string_view text, std::string_view key) {
-  Text value;
+  std::string_view value;
   json_scalars_after_keys(text, {&key, 1}, {&value, 1});
-  return value;
+  return Text(value);
 }
 
-void json_scalars_after_keys(std::string_view text, std::span<const std::string_view> keys, std::span<Text> values) {
+void json_scalars_after_keys(std::string_view text, std::span<const std::string_view> keys,
+                             std::span<std::string_view> values) {
   std::size_t missing = keys.size();
   std::vector<bool> found(keys.size());
   for (std::size_t i = 0; missing > 0 && i < text.size(); ++i) {

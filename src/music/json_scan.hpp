@@ -20,8 +20,9 @@ Text json_string_after_key(std::string_view text, std::string_view key);
 // number's (or true's, false's) characters; empty for null, for an object or array, and when there is none.
 Text json_scalar_after_key(std::string_view text, std::string_view key);
 
-// json_scalar_after_key for several keys in one pass: values[k] for keys[k].
-void json_scalars_after_keys(std::string_view text, std::span<const std::string_view> keys, std::span<Text> values);
+// json_scalar_after_key for several keys in one pass: values[k] for keys[k], as views into text.
+void json_scalars_after_keys(std::string_view text, std::span<const std::string_view> keys,
+                             std::span<std::string_view> values);
 
 // Index just past the string whose opening quote is at `quote`, or npos when it never closes.
 std::size_t json_string_end(std::string_view text, std::size_t quote);

@@ -69,7 +69,7 @@ SongRow parse_hit(std::string_view hit, const Catalogue* catalogue) {
   // The ids as their own characters, whether written as numbers or strings; null gives nothing.
   // An unselected source: no id is read as its song ids.
   static constexpr std::string_view kIds[] = {"pic_id", "url_id", "lyric_id"};
-  Text ids[3];
+  std::string_view ids[3];
   json_scalars_after_keys(hit, std::span(kIds, catalogue ? 3 : 1), ids);
   row.pic_id = decode_answer_value(ids[0]);
   row.url_id = decode_answer_value(ids[1]);
@@ -86,8 +86,10 @@ Text fetch_search_page(const ServiceClient& service, std::string_view source, st
 }
 
 std::vector<SongRow> parse_search_hits(std::string_view answer, const Catalogue* catalogue) {
+  const std::vector<std::string_view> hits = json_array_objects(answer);
   std::vector<SongRow> rows;
-  for (std::string_view hit : json_array_objects(answer))
+  rows.reserve(hits.size());
+  for (std::string_view hit : hits)
     if (carries_a_song(hit)) rows.push_back(parse_hit(hit, catalogue));
   return rows;
 }

@@ -17,6 +17,9 @@ class Player {
   // Plays, once, a file that is still being written, reading only what is there: while `state` says
   // growing it waits for more at the end, and it ends where the bytes end once complete or failed.
   virtual bool play_growing(std::string_view path, std::function<SourceState()> state) = 0;
+  // Loads what playing needs (the audio system and the MP3 codec), so that a first song does not wait
+  // for it; from any thread, once is enough.
+  virtual void prepare() {}
   virtual void pause() = 0;   // nothing without a song
   virtual void resume() = 0;  // nothing unless paused
   virtual void stop() = 0;    // stops and closes the file

@@ -11,6 +11,7 @@
 // reads, so only their undoing is done.
 #include "text/unescape.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -45,6 +46,19 @@ int hex_at(std::string_view s, std::size_t at, int digits) {
 }
 
 bool is_octal(char c) { return c >= '0' && c <= '7'; }
+
+// The next `c` at or after `from`, or npos: a plain loop over the first bytes (escapes come close
+// together, where a library call costs more than it saves), the library's byte search beyond.
+std::size_t next_of(const Text& t, char c, std::size_t from) {
+  const std::size_t n = t.size();
+  const std::size_t near = std::min(n, from + 32);
+  for (std::size_t i = from; i < near; ++i)
+    if (t[i] == c) return i;
+  if (near >= n) return Text::npos;
+  const void* hit = std::memchr(t.data() + near, c, n - near);
+  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - t.data()) : Text::npos;
+}
+
 
 // Writes at t[w], where w never passes the reading position.
 struct Writer {
@@ -103,7 +117,7 @@ void decode_literal(Text& t) {
   Writer out{t};
   std::size_t r = !t.empty() && t[0] == '\r' && t.compare(0, 2, "\r\n") != 0 ? 1 : 0;
   while (r < t.size()) {
-    std::size_t at = t.find('\\', r);
+    std::size_t at = next_of(t, '\\', r);
     if (at == Text::npos) at = t.size();
     out.copy(r, at - r);
     r = at;
@@ -141,7 +155,7 @@ void decode_percent(Text& t) {
   Writer out{t};
   std::size_t r = 0;
   while (r < t.size()) {
-    std::size_t at = t.find('%', r);
+    std::size_t at = next_of(t, '%', r);
     if (at == Text::npos) at = t.size();
     out.copy(r, at - r);
     r = at;

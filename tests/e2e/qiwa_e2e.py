@@ -238,11 +238,12 @@ class Request:
 class DemoService:
     """tools/demo-service on the build's service address, with its request log in a file."""
 
-    def __init__(self, build_dir, fault=None, delay=None):
+    def __init__(self, build_dir, fault=None, delay=None, throttle=None):
         self.build_dir = build_dir
         self.host, self.port = service_address(build_dir)
         self.fault = fault
         self.delay = delay
+        self.throttle = throttle  # bytes a second for every song
         self.process = None
         self.log_path = None
         self.err = None
@@ -263,6 +264,8 @@ class DemoService:
             cmd += ["--fault", self.fault]
         if self.delay is not None:
             cmd += ["--delay", str(self.delay)]
+        if self.throttle:
+            cmd += ["--throttle", str(self.throttle)]
         self.err = open(os.path.join(folder, "service.log"), "ab")
         self.process = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=self.err, stderr=self.err)
         deadline = time.time() + 300  # the first start makes the catalogue (sox, lame, convert)

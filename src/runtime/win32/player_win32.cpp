@@ -266,6 +266,7 @@ bool Playback::any_queued() const {
 class WaveOutPlayer final : public Player {
  public:
   bool play(std::string_view path, int times) override;
+  void prepare() override;
   bool play_growing(std::string_view path, std::function<SourceState()> state) override {
     return start(open_song(path, std::move(state)), 1);
   }
@@ -289,6 +290,7 @@ class WaveOutPlayer final : public Player {
 
   std::mutex mutex_;
   std::unique_ptr<Playback> current_;
+  std::once_flag prepared_;
 };
 
 // The file is opened and checked before the lock is taken, so a pause from another thread never waits
@@ -299,6 +301,19 @@ bool WaveOutPlayer::play(std::string_view path, int times) {
     return true;
   }
   return start(open_song(path), times);
+}
+
+void WaveOutPlayer::prepare() {
+  std::call_once(prepared_, [] {
+    waveOutGetNumDevs();  // the audio driver
+    Mp3FrameHeader typical;  // 128 kbit/s stereo at 44.1 kHz: the codec and its driver
+    typical.bit_rate = 128000;
+    typical.sample_rate = 44100;
+    typical.channels = 2;
+    typical.samples = 1152;
+    typical.length = 417;
+    open_acm_codec(typical);
+  });
 }
 
 bool WaveOutPlayer::start(std::optional<OpenedSong> song, int times) {
