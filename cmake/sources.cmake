@@ -58,6 +58,7 @@ set(QIWA_app_SOURCES
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
+  src/app/win32/dpi_win32.cpp
   src/app/win32/keys_win32.cpp
   src/app/win32/list_view_win32.cpp
   src/app/win32/lyrics_box_win32.cpp

@@ -9,7 +9,7 @@
 namespace qiwa::skin {
 namespace {
 
-constexpr int kTickSize = 16;
+constexpr int kTickSize = 16;  // at 96 DPI
 
 bool is_tick_type(LONG style) {
   const LONG type = style & BS_TYPEMASK;
@@ -47,23 +47,27 @@ void paint_push(Canvas& c, HWND hwnd, RECT rc, const Label& label, bool hot) {
   RECT body = rc;
   if (!s.flat) {  // a soft shadow under the button
     --body.bottom;
-    c.rounded(RECT{rc.left, rc.top + 1, rc.right, rc.bottom}, s.corner_radius, mix(border, colour(kWindow), 0.6f));
+    c.rounded(RECT{rc.left, rc.top + 1, rc.right, rc.bottom}, s.corner_radius * dpi_scale(hwnd),
+              mix(border, colour(kWindow), 0.6f));
   }
-  c.box(body, s.corner_radius, face, border);
+  const float k = dpi_scale(hwnd);
+  c.box(body, s.corner_radius * k, face, border, k);
   if (GetFocus() == hwnd && !focus_cues_hidden(hwnd)) {
-    RECT ring{body.left + 2, body.top + 2, body.right - 2, body.bottom - 2};
-    c.rounded(ring, s.corner_radius - 2.0f, mix(face, text, 0.6f), 1);
+    const int in = scaled(hwnd, 2);
+    RECT ring{body.left + in, body.top + in, body.right - in, body.bottom - in};
+    c.rounded(ring, (s.corner_radius - 2.0f) * k, mix(face, text, 0.6f), k);
   }
   UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | prefix_flag(hwnd);
   c.text(label.text, label.length, body, label.font, text, format);
 }
 
-RECT tick_rect(LONG style, RECT rc) {
-  int top = (rc.bottom - kTickSize) / 2;
+RECT tick_rect(HWND hwnd, LONG style, RECT rc) {
+  const int size = scaled(hwnd, kTickSize);
+  int top = (rc.bottom - size) / 2;
   if ((style & BS_VCENTER) == BS_TOP) top = 2;
-  if ((style & BS_VCENTER) == BS_BOTTOM) top = rc.bottom - kTickSize - 2;
-  const int left = (style & BS_LEFTTEXT) ? rc.right - kTickSize - 1 : 1;
-  return RECT{left, top, left + kTickSize, top + kTickSize};
+  if ((style & BS_VCENTER) == BS_BOTTOM) top = rc.bottom - size - 2;
+  const int left = (style & BS_LEFTTEXT) ? rc.right - size - 1 : 1;
+  return RECT{left, top, left + size, top + size};
 }
 
 void paint_tick(Canvas& c, HWND hwnd, RECT rc, const Label& label, COLORREF text, bool hot) {
@@ -71,15 +75,18 @@ void paint_tick(Canvas& c, HWND hwnd, RECT rc, const Label& label, COLORREF text
   const int state = static_cast<int>(SendMessageW(hwnd, BM_GETCHECK, 0, 0));
   const bool pressed = SendMessageW(hwnd, BM_GETSTATE, 0, 0) & BST_PUSHED;
   const bool enabled = IsWindowEnabled(hwnd);
-  const RECT box = tick_rect(style, rc);
+  const RECT box = tick_rect(hwnd, style, rc);
+  const float k = dpi_scale(hwnd);
   if (GetFocus() == hwnd && !focus_cues_hidden(hwnd)) {
-    RECT ring{box.left - 2, box.top - 2, box.right + 2, box.bottom + 2};
-    c.rounded(ring, is_radio(style) ? kTickSize * 0.5f + 2 : 5.0f, mix(colour(kAccent), colour(kWindow), 0.45f), 1.5f);
+    const int out = scaled(hwnd, 2);
+    RECT ring{box.left - out, box.top - out, box.right + out, box.bottom + out};
+    c.rounded(ring, (is_radio(style) ? kTickSize * 0.5f + 2 : 5.0f) * k, mix(colour(kAccent), colour(kWindow), 0.45f),
+              1.5f * k);
   }
   paint_tick_box(c, box, state, hot || pressed, enabled, is_radio(style));
   RECT area = rc;
-  if (style & BS_LEFTTEXT) area.right = box.left - 6;
-  else area.left = box.right + 7;
+  if (style & BS_LEFTTEXT) area.right = box.left - scaled(hwnd, 6);
+  else area.left = box.right + scaled(hwnd, 7);
   HDC dc = c.dc();
   TEXTMETRICW tm{};
   {

@@ -31,6 +31,19 @@ COLORREF from_pixel(std::uint32_t p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0
 
 }  // namespace
 
+// GetDpiForWindow is Windows 10's; before it, the screen's DPI is every window's.
+float dpi_scale(HWND hwnd) {
+  using ForWindow = UINT(WINAPI*)(HWND);
+  static const auto for_window = reinterpret_cast<ForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  UINT dpi = for_window && hwnd ? for_window(hwnd) : 0;
+  if (!dpi) {
+    const WindowDc screen(nullptr);
+    dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSY)) : 96;
+  }
+  return dpi ? dpi / 96.0f : 1.0f;
+}
+
 Canvas::Canvas(HDC target, int width, int height) : width_(width), height_(height) {
   if (width <= 0 || height <= 0) return;
   BITMAPINFO info{};
@@ -123,18 +136,20 @@ void Canvas::copy_to(HDC target, int x, int y) const {
 
 void paint_tick_box(Canvas& c, RECT r, int state, bool hot, bool enabled, bool round) {
   const float size = static_cast<float>(r.right - r.left);
-  const float radius = round ? size * 0.5f : 3.0f;
+  const float k = size / 16.0f;  // the box is 16 px at 96 DPI
+  const float radius = round ? size * 0.5f : 3.0f * k;
   const COLORREF bg = colour(kControl);
   COLORREF fill = state ? (hot ? colour(kButtonHover) : colour(kAccent)) : bg;
   COLORREF border = state ? fill : (hot ? colour(kAccent) : colour(kEditBorder));
   if (!enabled) fill = mix(fill, colour(kWindow), 0.55f), border = mix(border, colour(kWindow), 0.55f);
-  c.box(r, radius, fill, border);
+  c.box(r, radius, fill, border, k > 1 ? k : 1);
   const COLORREF mark = colour(kButtonText);
-  const float x = static_cast<float>(r.left), y = static_cast<float>(r.top), k = size / 16.0f;
+  const float x = static_cast<float>(r.left), y = static_cast<float>(r.top);
   if (state == 1 && round) {
-    RECT dot{r.left + (r.right - r.left) / 2 - 3, r.top + (r.bottom - r.top) / 2 - 3, 0, 0};
-    dot.right = dot.left + 6, dot.bottom = dot.top + 6;
-    c.rounded(dot, 3, mark);
+    const int d = static_cast<int>(6 * k + 0.5f);
+    RECT dot{r.left + (r.right - r.left - d) / 2, r.top + (r.bottom - r.top - d) / 2, 0, 0};
+    dot.right = dot.left + d, dot.bottom = dot.top + d;
+    c.rounded(dot, d * 0.5f, mark);
   } else if (state == 1) {
     const float tick[] = {x + 4.0f * k, y + 8.3f * k, x + 6.9f * k, y + 11.0f * k, x + 12.0f * k, y + 5.4f * k};
     c.stroke(tick, 3, 1.7f * k, mark);

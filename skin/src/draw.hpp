@@ -38,6 +38,11 @@ class Canvas {
   int width_, height_;
 };
 
+// The window's DPI over 96: the skin draws its borders, ticks and arrows at this scale.
+float dpi_scale(HWND hwnd);
+// n pixels at 96 DPI, at the window's DPI.
+inline int scaled(HWND hwnd, int n) { return static_cast<int>(n * dpi_scale(hwnd) + 0.5f); }
+
 // A flat tick box in `r`: state 0 unticked, 1 ticked, 2 indeterminate; round for radio buttons.
 void paint_tick_box(Canvas& c, RECT r, int state, bool hot, bool enabled, bool round);
 

@@ -47,7 +47,8 @@ void pad_client(HWND hwnd, RECT& rc) {
   }
   const int spare = (rc.bottom - rc.top) - (tm.tmHeight + 2);
   if (spare >= 2) rc.top += spare / 2, rc.bottom -= spare - spare / 2;
-  if (rc.right - rc.left > 16) rc.left += 4, rc.right -= 4;
+  const int inset = scaled(hwnd, 4);
+  if (rc.right - rc.left > 4 * inset) rc.left += inset, rc.right -= inset;
 }
 
 void redraw_frame(HWND hwnd) { RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN); }
@@ -65,19 +66,20 @@ void paint_combo(HWND hwnd, HDC dc, bool hot) {
   COLORREF field = enabled ? colour(kControl) : mix(colour(kControl), colour(kWindow), 0.6f);
   COLORREF text;
   c.fill(parent_colours(hwnd, c.dc(), WM_CTLCOLORSTATIC, &text));
+  const float k = dpi_scale(hwnd);
   const int radius = current_skin().corner_radius < 4 ? current_skin().corner_radius : 4;
-  c.box(rc, static_cast<float>(radius), field, edge);
+  c.box(rc, radius * k, field, edge, k);
   wchar_t item[256] = L"";
   const LRESULT index = SendMessageW(hwnd, CB_GETCURSEL, 0, 0);
   const LRESULT length = index >= 0 ? SendMessageW(hwnd, CB_GETLBTEXTLEN, index, 0) : CB_ERR;
   if (length >= 0 && length < 256) SendMessageW(hwnd, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(item));
   HFONT f = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
-  RECT area{rc.left + 8, rc.top, rc.right - 24, rc.bottom};
+  RECT area{rc.left + scaled(hwnd, 8), rc.top, rc.right - scaled(hwnd, 24), rc.bottom};
   c.text(item, -1, area, f ? f : font(), enabled ? colour(kText) : colour(kTextDisabled),
          DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
-  const float x = rc.right - 13.0f, y = rc.bottom * 0.5f;
-  const float chevron[] = {x - 4, y - 2, x, y + 2, x + 4, y - 2};
-  c.stroke(chevron, 3, 1.5f, enabled ? colour(kHeaderText) : colour(kTextDisabled));
+  const float x = rc.right - 13.0f * k, y = rc.bottom * 0.5f;
+  const float chevron[] = {x - 4 * k, y - 2 * k, x, y + 2 * k, x + 4 * k, y - 2 * k};
+  c.stroke(chevron, 3, 1.5f * k, enabled ? colour(kHeaderText) : colour(kTextDisabled));
   c.copy_to(dc, 0, 0);
 }
 

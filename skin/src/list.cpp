@@ -40,8 +40,8 @@ void paint_cell(HWND list, HDC dc, int item, int column, COLORREF text) {
   LVCOLUMNW col{};
   col.mask = LVCF_FMT;
   SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
-  cell.left += column == 0 ? 2 : kCellPadding;
-  cell.right -= kCellPadding;
+  cell.left += scaled(list, column == 0 ? 2 : kCellPadding);
+  cell.right -= scaled(list, kCellPadding);
   SetTextColor(dc, text);
   DrawTextW(dc, buffer, -1, &cell, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX | alignment(col.fmt));
 }
@@ -51,7 +51,7 @@ void paint_row_tick(HWND list, HDC dc, int item, RECT row, COLORREF bg) {
   RECT label{};
   label.left = LVIR_LABEL;
   SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&label));
-  constexpr int size = 13;
+  const int size = scaled(list, 13);
   if (label.left - row.left < size) return;
   const int x = row.left + (label.left - row.left - size) / 2, y = row.top + (row.bottom - row.top - size) / 2;
   Canvas c(dc, size, size);
@@ -106,10 +106,11 @@ void paint_header(HWND hwnd, HDC dc, bool hot) {
     HDITEMW hi{};
     hi.mask = HDI_TEXT | HDI_FORMAT, hi.pszText = buffer, hi.cchTextMax = 128;
     SendMessageW(hwnd, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&hi));
-    RECT text{item.left + 8, item.top, item.right - 8, item.bottom};
+    RECT text{item.left + scaled(hwnd, 8), item.top, item.right - scaled(hwnd, 8), item.bottom};
     c.text(buffer, -1, text, f ? f : font(), colour(kHeaderText),
            DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX | alignment(hi.fmt));
-    c.fill(RECT{item.right - 1, item.top + 6, item.right, item.bottom - 6}, colour(kEditBorder));
+    c.fill(RECT{item.right - 1, item.top + scaled(hwnd, 6), item.right, item.bottom - scaled(hwnd, 6)},
+           colour(kEditBorder));
   }
   c.fill(RECT{0, rc.bottom - 1, rc.right, rc.bottom}, colour(kEditBorder));
   c.copy_to(dc, 0, 0);

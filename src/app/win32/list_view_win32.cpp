@@ -8,7 +8,7 @@
 
 namespace qiwa {
 
-bool setup_result_list(HWND list) {
+bool setup_result_list(HWND list, UINT dpi) {
   constexpr DWORD extended = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES | LVS_EX_DOUBLEBUFFER;
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
   int index = 0;
@@ -16,13 +16,19 @@ bool setup_result_list(HWND list) {
     std::wstring header = wide(layout.header);
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.cx = layout.width;
+    column.cx = MulDiv(layout.width, static_cast<int>(dpi), 96);
     column.pszText = header.data();
     column.iSubItem = index;
     if (SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)) != index) return false;
     ++index;
   }
   return true;
+}
+
+void scale_result_list(HWND list, UINT dpi) {
+  int index = 0;
+  for (const ColumnLayout& layout : list_columns())
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, index++, MulDiv(layout.width, static_cast<int>(dpi), 96));
 }
 
 int result_list_append(HWND list) {

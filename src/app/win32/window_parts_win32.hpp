@@ -13,7 +13,9 @@ namespace qiwa {
 std::wstring window_text(HWND hwnd);
 
 // Columns, grid lines, full-row selection and check boxes.
-bool setup_result_list(HWND list);
+bool setup_result_list(HWND list, UINT dpi);
+// The columns' widths at another DPI.
+void scale_result_list(HWND list, UINT dpi);
 int result_list_append(HWND list);
 void result_list_set(HWND list, int row, int column, const std::wstring& text);
 std::wstring result_list_get(HWND list, int row, int column);

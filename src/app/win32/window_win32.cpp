@@ -45,29 +45,18 @@ ControlClass class_of(ControlKind kind) {
   return {L"STATIC", child, 0};
 }
 
-GdiObject make_ui_font() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
-  return GdiObject(CreateFontIndirectW(&metrics.lfMessageFont));
-}
+}  // namespace
 
-GdiObject make_lyrics_font() {
-  LOGFONTW font{};
-  font.lfHeight = -kLyricsLook.height;
-  font.lfWeight = kLyricsLook.bold ? FW_BOLD : FW_NORMAL;
-  font.lfCharSet = static_cast<BYTE>(kLyricsLook.charset);
-  font.lfQuality = DEFAULT_QUALITY;
-  return GdiObject(CreateFontIndirectW(&font));
+void fill_drop_down(HWND combo) {
+  for (const Catalogue& catalogue : catalogues())
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(catalogue.item).c_str()));
+  SendMessageW(combo, CB_SETCURSEL, 0, 0);
 }
 
 // A drop-down list's CreateWindow height is that of its opened list; the closed field gets the
 // layout's height through the selection field's item height. Measured after each change: Wine
 // reports back 2 more than was set, so the set value is corrected, not the reported one.
 void setup_drop_down(HWND combo, int field_height) {
-  for (const Catalogue& catalogue : catalogues())
-    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(catalogue.item).c_str()));
-  SendMessageW(combo, CB_SETCURSEL, 0, 0);
   LRESULT item = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
   for (int attempt = 0; attempt < 3 && item > 0; ++attempt) {
     RECT now{};
@@ -79,14 +68,16 @@ void setup_drop_down(HWND combo, int field_height) {
   }
 }
 
+namespace {
+
 LRESULT CALLBACK search_box_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
 HWND create_control(HWND parent, const WindowParts& parts, const ControlLayout& layout) {
   const ControlClass cls = class_of(layout.kind);
-  int height = layout.rect.height;
-  if (layout.kind == ControlKind::drop_down) height += 160;  // room for the opened list
-  HWND hwnd = CreateWindowExW(cls.ex_style, cls.name, wide(layout.text).c_str(), cls.style, layout.rect.left,
-                              layout.rect.top, layout.rect.width, height, parent,
+  const Rect r = at_dpi(layout.rect, parts.dpi);
+  const int height = layout.kind == ControlKind::drop_down ? drop_down_height(r.height, parts.dpi) : r.height;
+  HWND hwnd = CreateWindowExW(cls.ex_style, cls.name, wide(layout.text).c_str(), cls.style, r.left, r.top, r.width,
+                              height, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(layout.id))),
                               parts.instance, nullptr);
   if (!hwnd) return nullptr;
@@ -97,8 +88,11 @@ HWND create_control(HWND parent, const WindowParts& parts, const ControlLayout& 
   switch (layout.kind) {
     case ControlKind::lyrics_box:
     case ControlKind::search_box: SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0); break;  // no 32K cap
-    case ControlKind::result_list: ok = setup_result_list(hwnd); break;
-    case ControlKind::drop_down: setup_drop_down(hwnd, layout.rect.height); break;
+    case ControlKind::result_list: ok = setup_result_list(hwnd, parts.dpi); break;
+    case ControlKind::drop_down:
+      fill_drop_down(hwnd);
+      setup_drop_down(hwnd, r.height);
+      break;
     default: break;
   }
   if (layout.kind == ControlKind::search_box)
@@ -122,8 +116,9 @@ MenuHandle make_menu() {
 // ---- message handlers: one plain function each ----
 
 LRESULT on_create(HWND hwnd, WindowParts& parts) {
-  parts.ui_font = make_ui_font();
-  parts.lyrics_font = make_lyrics_font();
+  parts.dpi = window_dpi(hwnd);
+  parts.ui_font = make_ui_font(parts.dpi);
+  parts.lyrics_font = make_lyrics_font(parts.dpi);
   parts.menu = make_menu();
   if (!parts.menu) return -1;
   for (const ControlLayout& layout : control_layout()) {
@@ -131,6 +126,9 @@ LRESULT on_create(HWND hwnd, WindowParts& parts) {
     if (!control) return -1;
     parts.controls[static_cast<std::size_t>(layout.id)] = control;
   }
+  if (parts.dpi != kBaseDpi)  // the layout's window size is that of 96 DPI
+    SetWindowPos(hwnd, nullptr, 0, 0, at_dpi(kWindowRect.width, parts.dpi), at_dpi(kWindowRect.height, parts.dpi),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   return 0;
 }
 
@@ -222,6 +220,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (on_app_command(*parts, lparam)) return TRUE;
       break;
     case WM_HOTKEY: on_hot_key(*parts, wparam); return 0;
+    case WM_DPICHANGED: on_dpi_changed(hwnd, *parts, HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_DESTROY: on_destroy(hwnd, *parts); return 0;
     case WM_NCDESTROY: parts->hwnd.store(nullptr); break;
   }

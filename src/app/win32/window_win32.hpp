@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "runtime/win32/handle.hpp"
+#include "app/layout.hpp"
 #include "app/main_window.hpp"
 
 namespace qiwa {
@@ -26,6 +27,7 @@ struct WindowParts {
   MenuHandle menu;  // "菜单", never placed in a menu bar
   GdiObject picture;
   EventHandler handler;
+  UINT dpi = 96;  // the window's, which the layout and the fonts follow
   std::function<void()> tick;  // the running timer's, if any
 
   HWND control(Control c) const { return controls[static_cast<std::size_t>(c)]; }
@@ -71,6 +73,19 @@ class Win32MainWindow final : public MainWindow {
 
 // The message loop of the window's thread; returns the quit code.
 int run_message_loop();
+
+// The window's DPI (dpi_win32.cpp). The layout is given at 96 DPI.
+inline constexpr int kBaseDpi = 96;
+UINT window_dpi(HWND hwnd);
+int at_dpi(int value, UINT dpi);
+Rect at_dpi(const Rect& r, UINT dpi);
+int drop_down_height(int field_height, UINT dpi);
+GdiObject make_ui_font(UINT dpi);
+GdiObject make_lyrics_font(UINT dpi);
+void on_dpi_changed(HWND hwnd, WindowParts& parts, UINT dpi, const RECT& suggested);
+// The drop-down's catalogues; the closed field's height (window_win32.cpp).
+void fill_drop_down(HWND combo);
+void setup_drop_down(HWND combo, int field_height);
 
 // The keyboard (keys_win32.cpp).
 void register_media_keys(HWND window);

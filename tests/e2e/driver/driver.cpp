@@ -245,6 +245,21 @@ void cmd_appcommand(const Args& a, Json&) {
   PostMessageW(main, WM_APPCOMMAND, reinterpret_cast<WPARAM>(main), MAKELPARAM(0, command));
 }
 
+// How an edit box lays out its text: the width of its first line's characters after the first, and the
+// distance between its first two lines (what its font's size makes of them).
+void cmd_text_metrics(const Args& a, Json& j) {
+  HWND h = control(main_window(), a, 1);
+  const int length = GetWindowTextLengthW(h);
+  auto at = [&](LRESULT index) {
+    const LRESULT p = send(h, EM_POSFROMCHAR, static_cast<WPARAM>(index));
+    return POINT{static_cast<short>(LOWORD(p)), static_cast<short>(HIWORD(p))};
+  };
+  const LRESULT second_line = send(h, EM_LINEINDEX, 1);
+  const LRESULT first_end = send(h, EM_LINELENGTH, 0);
+  j.key("text_width").num(first_end > 1 ? at(first_end - 1).x - at(0).x : 0);
+  j.key("line_height").num(second_line > 0 && second_line < length ? at(second_line).y - at(0).y : 0);
+}
+
 // The control that has the keyboard focus (a control's own child counts as it).
 void cmd_focus(const Args&, Json& j) {
   HWND main = main_window();
@@ -529,6 +544,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"msgbox-ok", cmd_msgbox_ok}, {L"close", cmd_close},           {L"wait-window", cmd_wait_window},
       {L"wait-title", cmd_wait_title}, {L"beep", cmd_beep},         {L"stats", cmd_stats},
       {L"locale", cmd_locale},       {L"appcommand", cmd_appcommand}, {L"focus", cmd_focus},
+      {L"text-metrics", cmd_text_metrics},
   };
   return table;
 }
