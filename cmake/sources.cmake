@@ -63,6 +63,7 @@ set(QIWA_app_WIN32_SOURCES
   src/app/win32/list_view_win32.cpp
   src/app/win32/lyrics_box_win32.cpp
   src/app/win32/picture_win32.cpp
+  src/app/win32/taskbar_win32.cpp
   src/app/win32/window_win32.cpp
 )
 

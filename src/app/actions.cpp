@@ -43,6 +43,7 @@ void play_selected(const std::shared_ptr<AppContext>& app) {
   MainWindow& w = app->window;
   app->lyrics.stop();
   w.set_text(Control::编辑框2, "");
+  w.set_taskbar_progress({});  // the bar of a download this click overtakes
   PlayRequest request;
   request.stop = app->plays.renew();  // supersedes every play still running
   request.tag = ++app->plays_started;

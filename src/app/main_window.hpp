@@ -29,6 +29,13 @@ struct EditView {
   bool operator==(const EditView&) const = default;
 };
 
+// The progress bar of the window's taskbar button.
+struct TaskbarProgress {
+  enum class State { hidden, unknown, known } state = State::hidden;  // unknown: no end to show
+  std::uint64_t done = 0, total = 0;
+  bool operator==(const TaskbarProgress&) const = default;
+};
+
 enum MessageBoxButtons { kOk = 0, kOkCancel = 1 };
 inline constexpr const char* kDefaultCaption = "信息：";
 
@@ -68,6 +75,8 @@ class MainWindow {
                           std::string_view caption = kDefaultCaption) = 0;
   // The menu "菜单" at the cursor moved 3 px right and 3 px down.
   virtual void popup_list_menu() = 0;
+  // Where the taskbar offers it (Windows 7 on); nothing otherwise.
+  virtual void set_taskbar_progress(const TaskbarProgress& progress) = 0;
   // Calls tick on the window's thread every period_ms until stop_ticks; one such timer per window.
   virtual void start_ticks(int period_ms, std::function<void()> tick) = 0;
   virtual void stop_ticks() = 0;

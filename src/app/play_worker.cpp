@@ -117,6 +117,30 @@ class EarlyStart {
   std::jthread extras_;  // last: joined before anything it uses goes
 };
 
+// The download's progress on the taskbar button, shown again only when the whole percent changes.
+class TaskbarReport {
+ public:
+  explicit TaskbarReport(const Play& p) : p_(p) {}
+  void written(std::uint64_t bytes, std::optional<std::uint64_t> length) {
+    TaskbarProgress now;
+    now.state = length && *length > 0 ? TaskbarProgress::State::known : TaskbarProgress::State::unknown;
+    const int percent = now.state == TaskbarProgress::State::known ? static_cast<int>(bytes * 100 / *length) : -1;
+    if (percent == shown_percent_ && shown_) return;
+    if (now.state == TaskbarProgress::State::known) now.done = bytes, now.total = *length;
+    shown_percent_ = percent;
+    shown_ = p_.show([&] { p_.app.window.set_taskbar_progress(now); });
+  }
+  // The download is over, whichever way: the bar goes (a newer play has its own).
+  void clear() {
+    if (shown_) p_.show([&] { p_.app.window.set_taskbar_progress({}); });
+  }
+
+ private:
+  const Play& p_;
+  int shown_percent_ = -2;
+  bool shown_ = false;
+};
+
 // In one step on the window's thread: unless a newer play has started, the song goes into place and
 // starts playing. A play overtaken after its download still keeps the song's file, and nothing else.
 bool start_playing(const Play& p, const SongFiles& song) {
@@ -155,8 +179,14 @@ void download_and_play(Play& p, const Text& address) {
   const SongFiles song = song_files(app.run_directory, p.request.track.title, p.request.tag);
   if (!app.downloads.begin(song.part)) return;  // the window is closing
   EarlyStart early(p, song);
-  const Downloaded got = download_to_part(app.platform.downloader, app.platform.files, address, song, p.request.stop,
-                                          [&](const Mp3Sniffer& sniffer) { early.written(sniffer); });
+  TaskbarReport progress(p);
+  const Downloaded got = download_to_part(
+      app.platform.downloader, app.platform.files, address, song, p.request.stop,
+      [&](const Mp3Sniffer& sniffer, std::uint64_t written, std::optional<std::uint64_t> length) {
+        progress.written(written, length);
+        early.written(sniffer);
+      });
+  progress.clear();
   const bool whole = got.fetched == Fetched::whole && got.song;
   early.end(whole ? SourceState::complete : SourceState::failed);
   if (!whole) {

@@ -47,19 +47,22 @@ Downloaded download_to_part(Downloader& downloader, Files& files, std::string_vi
   std::unique_ptr<OutputFile> out = files.create(song.part);
   if (!out) return {};
   Mp3Sniffer sniffer;
+  std::uint64_t written = 0;
+  std::optional<std::uint64_t> declared;
   DownloadResult result = downloader.download(
       address,
       [&](const unsigned char* data, std::size_t size) {
         sniffer.feed(data, size);
         if (!out->write(data, size)) return false;
-        if (on_written) on_written(sniffer);
+        written += size;
+        if (on_written) on_written(sniffer, written, declared);
         return true;
       },
-      kDownloadCap, stop);
-  const bool written = out->close();
+      kDownloadCap, stop, [&](std::optional<std::uint64_t> length) { declared = length; });
+  const bool closed = out->close();
   Downloaded done;
   done.fetched = stop.stop_requested() || result.status == DownloadStatus::stopped ? Fetched::stopped
-                 : result.status != DownloadStatus::ok || !written                 ? Fetched::failed
+                 : result.status != DownloadStatus::ok || !closed                  ? Fetched::failed
                                                                                   : Fetched::whole;
   done.song = sniffer.is_song();
   if (done.fetched != Fetched::whole) files.remove(song.part);

@@ -43,8 +43,10 @@ struct Downloaded {
   bool song = false;  // its first bytes are MP3 audio: whole frames after any tags
 };
 
-// Told after each piece reached the part file, with what has come so far.
-using PartWritten = std::function<void(const Mp3Sniffer&)>;
+// Told after each piece reached the part file: what has come so far, how many bytes, and the length the
+// response declared (nothing when it declared none).
+using PartWritten =
+    std::function<void(const Mp3Sniffer&, std::uint64_t written, std::optional<std::uint64_t> length)>;
 
 // Streams the address into the part file. Only a whole body stays there; a failed or stopped one (the
 // token was raised meanwhile) leaves no file.

@@ -2,6 +2,7 @@
 // The one-shot HTTP download: a GET with "Accept: */*", no cache, TLS when the scheme asks.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stop_token>
 
 #include "runtime/types.hpp"
@@ -29,6 +30,8 @@ inline constexpr std::uint64_t kDownloadCap = 256ull << 20;
 
 // Receives the body piece by piece; returning false stops the download.
 using DownloadSink = std::function<bool(const unsigned char* data, std::size_t size)>;
+// Told once, before the body, the length the response declares (nothing when it declares none).
+using DownloadLength = std::function<void(std::optional<std::uint64_t> length)>;
 
 class Downloader {
  public:
@@ -36,7 +39,7 @@ class Downloader {
   // A stop request ends the transfer (stopped) before the next piece reaches the sink, and drops the
   // connection.
   virtual DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap = kDownloadCap,
-                                  std::stop_token stop = {}) = 0;
+                                  std::stop_token stop = {}, const DownloadLength& length = {}) = 0;
 };
 
 const char* describe(DownloadStatus status);

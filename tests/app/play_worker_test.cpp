@@ -315,5 +315,38 @@ TEST_F(PlayFlow, AfterTheWindowClosesNothingIsWrittenOrPlayed) {
   EXPECT_TRUE(window.messages().empty());
 }
 
+// The taskbar button shows the download's share (or that it runs, without a length) and loses the bar at
+// its end, whichever way it ends.
+TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
+  using State = TaskbarProgress::State;
+  run_play(*app, request());
+  std::vector<TaskbarProgress> shown = window.taskbar();
+  ASSERT_GE(shown.size(), 3u);
+  EXPECT_EQ(shown.back().state, State::hidden);
+  std::uint64_t last = 0;
+  for (std::size_t i = 0; i + 1 < shown.size(); ++i) {
+    EXPECT_EQ(shown[i].state, State::known);
+    EXPECT_EQ(shown[i].total, mp3.size());
+    EXPECT_GT(shown[i].done, last);
+    last = shown[i].done;
+  }
+  EXPECT_EQ(last, mp3.size());
+
+  fakes::ScriptedDownload unsized{mp3};
+  unsized.declares_length = false;
+  fake.downloader.serve(kSong, unsized);
+  const std::size_t before = window.taskbar().size();
+  run_play(*app, request());
+  shown = window.taskbar();
+  ASSERT_EQ(shown.size(), before + 2);  // one "running" bar, however many pieces come
+  EXPECT_EQ(shown[before].state, State::unknown);
+  EXPECT_EQ(shown.back().state, State::hidden);
+
+  fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
+  run_play(*app, request());
+  EXPECT_EQ(window.taskbar().back().state, State::hidden);
+  EXPECT_EQ(window.messages().back().message, "抱歉，当前歌曲下载失败！");
+}
+
 }  // namespace
 }  // namespace qiwa

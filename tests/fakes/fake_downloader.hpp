@@ -15,6 +15,7 @@ struct ScriptedDownload {
   std::size_t piece = 4096;
   std::function<void()> before = {};  // runs before the first byte, e.g. to wait for a test's signal
   std::function<void(std::size_t)> after_piece = {};  // runs with the bytes handed over so far
+  bool declares_length = true;  // the response tells the body's length
 };
 
 class FakeDownloader : public Downloader {
@@ -28,8 +29,8 @@ class FakeDownloader : public Downloader {
     return requested_;
   }
 
-  DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap,
-                          std::stop_token stop) override {
+  DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap, std::stop_token stop,
+                          const DownloadLength& length) override {
     ScriptedDownload file;
     {
       std::lock_guard lock(mutex_);
@@ -41,6 +42,8 @@ class FakeDownloader : public Downloader {
     if (file.before) file.before();
     DownloadResult result{file.status, file.status == DownloadStatus::bad_status ? 404 : 200, 0};
     if (file.body.size() > cap) return {DownloadStatus::too_large, 200, 0};
+    if (length && file.status != DownloadStatus::bad_status && file.status != DownloadStatus::no_connection)
+      length(file.declares_length ? std::optional<std::uint64_t>(file.body.size()) : std::nullopt);
     for (std::size_t at = 0; at < file.body.size(); at += file.piece) {
       if (stop.stop_requested()) return {DownloadStatus::stopped, 200, result.bytes};
       std::size_t n = std::min(file.piece, file.body.size() - at);

@@ -119,6 +119,16 @@ EditView FakeWindow::edit_view(Control) {
   return lyrics_view_;
 }
 
+void FakeWindow::set_taskbar_progress(const TaskbarProgress& progress) {
+  Lock lock(mutex_);
+  taskbar_.push_back(progress);
+}
+
+std::vector<TaskbarProgress> FakeWindow::taskbar() {
+  Lock lock(mutex_);
+  return taskbar_;
+}
+
 void FakeWindow::start_ticks(int period_ms, std::function<void()> tick) {
   Lock lock(mutex_);
   tick_period_ = period_ms;

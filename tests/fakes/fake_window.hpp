@@ -38,6 +38,7 @@ class FakeWindow : public MainWindow {
   void popup_list_menu() override;
   void mark_line(Control c, int line) override;
   EditView edit_view(Control c) override;
+  void set_taskbar_progress(const TaskbarProgress& progress) override;
   void start_ticks(int period_ms, std::function<void()> tick) override;
   void stop_ticks() override;
 
@@ -61,6 +62,7 @@ class FakeWindow : public MainWindow {
   int invokes();
   std::vector<int> marked_lines();  // every line marked in 编辑框2, in order
   int tick_period();  // 0 when no timer runs
+  std::vector<TaskbarProgress> taskbar();  // every progress shown, in order
   // Called (outside the lock) whenever a message box is shown, e.g. to stop a test's waiting.
   void on_message(std::function<void(const ShownMessage&)> hook);
 
@@ -83,6 +85,7 @@ class FakeWindow : public MainWindow {
   std::vector<int> marked_;
   EditView lyrics_view_;
   int tick_period_ = 0;
+  std::vector<TaskbarProgress> taskbar_;
   std::function<void()> tick_;
 };
 

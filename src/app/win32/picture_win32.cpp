@@ -10,15 +10,6 @@
 namespace qiwa {
 namespace {
 
-template <class I>
-struct ComTraits {
-  using Value = I*;
-  static Value invalid() noexcept { return nullptr; }
-  static void close(Value v) noexcept { v->Release(); }
-};
-template <class I>
-using ComRef = Handle<ComTraits<I>>;
-
 struct Fit {
   UINT width, height;
 };
@@ -71,11 +62,15 @@ void compose_on_white(BYTE* pixels, std::size_t count) {
 
 }  // namespace
 
+// Made at the first use on a thread (a cover, the taskbar button) rather than at start-up.
+bool com_ready() {
+  static thread_local const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  return com;
+}
+
 GdiObject decode_picture(const Bytes& image, int max_width, int max_height) {
   if (image.empty() || max_width <= 0 || max_height <= 0 || image.size() > 0x7fffffff) return {};
-  // COM for WIC on this (the window's) thread, made at the first cover rather than at start-up.
-  static thread_local const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  if (!com) return {};
+  if (!com_ready()) return {};
   ComRef<IWICImagingFactory> factory;
   IWICImagingFactory* f = nullptr;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&f)))) return {};

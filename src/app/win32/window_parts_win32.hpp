@@ -20,6 +20,9 @@ int result_list_append(HWND list);
 void result_list_set(HWND list, int row, int column, const std::wstring& text);
 std::wstring result_list_get(HWND list, int row, int column);
 
+// COM on the calling thread (apartment-threaded), made at its first use there; false when it cannot be.
+bool com_ready();
+
 // The image scaled to fit max_width x max_height, aspect kept, composed on white; empty on failure.
 GdiObject decode_picture(const Bytes& image, int max_width, int max_height);
 // Centres the bitmap (if any) on the background brush.

@@ -133,6 +133,7 @@ LRESULT on_create(HWND hwnd, WindowParts& parts) {
 }
 
 LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
+  if (on_thumb_button(parts, wparam)) return 0;
   const int id = LOWORD(wparam);
   if (lparam == 0 && HIWORD(wparam) == 0 && id == static_cast<int>(kMenuPlayId)) {
     parts.emit(WindowEvent::menu_play);
@@ -203,6 +204,10 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   WindowParts* parts = parts_of(hwnd);
   if (!parts) return DefWindowProcW(hwnd, message, wparam, lparam);
   if (message == parts->invoke_message) return on_invoke(lparam);
+  if (message == taskbar_button_created_message()) {
+    on_taskbar_button_created(hwnd, *parts);
+    return 0;
+  }
   switch (message) {
     case WM_CREATE: return on_create(hwnd, *parts);
     case WM_COMMAND: return on_command(*parts, wparam, lparam);
@@ -309,7 +314,14 @@ Text Win32MainWindow::text(Control c) {
 }
 
 void Win32MainWindow::set_text(Control c, std::string_view text) {
-  invoke([&] { SetWindowTextW(parts_.control(c), wide(text).c_str()); });
+  invoke([&] {
+    SetWindowTextW(parts_.control(c), wide(text).c_str());
+    if (c == Control::按钮4) follow_pause_caption(parts_.hwnd.load(), parts_);
+  });
+}
+
+void Win32MainWindow::set_taskbar_progress(const TaskbarProgress& progress) {
+  invoke([&] { show_taskbar_progress(parts_.hwnd.load(), parts_, progress); });
 }
 
 void Win32MainWindow::append_text(Control c, std::string_view text) {

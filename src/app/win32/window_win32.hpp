@@ -2,6 +2,8 @@
 // The main window over the wide Win32 API; every text crosses through runtime/win32/wide.hpp.
 #include <windows.h>
 
+#include <shobjidl.h>
+
 #include <array>
 #include <atomic>
 #include <functional>
@@ -28,6 +30,9 @@ struct WindowParts {
   GdiObject picture;
   EventHandler handler;
   UINT dpi = 96;  // the window's, which the layout and the fonts follow
+  ComRef<ITaskbarList3> taskbar;  // once the taskbar button exists, where the system has one
+  TaskbarProgress progress;       // the last one shown, for a taskbar button made later
+  IconHandle thumb_icon;
   std::function<void()> tick;  // the running timer's, if any
 
   HWND control(Control c) const { return controls[static_cast<std::size_t>(c)]; }
@@ -64,6 +69,7 @@ class Win32MainWindow final : public MainWindow {
   void popup_list_menu() override;
   void mark_line(Control c, int line) override;
   EditView edit_view(Control c) override;
+  void set_taskbar_progress(const TaskbarProgress& progress) override;
   void start_ticks(int period_ms, std::function<void()> tick) override;
   void stop_ticks() override;
 
@@ -86,6 +92,13 @@ void on_dpi_changed(HWND hwnd, WindowParts& parts, UINT dpi, const RECT& suggest
 // The drop-down's catalogues; the closed field's height (window_win32.cpp).
 void fill_drop_down(HWND combo);
 void setup_drop_down(HWND combo, int field_height);
+
+// The taskbar button (taskbar_win32.cpp).
+UINT taskbar_button_created_message();
+void on_taskbar_button_created(HWND hwnd, WindowParts& parts);
+void show_taskbar_progress(HWND hwnd, WindowParts& parts, const TaskbarProgress& progress);
+void follow_pause_caption(HWND hwnd, WindowParts& parts);
+bool on_thumb_button(const WindowParts& parts, WPARAM wparam);
 
 // The keyboard (keys_win32.cpp).
 void register_media_keys(HWND window);

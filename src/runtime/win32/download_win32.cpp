@@ -60,12 +60,12 @@ bool read_some(HINTERNET h, std::vector<unsigned char>& buffer, DWORD& got) {
 
 class WinHttpDownloader final : public Downloader {
  public:
-  DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap,
-                          std::stop_token stop) override;
+  DownloadResult download(std::string_view url, const DownloadSink& sink, std::uint64_t cap, std::stop_token stop,
+                          const DownloadLength& length) override;
 };
 
 DownloadResult WinHttpDownloader::download(std::string_view url, const DownloadSink& sink, std::uint64_t cap,
-                                           std::stop_token stop) {
+                                           std::stop_token stop, const DownloadLength& length) {
   DownloadResult result;
   if (stop.stop_requested()) {
     result.status = DownloadStatus::stopped;
@@ -84,6 +84,7 @@ DownloadResult WinHttpDownloader::download(std::string_view url, const DownloadS
     result.status = DownloadStatus::too_large;
     return result;
   }
+  if (length) length(declared);
   std::vector<unsigned char> piece(kPiece);
   for (;;) {
     DWORD got = 0;

@@ -47,6 +47,17 @@ using ModuleHandle = Handle<SimpleTraits<HMODULE, &FreeLibrary>>;
 using GdiObject = Handle<SimpleTraits<HGDIOBJ, &DeleteObject>>;
 using MenuHandle = Handle<SimpleTraits<HMENU, &DestroyMenu>>;
 using MemoryDc = Handle<SimpleTraits<HDC, &DeleteDC>>;  // CreateCompatibleDC
+using IconHandle = Handle<SimpleTraits<HICON, &DestroyIcon>>;  // CreateIconIndirect
+
+// A COM interface pointer, released at the end.
+template <class I>
+struct ComTraits {
+  using Value = I*;
+  static Value invalid() noexcept { return nullptr; }
+  static void close(Value v) noexcept { v->Release(); }
+};
+template <class I>
+using ComRef = Handle<ComTraits<I>>;
 
 // A window's device context (GetDC, or GetWindowDC when `whole`), released when the scope ends.
 class WindowDc {
