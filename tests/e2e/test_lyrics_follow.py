@@ -4,6 +4,7 @@ line in the order of its time tags, and the text of the box stays exactly the ly
 The bench's sound device takes sound faster than real time (it has no clock of its own), so the song
 runs through in about a quarter of its length here; the marks are read against the captured sound, the
 position the program follows."""
+import sys
 import time
 import unittest
 
@@ -47,6 +48,10 @@ class LyricsFollowTest(PlayCase):
         self.assertGreaterEqual(len(set(lines)), 3, f"the mark did not follow the song: {seen}")
         self.assertEqual(lines[-1], 2, "the song ends on the chorus it last sings")
         cue = {0: 0.0, 1: 1.0, 2: 2.0, 3: 2.8, 4: 3.0}
+        # How far the captured sound had gone past each line's time when its mark was seen (the driver
+        # looks every tenth of a second or so, and the bench's device runs ahead of real time).
+        lags = [round(heard - cue[line], 2) for heard, line in seen]
+        print(f"\nmarks seen at these seconds of sound past their lines' times: {lags}", file=sys.stderr)
         for heard, line in seen:  # never ahead of the sound: a line is marked once its time has been heard
             self.assertGreaterEqual(heard + 0.3, cue[line], f"line {line} marked at {heard:.2f} s of sound: {seen}")
 
