@@ -133,11 +133,11 @@ void json_scalars_after_keys(std::string_view text, std::span<const std::string_
     if (end == std::string_view::npos) return;
     const std::string_view name = text.substr(i + 1, end - i - 2);
     i = end - 1;
+    std::size_t j = skip_spaces(text, end);
+    if (j >= text.size() || text[j] != ':') continue;  // a value, not a key
     std::size_t k = 0;
     while (k < keys.size() && (found[k] || keys[k] != name)) ++k;
     if (k == keys.size()) continue;
-    std::size_t j = skip_spaces(text, end);
-    if (j >= text.size() || text[j] != ':') continue;
     j = skip_spaces(text, j + 1);
     if (j >= text.size()) return;
     values[k] = scalar_at(text, j);

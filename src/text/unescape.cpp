@@ -47,6 +47,22 @@ int hex_at(std::string_view s, std::size_t at, int digits) {
 
 bool is_octal(char c) { return c >= '0' && c <= '7'; }
 
+// Bytes that may start something to decode, or end the text: the escapes, the stand-ins, NUL and CR.
+constexpr std::array<bool, 256> kSpecial = [] {
+  std::array<bool, 256> t{};
+  for (unsigned char c : {'\\', '%', '{', '\0', '\r'}) t[c] = true;
+  for (int c = 0x80; c < 0x100; ++c) t[c] = true;
+  return t;
+}();
+
+// A short value with nothing to decode (an id, a plain name): the common case, seen in one look.
+bool plain(std::string_view s) {
+  if (s.size() > 64) return false;
+  for (unsigned char c : s)
+    if (kSpecial[c]) return false;
+  return true;
+}
+
 // The next `c` at or after `from`, or npos: a plain loop over the first bytes (escapes come close
 // together, where a library call costs more than it saves), the library's byte search beyond.
 std::size_t next_of(const Text& t, char c, std::size_t from) {
@@ -211,6 +227,7 @@ void restore(Text& t) {
 }  // namespace
 
 Text unescape_text(std::string_view text) {
+  if (plain(text)) return Text(text);
   Text t = valid_utf8(text.substr(0, text.find('\0')));
   if (t.find('\\') != Text::npos || (!t.empty() && t[0] == '\r')) decode_literal(t);
   if (t.find('%') != Text::npos) decode_percent(t);
