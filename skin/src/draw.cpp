@@ -1,6 +1,7 @@
 // Shapes are drawn by coverage of each pixel, so rounded corners and ticks have smooth edges.
 #include "draw.hpp"
 
+#include "runtime/win32/dpi.hpp"
 #include "theme.hpp"
 
 namespace qiwa::skin {
@@ -31,18 +32,7 @@ COLORREF from_pixel(std::uint32_t p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0
 
 }  // namespace
 
-// GetDpiForWindow is Windows 10's; before it, the screen's DPI is every window's.
-float dpi_scale(HWND hwnd) {
-  using ForWindow = UINT(WINAPI*)(HWND);
-  static const auto for_window = reinterpret_cast<ForWindow>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  UINT dpi = for_window && hwnd ? for_window(hwnd) : 0;
-  if (!dpi) {
-    const WindowDc screen(nullptr);
-    dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSY)) : 96;
-  }
-  return dpi ? dpi / 96.0f : 1.0f;
-}
+float dpi_scale(HWND hwnd) { return static_cast<float>(window_dpi(hwnd)) / kBaseDpi; }
 
 Canvas::Canvas(HDC target, int width, int height) : width_(width), height_(height) {
   if (width <= 0 || height <= 0) return;

@@ -68,37 +68,37 @@ std::vector<std::string_view> json_array_objects(std::string_view answer) {
   return objects;
 }
 
-// Index of the first value of "key", after the colon and any spaces; npos when there is none.
-std::size_t value_of_key(std::string_view text, std::string_view key) {
+namespace {
+
+// Calls visit(name, at) for each string that a colon follows, `at` the index of its value, in order,
+// until visit returns true. Strings are passed over whole, so nothing inside a value counts as a key.
+template <class Visit>
+void for_each_key(std::string_view text, Visit visit) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '"') continue;
-    std::size_t end = json_string_end(text, i);
-    if (end == std::string_view::npos) return std::string_view::npos;
-    bool is_key = text.substr(i + 1, end - i - 2) == key;
+    const std::size_t end = json_string_end(text, i);
+    if (end == std::string_view::npos) return;
+    const std::string_view name = text.substr(i + 1, end - i - 2);
     i = end - 1;
-    if (!is_key) continue;
-    std::size_t j = skip_spaces(text, end);
-    if (j >= text.size() || text[j] != ':') continue;
-    j = skip_spaces(text, j + 1);
-    if (j < text.size()) return j;
+    std::size_t at = skip_spaces(text, end);
+    if (at >= text.size() || text[at] != ':') continue;  // a value, not a key
+    at = skip_spaces(text, at + 1);
+    if (at >= text.size() || visit(name, at)) return;
   }
-  return std::string_view::npos;
 }
+
+}  // namespace
 
 Text json_string_after_key(std::string_view text, std::string_view key) {
   // A key whose value is no string is passed over: the next one of that name may have one.
-  for (std::size_t from = 0; from < text.size();) {
-    std::size_t j = value_of_key(text.substr(from), key);
-    if (j == std::string_view::npos) return {};
-    j += from;
-    if (text[j] == '"') {
-      std::size_t value_end = json_string_end(text, j);
-      if (value_end == std::string_view::npos) return {};
-      return Text(text.substr(j + 1, value_end - j - 2));
-    }
-    from = j;
-  }
-  return {};
+  Text value;
+  for_each_key(text, [&](std::string_view name, std::size_t at) {
+    if (name != key || text[at] != '"') return false;
+    const std::size_t end = json_string_end(text, at);
+    if (end != std::string_view::npos) value = Text(text.substr(at + 1, end - at - 2));
+    return true;
+  });
+  return value;
 }
 
 namespace {
@@ -127,23 +127,15 @@ void json_scalars_after_keys(std::string_view text, std::span<const std::string_
                              std::span<std::string_view> values) {
   std::size_t missing = keys.size();
   std::vector<bool> found(keys.size());
-  for (std::size_t i = 0; missing > 0 && i < text.size(); ++i) {
-    if (text[i] != '"') continue;
-    std::size_t end = json_string_end(text, i);
-    if (end == std::string_view::npos) return;
-    const std::string_view name = text.substr(i + 1, end - i - 2);
-    i = end - 1;
-    std::size_t j = skip_spaces(text, end);
-    if (j >= text.size() || text[j] != ':') continue;  // a value, not a key
+  if (missing == 0) return;
+  for_each_key(text, [&](std::string_view name, std::size_t at) {
     std::size_t k = 0;
     while (k < keys.size() && (found[k] || keys[k] != name)) ++k;
-    if (k == keys.size()) continue;
-    j = skip_spaces(text, j + 1);
-    if (j >= text.size()) return;
-    values[k] = scalar_at(text, j);
+    if (k == keys.size()) return false;
+    values[k] = scalar_at(text, at);
     found[k] = true;
-    --missing;
-  }
+    return --missing == 0;
+  });
 }
 
 }  // namespace qiwa

@@ -157,6 +157,18 @@ class Session:
     def audio_bytes(self):
         return self.bench.audio_bytes()
 
+    def quiet_audio(self, timeout=60):
+        """The captured sound's size once it has not grown for 2 s; fails when it keeps growing."""
+        last, since, deadline = self.audio_bytes(), time.time(), time.time() + timeout
+        while time.time() < deadline:
+            time.sleep(0.1)
+            now = self.audio_bytes()
+            if now != last:
+                last, since = now, time.time()
+            elif time.time() - since >= 2:
+                return now
+        raise AssertionError(f"the sound went on for {timeout} s")
+
     def window_shot(self, name, rect):
         """A screenshot cut to rect (the driver's {"left", "top", "width", "height"}, screen pixels)."""
         full = self.screenshot(name + ".full.png")

@@ -50,16 +50,7 @@ class PlayAudioTest(qiwa_e2e.ServiceTestCase):
             return f.read()
 
     def quiet_size(self, timeout=60):
-        """The captured size once it has stopped growing for 2 s."""
-        last, still, deadline = self.captured(), 0, time.time() + timeout
-        while time.time() < deadline:
-            time.sleep(0.1)
-            now = self.captured()
-            still = still + 1 if now == last else 0
-            last = now
-            if still >= 20:
-                return now
-        self.fail(f"the sound went on for {timeout}s")
+        return self.session.quiet_audio(timeout)
 
     def wait_growth(self, past, by=100000, timeout=30):
         self.wait_for(lambda: self.captured() >= past + by, timeout=timeout,

@@ -26,18 +26,6 @@ class PlayEarlyTest(PlayCase):
         step = 441
         return sum(1 for i in range(0, len(samples) - step + 1, step) if loudness(samples[i:i + step]) > 0.05) / 100
 
-    def quiet(self, timeout=60):
-        """The captured size once it has not grown for 2 s, and when it last grew."""
-        last, since, deadline = self.session.audio_bytes(), time.time(), time.time() + timeout
-        while time.time() < deadline:
-            time.sleep(0.1)
-            now = self.session.audio_bytes()
-            if now != last:
-                last, since = now, time.time()
-            elif time.time() - since >= 2:
-                return now, since
-        self.fail(f"the sound went on for {timeout} s")
-
     def transfers(self):
         """How each trickled transfer of the demo service ended: {path, sent, of, how}."""
         ended = self.service.requests(lambda r: r.path == "/demo/transfer-ended")
@@ -63,7 +51,7 @@ class PlayEarlyTest(PlayCase):
         clicked = self.click_play("fault:song-trickle")
         heard = clicked + self.first_sound(clicked, 2.5)
         self.wait_title(PLAYING + "故障 song-trickle")
-        self.quiet(timeout=SONG_SECONDS + 20)
+        self.session.quiet_audio(timeout=SONG_SECONDS + 20)
         # The bench's sound device takes sound as fast as it is given, not in real time, so the player
         # catches up with the download again and again here; what counts is that all of the song is heard.
         self.assertGreaterEqual(self.sound_seconds(), SONG_SECONDS * 0.95, "parts of the song were not heard")
@@ -82,7 +70,7 @@ class PlayEarlyTest(PlayCase):
         self.assertTrue(box.get("ok"), "no message box after the cut")
         self.assertEqual(box["msgbox"]["text"], DOWNLOAD_FAILED)
         self.assertEqual(self.driver("window")["window"]["title"], IDLE_TITLE)
-        size, _ = self.quiet()
+        size = self.session.quiet_audio()
         self.assertLess(size / SECOND, SONG_SECONDS / 2, "the sound went on past the song's bytes")
         self.assertEqual(self.songs_in(self.session.program.run_dir), [], "a part or song file was left")
 

@@ -7,27 +7,6 @@
 #include "app/win32/window_win32.hpp"
 
 namespace qiwa {
-namespace {
-
-template <class Fn>
-Fn user32_function(const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
-}  // namespace
-
-// GetDpiForWindow is Windows 10's; before it, the screen's DPI is every window's.
-UINT window_dpi(HWND hwnd) {
-  static const auto for_window = user32_function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
-  UINT dpi = for_window ? for_window(hwnd) : 0;
-  if (!dpi) {
-    const WindowDc screen(nullptr);
-    dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSY)) : kBaseDpi;
-  }
-  return dpi ? dpi : kBaseDpi;
-}
-
-int at_dpi(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), kBaseDpi); }
 
 Rect at_dpi(const Rect& r, UINT dpi) { return {at_dpi(r.left, dpi), at_dpi(r.top, dpi), at_dpi(r.width, dpi), at_dpi(r.height, dpi)}; }
 
@@ -36,7 +15,9 @@ int drop_down_height(int field_height, UINT dpi) { return field_height + at_dpi(
 // The system's message font at this DPI (SystemParametersInfoForDpi from Windows 10 on; before, the
 // system's metrics are already at the one DPI there is).
 GdiObject make_ui_font(UINT dpi) {
-  static const auto for_dpi = user32_function<BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT)>("SystemParametersInfoForDpi");
+  using ForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  static const auto for_dpi = reinterpret_cast<ForDpi>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   const BOOL ok = for_dpi ? for_dpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)

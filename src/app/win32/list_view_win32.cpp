@@ -5,6 +5,7 @@
 
 #include "app/layout.hpp"
 #include "app/win32/window_parts_win32.hpp"
+#include "runtime/win32/dpi.hpp"
 
 namespace qiwa {
 
@@ -16,7 +17,7 @@ bool setup_result_list(HWND list, UINT dpi) {
     std::wstring header = wide(layout.header);
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.cx = MulDiv(layout.width, static_cast<int>(dpi), 96);
+    column.cx = at_dpi(layout.width, dpi);
     column.pszText = header.data();
     column.iSubItem = index;
     if (SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)) != index) return false;
@@ -28,7 +29,7 @@ bool setup_result_list(HWND list, UINT dpi) {
 void scale_result_list(HWND list, UINT dpi) {
   int index = 0;
   for (const ColumnLayout& layout : list_columns())
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, index++, MulDiv(layout.width, static_cast<int>(dpi), 96));
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, index++, at_dpi(layout.width, dpi));
 }
 
 int result_list_append(HWND list) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 
+#include "runtime/win32/dpi.hpp"
 #include "runtime/win32/handle.hpp"
 #include "app/layout.hpp"
 #include "app/main_window.hpp"
@@ -80,10 +81,7 @@ class Win32MainWindow final : public MainWindow {
 // The message loop of the window's thread; returns the quit code.
 int run_message_loop();
 
-// The window's DPI (dpi_win32.cpp). The layout is given at 96 DPI.
-inline constexpr int kBaseDpi = 96;
-UINT window_dpi(HWND hwnd);
-int at_dpi(int value, UINT dpi);
+// The window at its DPI (dpi_win32.cpp); the layout is given at 96 DPI.
 Rect at_dpi(const Rect& r, UINT dpi);
 int drop_down_height(int field_height, UINT dpi);
 GdiObject make_ui_font(UINT dpi);
