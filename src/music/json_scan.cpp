@@ -1,5 +1,7 @@
 #include "music/json_scan.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace qiwa {
@@ -125,15 +127,17 @@ Text json_scalar_after_key(std::string_view text, std::string_view key) {
 
 void json_scalars_after_keys(std::string_view text, std::span<const std::string_view> keys,
                              std::span<std::string_view> values) {
-  std::size_t missing = keys.size();
-  std::vector<bool> found(keys.size());
+  // A bit per key found: no allocation in the hit parser's inner loop.
+  const std::size_t count = std::min<std::size_t>(keys.size(), 64);
+  std::uint64_t found = 0;
+  std::size_t missing = count;
   if (missing == 0) return;
   for_each_key(text, [&](std::string_view name, std::size_t at) {
     std::size_t k = 0;
-    while (k < keys.size() && (found[k] || keys[k] != name)) ++k;
-    if (k == keys.size()) return false;
+    while (k < count && ((found >> k & 1) || keys[k] != name)) ++k;
+    if (k == count) return false;
     values[k] = scalar_at(text, at);
-    found[k] = true;
+    found |= std::uint64_t{1} << k;
     return --missing == 0;
   });
 }

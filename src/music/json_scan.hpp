@@ -20,7 +20,7 @@ Text json_string_after_key(std::string_view text, std::string_view key);
 // number's (or true's, false's) characters; empty for null, for an object or array, and when there is none.
 Text json_scalar_after_key(std::string_view text, std::string_view key);
 
-// json_scalar_after_key for several keys in one pass: values[k] for keys[k], as views into text.
+// json_scalar_after_key for up to 64 keys in one pass: values[k] for keys[k], as views into text.
 void json_scalars_after_keys(std::string_view text, std::span<const std::string_view> keys,
                              std::span<std::string_view> values);
 

@@ -44,6 +44,7 @@ Text cut_artists(std::string_view hit) {
   if (!raw) raw = cut(hit, "artist\":[\"", "\"]");
   if (!raw) return {};
   Text joined;
+  joined.reserve(raw->size());  // decoding only shrinks: one allocation for the whole list
   std::string_view rest = *raw;
   for (bool first = true;; first = false) {
     std::size_t sep = find_unescaped(rest, "\",\"", 0);

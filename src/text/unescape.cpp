@@ -224,14 +224,68 @@ void restore(Text& t) {
   t.resize(out.w);
 }
 
+// The usual answer value, whose only escapes are "\uXXXX" (pairs too), "\/" and "\"": the first two passes
+// at once, with the same result. False, with t half-done, at anything else or at a code of 0.
+bool decode_usual(Text& t) {
+  if (t.find('%') != Text::npos || (!t.empty() && t[0] == '\r')) return false;
+  Writer out{t};
+  std::size_t r = 0;
+  while (r < t.size()) {
+    std::size_t at = next_of(t, '\\', r);
+    if (at == Text::npos) at = t.size();
+    out.copy(r, at - r);
+    r = at;
+    if (r >= t.size()) break;
+    const char e = r + 1 < t.size() ? t[r + 1] : '\0';
+    if (e == '/' || e == '"') {
+      out.put(e);
+      r += 2;
+      continue;
+    }
+    int value = e == 'u' ? hex_at(t, r + 2, 4) : -1;
+    if (value <= 0) return false;
+    std::size_t taken = 6;
+    if (high_surrogate(value) && t.compare(r + 6, 2, "\\u") == 0) {
+      const int low = hex_at(t, r + 8, 4);
+      if (low_surrogate(low)) {
+        value = 0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00);
+        taken = 12;
+      }
+    }
+    out.put_code(static_cast<char32_t>(value));  // a lone surrogate becomes U+FFFD
+    r += taken;
+  }
+  t.resize(out.w);
+  return true;
+}
+
+// The three passes, each only when its text has something for it.
+void decode_all(Text& t) {
+  if (t.find('\\') != Text::npos || (!t.empty() && t[0] == '\r')) decode_literal(t);
+  if (t.find('%') != Text::npos) decode_percent(t);
+  restore(t);
+}
+
 }  // namespace
 
 Text unescape_text(std::string_view text) {
   if (plain(text)) return Text(text);
-  Text t = valid_utf8(text.substr(0, text.find('\0')));
-  if (t.find('\\') != Text::npos || (!t.empty() && t[0] == '\r')) decode_literal(t);
-  if (t.find('%') != Text::npos) decode_percent(t);
-  restore(t);
+  text = text.substr(0, text.find('\0'));
+  // A short value (a name, an album) is worked out in a buffer this thread keeps, so that a result
+  // short enough for the string's own storage costs no allocation; a long one is worked out in place.
+  if (text.size() <= 1024 && is_valid_utf8(text)) {
+    thread_local Text work;
+    work.assign(text);
+    if (decode_usual(work)) {
+      restore(work);
+    } else {
+      work.assign(text);
+      decode_all(work);
+    }
+    return Text(work);
+  }
+  Text t = valid_utf8(text);
+  decode_all(t);
   return t;
 }
 

@@ -105,6 +105,18 @@ TEST(UnescapeText, TextAScriptWouldRejectIsStillDecoded) {
   EXPECT_EQ(unescape_text("\\u4e2d"), "中");
 }
 
+// A short value is decoded by a quicker way than a long one; both must agree on every kind of escape.
+TEST(UnescapeText, ShortAndLongValuesDecodeAlike) {
+  const std::string pad(1100, '.');
+  for (const char* value : {"\\u4e2d\\u6587", "\\ud83c\\udfb5!", "a\\ud83cb", "\\ud83c\\u0041", "\\udfb5",
+                            "\\u2019s", "\\u007b$}", "x\\/y\\\"z", "\\u12g4", "\\u4e2d%41", "\\U4e2d",
+                            "\\\\u4e2d", "\\x41\\u4e2d", "\\u4e2d\\n", "\rab", "a\xFF\\u4e2d", "\\u002541"}) {
+    SCOPED_TRACE(value);
+    EXPECT_EQ(unescape_text(std::string(value) + pad), unescape_text(value) + pad);
+  }
+  EXPECT_EQ(unescape_text("ab\\u0000" + pad), "ab");
+}
+
 TEST(UnescapeText, SearchAnswer) {
   const Text answer =
       "cb([{\"id\":1,\"name\":\"\\u4e2d\\u6587\",\"artist\":[\"A\\/B\",\"\\u6b4c\"],"
