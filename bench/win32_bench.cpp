@@ -5,6 +5,8 @@
 //   win32_bench play FILE.mp3 CAPTURE ms from play() until the captured audio file starts to grow
 //   win32_bench play-cost FILE.mp3    private bytes idle and while playing, CPU (user + system) over 30 s
 //   win32_bench download-plain URL    the yardstick: the plainest WinHTTP loop, 1 MiB reads, no sink
+//   win32_bench play-floor            the yardstick of play-cost: private bytes and CPU of a bare device
+//                                     fed silence, and private bytes of one more idle thread
 #include <windows.h>
 #include <psapi.h>
 #include <winhttp.h>
@@ -157,6 +159,65 @@ int play_cost(const wchar_t* mp3) {
   return 0;
 }
 
+DWORD WINAPI wait_for(void* event) { return WaitForSingleObject(event, INFINITE); }
+
+// Keeps four quarter-second buffers of silence queued for `ms` of wall time; the sound played, in ms.
+long long feed_silence(HWAVEOUT device, HANDLE done, WAVEHDR (&headers)[4], double ms) {
+  long long played = 0;
+  for (const double start = now_ms(); now_ms() - start < ms;) {
+    WaitForSingleObject(done, 100);
+    for (WAVEHDR& h : headers) {
+      if (!(h.dwFlags & WHDR_DONE)) continue;
+      played += 250;
+      waveOutWrite(device, &h, sizeof h);
+    }
+  }
+  return played;
+}
+
+// The yardstick of play-cost: what any waveOut player with a thread of its own costs under this Wine,
+// whatever it decodes. Private bytes of the device opened and playing (the sound system's own threads)
+// and of one more thread (Wine commits about 1 MB for every thread, whatever the size of its stack); CPU
+// per second of sound while the device is fed silence, as play-cost gives it.
+int play_floor() {
+  waveOutGetNumDevs();  // the driver loaded before "idle", as play-cost's prepare() does
+  Sleep(500);
+  const std::size_t idle = private_kb(GetCurrentProcess());
+  WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
+  KernelHandle done(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  HWAVEOUT device = nullptr;
+  if (waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(done.get()), 0, CALLBACK_EVENT) !=
+      MMSYSERR_NOERROR)
+    return std::printf("{\"error\":\"no device\"}\n"), 1;
+  std::string silence(4 * 44100, '\0');
+  WAVEHDR headers[4]{};
+  for (int i = 0; i < 4; ++i) {
+    headers[i].lpData = silence.data() + i * 44100;
+    headers[i].dwBufferLength = 44100;
+    waveOutPrepareHeader(device, &headers[i], sizeof headers[i]);
+    waveOutWrite(device, &headers[i], sizeof headers[i]);
+  }
+  feed_silence(device, done.get(), headers, 3000);  // past the device's start, as play-cost waits
+  const std::size_t playing = private_kb(GetCurrentProcess());
+  KernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  KernelHandle thread(CreateThread(nullptr, 64 * 1024, wait_for, stop.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+  feed_silence(device, done.get(), headers, 200);
+  const std::size_t threaded = private_kb(GetCurrentProcess());
+  const double cpu0 = cpu_ms();
+  const long long sound = feed_silence(device, done.get(), headers, 30000);
+  const double cpu = cpu_ms() - cpu0;
+  SetEvent(stop.get());
+  WaitForSingleObject(thread.get(), INFINITE);
+  waveOutReset(device);
+  for (WAVEHDR& h : headers) waveOutUnprepareHeader(device, &h, sizeof h);
+  waveOutClose(device);
+  std::printf("{\"idle_private_kb\":%u,\"device_kb\":%d,\"thread_kb\":%d,\"sound_ms\":%lld,"
+              "\"cpu_percent_of_sound\":%.2f}\n",
+              static_cast<unsigned>(idle), static_cast<int>(playing - idle), static_cast<int>(threaded - playing),
+              sound, sound > 0 ? 100.0 * cpu / static_cast<double>(sound) : 0.0);
+  return 0;
+}
+
 int download_plain(const wchar_t* url) {
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
@@ -194,7 +255,8 @@ int wmain(int argc, wchar_t** argv) {
   if (what == L"play" && argc > 3) return play(argv[2], argv[3]);
   if (what == L"play-cost" && argc > 2) return play_cost(argv[2]);
   if (what == L"download-plain" && argc > 2) return download_plain(argv[2]);
+  if (what == L"play-floor") return play_floor();
   std::fprintf(stderr, "usage: win32_bench startup EXE | download URL | download-plain URL | play FILE.mp3 CAPTURE"
-                       " | play-cost FILE.mp3\n");
+                       " | play-cost FILE.mp3 | play-floor\n");
   return 2;
 }
