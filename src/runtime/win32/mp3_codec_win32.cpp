@@ -5,6 +5,7 @@
 #include <msacm.h>
 
 #include <algorithm>
+#include <mutex>
 
 #include "runtime/mp3_decoder.hpp"
 #include "runtime/types.hpp"
@@ -40,11 +41,42 @@ MPEGLAYER3WAVEFORMAT mp3_format(const Mp3FrameHeader& h) {
   return f;
 }
 
+inline void close_acm_driver(HACMDRIVER driver) noexcept {
+  acmDriverClose(driver, 0);
+}
+using AcmDriver = Handle<SimpleTraits<HACMDRIVER, &close_acm_driver>>;
+
+// The driver that decoded the first song, opened once and kept: asked without a driver, the manager
+// opens and closes every installed codec in turn, which cost about 20 ms a song.
+class Mp3Driver {
+ public:
+  HACMDRIVER get() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return driver_.get();
+  }
+  void remember_driver_of(HACMSTREAM stream) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    HACMDRIVERID id = nullptr;
+    HACMDRIVER driver = nullptr;
+    if (driver_ || acmDriverID(reinterpret_cast<HACMOBJ>(stream), &id, 0) != MMSYSERR_NOERROR) return;
+    if (acmDriverOpen(&driver, id, 0) == MMSYSERR_NOERROR) driver_.reset(driver);
+  }
+
+ private:
+  std::mutex mutex_;
+  AcmDriver driver_;
+};
+
+Mp3Driver& mp3_driver() {
+  static Mp3Driver driver;
+  return driver;
+}
+
 // 16-bit PCM of the song's rate and channels, as the codec suggests it (or made up if it will not say).
-WAVEFORMATEX pcm_format_for(const MPEGLAYER3WAVEFORMAT& mp3) {
+WAVEFORMATEX pcm_format_for(HACMDRIVER driver, const MPEGLAYER3WAVEFORMAT& mp3) {
   WAVEFORMATEX pcm{};
   pcm.wFormatTag = WAVE_FORMAT_PCM;
-  MMRESULT r = acmFormatSuggest(nullptr, const_cast<WAVEFORMATEX*>(&mp3.wfx), &pcm, sizeof pcm,
+  MMRESULT r = acmFormatSuggest(driver, const_cast<WAVEFORMATEX*>(&mp3.wfx), &pcm, sizeof pcm,
                                 ACM_FORMATSUGGESTF_WFORMATTAG);
   if (r != MMSYSERR_NOERROR || pcm.wFormatTag != WAVE_FORMAT_PCM || pcm.nBlockAlign == 0) {
     pcm = WAVEFORMATEX{};
@@ -126,9 +158,15 @@ bool AcmMp3Codec::prepare(const Mp3FrameHeader& format) {
 std::unique_ptr<Mp3Codec> open_acm_codec(const Mp3FrameHeader& format) {
   if (format.channels < 1 || format.sample_rate <= 0 || format.bit_rate <= 0) return nullptr;
   MPEGLAYER3WAVEFORMAT mp3 = mp3_format(format);
-  WAVEFORMATEX pcm = pcm_format_for(mp3);
+  const HACMDRIVER driver = mp3_driver().get();
+  WAVEFORMATEX pcm = pcm_format_for(driver, mp3);
   HACMSTREAM stream = nullptr;
-  if (acmStreamOpen(&stream, nullptr, &mp3.wfx, &pcm, nullptr, 0, 0, 0) != MMSYSERR_NOERROR) return nullptr;
+  if (!driver || acmStreamOpen(&stream, driver, &mp3.wfx, &pcm, nullptr, 0, 0, 0) != MMSYSERR_NOERROR) {
+    // The first song, or one the kept driver refuses: any installed codec may take it.
+    if (driver) pcm = pcm_format_for(nullptr, mp3);
+    if (acmStreamOpen(&stream, nullptr, &mp3.wfx, &pcm, nullptr, 0, 0, 0) != MMSYSERR_NOERROR) return nullptr;
+    mp3_driver().remember_driver_of(stream);
+  }
   auto codec = std::make_unique<AcmMp3Codec>(AcmStream(stream), pcm);
   if (!codec->prepare(format)) return nullptr;
   return codec;
