@@ -75,8 +75,19 @@ void Canvas::rounded(RECT r, float radius, COLORREF c, float ring) {
   GdiFlush();
   const float limit = ((r.right - r.left) < (r.bottom - r.top) ? (r.right - r.left) : (r.bottom - r.top)) * 0.5f;
   if (radius > limit) radius = limit;
+  // A pixel whose centre lies `inside` or more from every edge is at least that deep in the shape, past
+  // the corners' arcs and the ring: wholly covered (a fill) or wholly uncovered (a ring). Only the band
+  // along the edges is worked out pixel by pixel.
+  const float reach = radius > ring ? radius : ring;
+  const int inside = static_cast<int>(__builtin_ceilf(reach > 0 ? reach : 0)) + 2;
   for (int y = r.top; y < r.bottom; ++y) {
+    const bool deep_row = y >= r.top + inside && y < r.bottom - inside;
+    const int deep_from = deep_row ? r.left + inside : r.right, deep_to = deep_row ? r.right - inside : r.right;
     for (int x = r.left; x < r.right; ++x) {
+      if (x >= deep_from && x < deep_to) {
+        if (ring <= 0) blend(x, y, c, 1);
+        continue;
+      }
       const float d = rounded_distance(r, radius, x + 0.5f, y + 0.5f);
       float cover = clamp01(0.5f - d);
       if (ring > 0) cover -= clamp01(0.5f - (d + ring));
