@@ -6,6 +6,7 @@ checked on every machine, also where Wine cannot run this bitness:
   start or on first use (delay-loaded), only DLLs every Windows 7 has;
 - the skin library is of the same bitness, exports "SkinH_AttachRes" undecorated and, on 32-bit,
   returns with the stdcall clean-up of its six arguments (ret $0x18), as the program's binding calls it;
+  it is small, without the C++ runtime;
 - the exe embeds exactly that library.
 
     pe_check.py OBJDUMP ARCH BUILD_DIR       (ARCH: win32 or win64)
@@ -99,6 +100,12 @@ class PeFiles(unittest.TestCase):
         if ARCH == "win32":
             self.assertEqual(first_return(self.skin, h["image_base"] + h["export_rvas"][0]), "ret $0x18",
                              "stdcall: the entry point pops its six 4-byte arguments")
+
+    def test_skin_library_carries_no_cpp_runtime(self):
+        # About 31 KiB of its own; a guarded local static or a throw pulls in the C++ runtime's exception
+        # support (about 110 KiB more), which the program then embeds and writes at every start.
+        size = os.path.getsize(self.skin)
+        self.assertLess(size, 64 * 1024, f"{os.path.relpath(self.skin)} is {size} bytes")
 
     def test_program_embeds_this_skin_library(self):
         with open(self.skin, "rb") as f:
