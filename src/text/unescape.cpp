@@ -88,6 +88,14 @@ struct Writer {
   void put_code(char32_t c) { w += encode_utf8(c, t.data() + w); }  // never longer than its escape
 };
 
+// Copies the run before the next `c` at or after r; returns where that `c` is (the text's end if none).
+std::size_t copy_run(Writer& out, char c, std::size_t r) {
+  std::size_t at = next_of(out.t, c, r);
+  if (at == Text::npos) at = out.t.size();
+  out.copy(r, at - r);
+  return at;
+}
+
 // The escape after the backslash at s[r]: its code unit (0 to 255, or the character after the backslash,
 // whole) and the bytes it takes, backslash included; 1 for an escape the grammar rejects, whose rest is
 // then read plainly. A "\u" never gets here: it has become "%u", so "\" before "\u" escapes that "%".
@@ -133,10 +141,7 @@ void decode_literal(Text& t) {
   Writer out{t};
   std::size_t r = !t.empty() && t[0] == '\r' && t.compare(0, 2, "\r\n") != 0 ? 1 : 0;
   while (r < t.size()) {
-    std::size_t at = next_of(t, '\\', r);
-    if (at == Text::npos) at = t.size();
-    out.copy(r, at - r);
-    r = at;
+    r = copy_run(out, '\\', r);
     if (r >= t.size()) break;
     if (r + 1 >= t.size()) {  // a trailing lone backslash stays
       out.put('\\');
@@ -166,25 +171,28 @@ void decode_literal(Text& t) {
 bool high_surrogate(int u) { return u >= 0xD800 && u < 0xDC00; }
 bool low_surrogate(int u) { return u >= 0xDC00 && u < 0xE000; }
 
+// `value`, the code of the escape at t[r], joined into one character with a low surrogate that follows
+// as `mark` and four hex digits; `taken` then covers both escapes.
+int join_pair(const Text& t, std::size_t r, std::string_view mark, int value, std::size_t& taken) {
+  if (!high_surrogate(value) || t.compare(r + 6, mark.size(), mark) != 0) return value;
+  const int low = hex_at(t, r + 8, 4);
+  if (!low_surrogate(low)) return value;
+  taken = 12;
+  return 0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00);
+}
+
 // Pass 2: unescape(). Any other "%" stays; the text ends at a code of 0.
 void decode_percent(Text& t) {
   Writer out{t};
   std::size_t r = 0;
   while (r < t.size()) {
-    std::size_t at = next_of(t, '%', r);
-    if (at == Text::npos) at = t.size();
-    out.copy(r, at - r);
-    r = at;
+    r = copy_run(out, '%', r);
     if (r >= t.size()) break;
     int value = -1;
     std::size_t taken = 1;
     if (r + 1 < t.size() && t[r + 1] == 'u' && (value = hex_at(t, r + 2, 4)) >= 0) {
       taken = 6;
-      int low = -1;
-      if (high_surrogate(value) && t.compare(r + 6, 2, "%u") == 0 && low_surrogate(low = hex_at(t, r + 8, 4))) {
-        value = 0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00);
-        taken = 12;
-      }
+      value = join_pair(t, r, "%u", value, taken);
     } else if ((value = hex_at(t, r + 1, 2)) >= 0) {
       taken = 3;
     }
@@ -231,10 +239,7 @@ bool decode_usual(Text& t) {
   Writer out{t};
   std::size_t r = 0;
   while (r < t.size()) {
-    std::size_t at = next_of(t, '\\', r);
-    if (at == Text::npos) at = t.size();
-    out.copy(r, at - r);
-    r = at;
+    r = copy_run(out, '\\', r);
     if (r >= t.size()) break;
     const char e = r + 1 < t.size() ? t[r + 1] : '\0';
     if (e == '/' || e == '"') {
@@ -245,13 +250,7 @@ bool decode_usual(Text& t) {
     int value = e == 'u' ? hex_at(t, r + 2, 4) : -1;
     if (value <= 0) return false;
     std::size_t taken = 6;
-    if (high_surrogate(value) && t.compare(r + 6, 2, "\\u") == 0) {
-      const int low = hex_at(t, r + 8, 4);
-      if (low_surrogate(low)) {
-        value = 0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00);
-        taken = 12;
-      }
-    }
+    value = join_pair(t, r, "\\u", value, taken);
     out.put_code(static_cast<char32_t>(value));  // a lone surrogate becomes U+FFFD
     r += taken;
   }
