@@ -115,6 +115,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/win32/download_win32_test.cpp
   tests/win32/files_win32_test.cpp
   tests/win32/skin_win32_test.cpp
+  tests/win32/skin_draw_win32_test.cpp
   tests/win32/player_win32_test.cpp
 )
 

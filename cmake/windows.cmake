@@ -88,6 +88,9 @@ target_include_directories(qiwa_win32_tests PRIVATE tests)
 target_compile_definitions(qiwa_win32_tests PRIVATE QIWA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(qiwa_win32_tests PRIVATE qiwa_app gtest_win32)
 target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs)
+# The skin library's drawing, compiled in, so that its shapes can be checked pixel by pixel.
+target_sources(qiwa_win32_tests PRIVATE skin/src/draw.cpp skin/src/theme.cpp skin/src/skin_format.cpp)
+target_include_directories(qiwa_win32_tests PRIVATE skin/src)
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
 set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all")
 # The WinHTTP backends against a local test server of ours (tests/win32/http_test_server.py).
