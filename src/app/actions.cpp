@@ -54,7 +54,8 @@ void play_selected(const std::shared_ptr<AppContext>& app) {
   request.track.lyric_id = selected_cell(w, row, Cell::lyric_id);
   request.track.source = app->current_source.get();
   start_thread([app, request] { run_play(*app, request); });
-  start_thread([app] { app->platform.player.prepare(); });  // while the song downloads
+  // The sound system is readied while the first song downloads; later plays find it ready.
+  if (!app->player_prepared.exchange(true)) start_thread([app] { app->platform.player.prepare(); });
 }
 
 void toggle_pause(AppContext& app) {

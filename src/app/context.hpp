@@ -90,6 +90,7 @@ struct AppContext {
   Newest searches;
   Newest plays;
   std::atomic<unsigned> plays_started{0};  // tells the part files of two plays apart
+  std::atomic<bool> player_prepared{false};
   DownloadRegistry downloads;
   LyricsFollower lyrics;  // window's thread only
 };

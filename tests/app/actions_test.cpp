@@ -110,6 +110,10 @@ TEST_F(ActionsFlow, PlayingTheSelectedRowPlaysItsSong) {
   // The sound (and the title) may come before the last byte: the file is in place once that came.
   EXPECT_TRUE(eventually([&] { return fake.files.read(song("s p1 #2")) == song_two; }));
   EXPECT_EQ(fake.player.played_contents().size(), 1u);
+  // The sound system was readied for the first play only.
+  play_selected(app);
+  EXPECT_TRUE(eventually([&] { return fake.player.played_contents().size() == 2u; }));
+  EXPECT_EQ(fake.player.prepares(), 1);
 }
 
 TEST_F(ActionsFlow, ThePauseButtonTogglesItsCaptionAndThePlayer) {

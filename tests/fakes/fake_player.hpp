@@ -34,6 +34,8 @@ class FakePlayer : public Player {
     std::lock_guard lock(mutex_);
     return state_ ? state_() : SourceState::complete;
   }
+  void prepare() override { ++prepares_; }
+  int prepares() const { return prepares_; }
   void pause() override { record("pause"); }
   std::int64_t position_ms() override { return position_ms_.load(); }
   // Where the device is in the current song, as the test moves it.
@@ -75,6 +77,7 @@ class FakePlayer : public Player {
   bool fail_ = false;
   std::function<SourceState()> state_;
   std::atomic<std::int64_t> position_ms_{0};
+  std::atomic<int> prepares_{0};
 };
 
 }  // namespace qiwa::fakes
