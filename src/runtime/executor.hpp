@@ -1,0 +1,21 @@
+#pragma once
+// Where work runs: on a worker thread, or back on the window's thread. Every worker is owned and joined;
+// the window's thread runs posted work in the order it was posted. Tests hand in one that runs
+// everything when they say so, so nothing in them waits for a thread.
+#include <functional>
+
+namespace qiwa {
+
+class Executor {
+ public:
+  virtual ~Executor() = default;
+  // Runs work on a worker thread; false (work not run) when none can be had or the executor is closed.
+  virtual bool run(std::function<void()> work) = 0;
+  // Runs work on the window's thread, after what was posted before; dropped once closed.
+  virtual void post(std::function<void()> work) = 0;
+  // Refuses new work and waits for every worker to end (their stop tokens are raised first). Posted work
+  // not yet run is dropped.
+  virtual void close() = 0;
+};
+
+}  // namespace qiwa
