@@ -13,6 +13,7 @@ set(QIWA_runtime_SOURCES
   src/runtime/native_library.cpp
   src/runtime/request.cpp
   src/runtime/text.cpp
+  src/runtime/thread.cpp
   src/runtime/threads.cpp
   src/runtime/utf.cpp
 )
