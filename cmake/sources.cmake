@@ -19,6 +19,7 @@ set(QIWA_runtime_SOURCES
 )
 set(QIWA_runtime_WIN32_SOURCES
   src/runtime/win32/download_win32.cpp
+  src/runtime/win32/executor_win32.cpp
   src/runtime/win32/files_win32.cpp
   src/runtime/win32/mp3_codec_win32.cpp
   src/runtime/win32/native_library_win32.cpp
@@ -49,13 +50,12 @@ set(QIWA_music_SOURCES
   src/music/track.cpp
 )
 set(QIWA_app_SOURCES
-  src/app/actions.cpp
   src/app/application.cpp
   src/app/context.cpp
   src/app/layout.cpp
   src/app/lyrics_follow.cpp
-  src/app/play_worker.cpp
-  src/app/search_worker.cpp
+  src/app/playing.cpp
+  src/app/searching.cpp
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
@@ -102,10 +102,9 @@ set(QIWA_TEST_SOURCES
   tests/music/lyrics_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
-  tests/app/actions_test.cpp
   tests/app/lyrics_follow_test.cpp
-  tests/app/play_worker_test.cpp
-  tests/app/search_worker_test.cpp
+  tests/app/playing_test.cpp
+  tests/app/searching_test.cpp
   tests/app/startup_test.cpp
 )
 

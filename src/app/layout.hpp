@@ -22,7 +22,8 @@ struct Rect {
 };
 
 struct ControlLayout {
-  Control id;
+  Role role;
+  const char* name;  // the control's name in the window's design, which tests address it by
   ControlKind kind;
   Rect rect;  // client coordinates of the main window
   const char* text;
@@ -48,9 +49,9 @@ struct LyricsLook {
 };
 inline constexpr LyricsLook kLyricsLook{0, 128, 0, 12, true, 134};
 
-// In the window's own order (the order of Control).
+// In the window's own order (the order of Role).
 std::span<const ControlLayout> control_layout();
-const ControlLayout& layout_of(Control c);
+const ControlLayout& layout_of(Role role);
 // Indexed by Cell (music/song.hpp). The items of 组合框1 are the catalogues (music/catalogue.hpp).
 std::span<const ColumnLayout> list_columns();
 

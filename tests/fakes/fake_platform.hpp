@@ -10,6 +10,7 @@
 #include "fakes/fake_files.hpp"
 #include "fakes/fake_music_service.hpp"
 #include "fakes/fake_player.hpp"
+#include "fakes/manual_executor.hpp"
 #include "runtime/platform.hpp"
 
 namespace qiwa::fakes {
@@ -51,8 +52,9 @@ struct FakePlatform {
   FakePlayer player{files};
   FakeLibraries libraries;
   FakeClock clock;
+  ManualExecutor executor;
 
-  Platform platform() { return {files, service.requests(), downloader, player, libraries, clock}; }
+  Platform platform() { return {files, service.requests(), downloader, player, libraries, clock, executor}; }
 };
 
 }  // namespace qiwa::fakes

@@ -12,14 +12,23 @@ class TickClock final : public Clock {
 
 }  // namespace
 
-const Platform& win32_platform() {
-  static const Platform* platform = new Platform{*make_win32_files().release(),
-                                                 make_winhttp_request,
-                                                 *make_winhttp_downloader().release(),
-                                                 *make_waveout_player().release(),
-                                                 *make_win32_libraries().release(),
-                                                 *new TickClock};
-  return *platform;
+// Destroyed in reverse: the executor first (its workers use the rest), the files last.
+struct Win32Platform::Backends {
+  std::unique_ptr<Files> files = make_win32_files();
+  std::unique_ptr<NativeLibraries> libraries = make_win32_libraries();
+  TickClock clock;
+  std::unique_ptr<Downloader> downloader = make_winhttp_downloader();
+  std::unique_ptr<Player> player = make_waveout_player();
+  std::unique_ptr<Executor> executor = make_win32_executor();
+};
+
+Win32Platform::Win32Platform() : backends_(std::make_unique<Backends>()) {}
+
+Win32Platform::~Win32Platform() = default;
+
+Platform Win32Platform::platform() {
+  Backends& b = *backends_;
+  return {*b.files, make_winhttp_request, *b.downloader, *b.player, *b.libraries, b.clock, *b.executor};
 }
 
 }  // namespace qiwa

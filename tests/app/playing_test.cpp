@@ -1,8 +1,5 @@
-#include "app/play_worker.hpp"
+#include "app/playing.hpp"
 
-#include <condition_variable>
-
-#include "app/actions.hpp"
 #include "app/app_fixture.hpp"
 #include "app/startup.hpp"
 #include "fakes/test_song.hpp"
@@ -17,13 +14,13 @@ constexpr const char* kSong = "http://127.0.0.1:8765/music/netease/1000.mp3";
 constexpr const char* kCover = "http://127.0.0.1:8765/cover/0-red.jpg";
 
 struct PlayFlow : AppFixture {
-  unsigned plays = 0;
   const Text mp3 = fakes::test_song();
 
   void SetUp() override {
-    app->current_source.set("netease");
+    fake.executor.run_posts_at_once(true);  // the window's thread keeps up with every piece
     fake.service.on("url", [](const fakes::ServiceCall& c) {
-      return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/music\/netease\/)" + c.field("id") +
+      if (c.field("id").empty()) return jsonp(R"({"url":"","size":0,"br":-1})");  // no such song
+      return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/music\/)" + c.field("source") + R"(\/)" + c.field("id") +
                    R"(.mp3","size":27,"br":128})");
     });
     fake.service.on("pic", [](const fakes::ServiceCall&) {
@@ -37,33 +34,39 @@ struct PlayFlow : AppFixture {
     fake.downloader.serve(kSong, {mp3});
   }
 
-  // A play of a row, as the click captures it: its token stops the play before.
-  PlayRequest request(Text title = "晴天", Text id = "1000") {
-    return PlayRequest{app->plays.renew(), ++plays, Track{std::move(title), id, "p" + id, id, "netease"}};
+  // The user selects a row of these ids and plays it; everything it starts runs.
+  void play(Text title = "晴天", Text id = "1000", Text source = "netease") {
+    click(std::move(title), std::move(id), std::move(source));
+    settle();
   }
+  // The click alone: its workers wait for the test.
+  void click(Text title = "晴天", Text id = "1000", Text source = "netease") {
+    show_rows({SongRow{id, "p" + id, id, std::move(title), "singer", "album", std::move(source)}});
+    play_selected(app);
+  }
+  Text part_of(std::string_view title, int play) const { return song(title) + "." + std::to_string(play) + ".part"; }
   std::optional<Text> file(std::string_view title) const { return fake.files.read(song(title)); }
-  std::vector<Text> songs_left_at_exit() { return app->downloads.close().songs; }
+  std::vector<Text> songs_left_at_exit() { return app.downloads.close().songs; }
 };
 
 // The sound starts from the part file once a second of the song is there; cover and lyrics come beside
 // the rest of the download, and the file ends up whole under the title's name.
 TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
-  run_play(*app, request());
-
-  const Text path = song("晴天");
+  play();
   EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
   EXPECT_EQ(file("晴天"), mp3);
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + path + ".1.part"}));
+  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + part_of("晴天", 1)}));
   const Text early = fake.player.played_contents().at(0);
   EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tag before
   EXPECT_LT(early.size(), mp3.size());
   EXPECT_EQ(early, mp3.substr(0, early.size()));
   EXPECT_EQ(fake.player.growing_state(), SourceState::complete);
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
-  EXPECT_EQ(to_text(window.picture()), "JPEG cover bytes");
-  EXPECT_EQ(window.text(Control::编辑框2), "晴天\r\nchorus\r\n\r\nlast line\r\n");
+  EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
+  EXPECT_EQ(window.lyrics(), "晴天\r\nchorus\r\n\r\nlast line\r\n");
   EXPECT_TRUE(window.messages().empty());
   EXPECT_EQ(fake.downloader.requested(), (std::vector<Text>{kSong}));
+  EXPECT_EQ(fake.player.prepares(), 1);  // the sound system, readied beside the first download
 
   auto calls = fake.service.calls();
   ASSERT_EQ(calls.size(), 4u);
@@ -72,18 +75,21 @@ TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
   EXPECT_EQ(calls[1].body, "types=pic&id=p1000&source=netease");
   EXPECT_EQ(calls[2].method + " " + calls[2].url, "GET " + Text(kCover));
   EXPECT_EQ(calls[3].body, "types=lyric&id=1000&source=netease");
-  EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{path});
+  EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
+
+  play();
+  EXPECT_EQ(fake.player.prepares(), 1);  // later plays find it ready
 }
 
-// A song whose last byte comes before a second of it is played whole from its place, as before.
+// A song whose last byte comes before a second of it is played whole from its place.
 TEST_F(PlayFlow, ASongWholeBeforeASecondOfItPlaysFromItsFile) {
   const Text short_song = fakes::test_song("tone_vbr.mp3");
   fake.downloader.serve(kSong, {short_song});
-  run_play(*app, request());
+  play();
   EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + song("晴天") + " 1"}));
   EXPECT_EQ(fake.player.played_contents().at(0), short_song);
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
-  EXPECT_EQ(to_text(window.picture()), "JPEG cover bytes");
+  EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
   EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
 }
 
@@ -92,14 +98,15 @@ TEST_F(PlayFlow, ASongWholeBeforeASecondOfItPlaysFromItsFile) {
 TEST_F(PlayFlow, ADownloadCutAfterTheSoundStartedStopsItAndLeavesNothing) {
   fake.files.put(song("晴天"), "the user's own song");
   fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
-  run_play(*app, request());
-  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + song("晴天") + ".1.part", "stop"}));
+  play();
+  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + part_of("晴天", 1), "stop"}));
   EXPECT_EQ(fake.player.growing_state(), SourceState::failed);
   EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
   EXPECT_EQ(file("晴天"), "the user's own song");
   ASSERT_EQ(window.messages().size(), 1u);
   EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
   EXPECT_EQ(window.title(), "Qiwa音乐");
+  EXPECT_TRUE(window.lyrics().empty());  // nothing of it came after the failure
   EXPECT_TRUE(songs_left_at_exit().empty());
 }
 
@@ -110,10 +117,10 @@ TEST_F(PlayFlow, ANewerPlayAbortsTheDownloadOfTheSongPlayingEarly) {
   std::size_t handed = 0;
   d.after_piece = [&](std::size_t bytes) {
     handed = bytes;
-    if (bytes >= 20000 && !fake.player.calls_without_stop().empty()) app->plays.renew();
+    if (bytes >= 20000 && !fake.player.calls_without_stop().empty()) app.plays.renew();
   };
   fake.downloader.serve(kSong, d);
-  run_play(*app, request());
+  play();
   EXPECT_LT(handed, mp3.size());
   EXPECT_EQ(fake.player.calls_without_stop().size(), 1u);
   EXPECT_EQ(fake.player.growing_state(), SourceState::failed);
@@ -122,31 +129,43 @@ TEST_F(PlayFlow, ANewerPlayAbortsTheDownloadOfTheSongPlayingEarly) {
   EXPECT_TRUE(songs_left_at_exit().empty());
 }
 
-TEST_F(PlayFlow, QqMusicShownAsksForTheM500File) {
-  fake.service.on("url", [](const fakes::ServiceCall&) {
-    return jsonp(R"({"url":"http:\/\/h\/music\/tencent\/M80000abc.mp3","size":27,"br":128})");
+// The "M500" file is asked for by the catalogue the row came from, whatever the drop-down shows.
+TEST_F(PlayFlow, ARowOfQqMusicAsksForTheM500FileWhateverTheDropDownShows) {
+  fake.service.on("url", [](const fakes::ServiceCall& c) {
+    return jsonp(R"({"url":"http:\/\/h\/music\/)" + c.field("source") + R"(\/M80000abc.mp3","size":27,"br":128})");
   });
   fake.downloader.serve("http://h/music/tencent/M50000abc.mp3", {mp3});
-  fake.downloader.serve("http://h/music/tencent/M80000abc.mp3", {mp3});
+  fake.downloader.serve("http://h/music/netease/M80000abc.mp3", {mp3});
+  window.choose(0);
+  play("晴天", "1000", "tencent");
   window.choose(2);
-  run_play(*app, request());
-  window.choose(0);  // rows of a QQ search, but another source shown at play time: the address as cut
-  run_play(*app, request());
+  play("晴天", "1000", "netease");
   EXPECT_EQ(fake.downloader.requested(),
-            (std::vector<Text>{"http://h/music/tencent/M50000abc.mp3", "http://h/music/tencent/M80000abc.mp3"}));
+            (std::vector<Text>{"http://h/music/tencent/M50000abc.mp3", "http://h/music/netease/M80000abc.mp3"}));
+  EXPECT_EQ(fake.service.calls_of("url").at(0).field("source"), "tencent");
 }
 
 TEST_F(PlayFlow, NoAddressShowsTheParseFailureAndTouchesNothing) {
   fake.service.on("url", [](const fakes::ServiceCall&) { return jsonp(R"({"url":"","size":0,"br":-1})"); });
-  run_play(*app, request());
+  play();
   ASSERT_EQ(window.messages().size(), 1u);
   EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲解析失败！");
   EXPECT_EQ(window.messages()[0].buttons, kOk);
   EXPECT_EQ(window.messages()[0].caption, kDefaultCaption);
   EXPECT_TRUE(window.titles().empty());
   EXPECT_TRUE(fake.downloader.requested().empty());
-  EXPECT_TRUE(fake.player.calls().empty());
-  EXPECT_EQ(window.picture_count(), 0);
+  EXPECT_EQ(fake.player.calls_without_stop().size(), 0u);
+  EXPECT_EQ(window.covers_shown(), 0);
+}
+
+// Nothing selected: the click still clears the lyrics, and the empty song cannot be resolved.
+TEST_F(PlayFlow, APlayWithNoRowSelectedIsAParseFailure) {
+  window.add_lyrics("old lyrics");
+  play_selected(app);
+  EXPECT_TRUE(window.lyrics().empty());  // cleared at the click, before any worker ran
+  settle();
+  EXPECT_EQ(fake.service.calls_of("url").at(0).body, "types=url&id=&source=");
+  EXPECT_EQ(window.messages().at(0).message, "抱歉，当前歌曲解析失败！");
 }
 
 // Every way a download can fail ends the same: the box, the idle title, no file, nothing played, and the
@@ -163,7 +182,7 @@ TEST_F(PlayFlow, AFailedDownloadOrOneThatIsNoSongLeavesTheUsersFileAlone) {
   };
   for (const auto& failure : failures) {
     fake.downloader.serve(kSong, failure);
-    run_play(*app, request());
+    play();
     EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"}) << describe(failure.status);
   }
   EXPECT_EQ(file("晴天"), "the user's own song");
@@ -171,16 +190,16 @@ TEST_F(PlayFlow, AFailedDownloadOrOneThatIsNoSongLeavesTheUsersFileAlone) {
   ASSERT_EQ(window.messages().size(), failures.size());
   for (const auto& m : window.messages()) EXPECT_EQ(m.message, "抱歉，当前歌曲下载失败！");
   EXPECT_EQ(window.titles().back(), "Qiwa音乐");
-  EXPECT_EQ(window.picture_count(), 0);
-  EXPECT_EQ(window.text(Control::编辑框2), "");
-  window.tick(true);  // the exit clean-up: the user's file is no download of this run
-  on_main_window_destroying(*app);
+  EXPECT_EQ(window.covers_shown(), 0);
+  EXPECT_TRUE(window.lyrics().empty());
+  window.tick_delete_on_exit(true);  // the exit clean-up: the user's file is no download of this run
+  on_main_window_destroying(app);
   EXPECT_EQ(file("晴天"), "the user's own song");
 }
 
 TEST_F(PlayFlow, ASongThePlayerCannotPlayIsReportedAndStays) {
   fake.player.fail_every_play(true);
-  run_play(*app, request());
+  play();
   EXPECT_EQ(file("晴天"), mp3);  // a whole song, counted as this run's
   ASSERT_EQ(window.messages().size(), 1u);
   EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
@@ -189,15 +208,15 @@ TEST_F(PlayFlow, ASongThePlayerCannotPlayIsReportedAndStays) {
 }
 
 TEST_F(PlayFlow, AnUnwritableRunDirectoryIsADownloadFailure) {
-  fake.files.refuse(app->run_directory);
-  run_play(*app, request());
+  fake.files.refuse(app.run_directory);
+  play();
   EXPECT_TRUE(fake.downloader.requested().empty());
   EXPECT_EQ(window.messages().at(0).message, "抱歉，当前歌曲下载失败！");
 }
 
 TEST_F(PlayFlow, AFullDiskLeavesNothing) {
   fake.files.fill_disk_after(1000);
-  run_play(*app, request());
+  play();
   EXPECT_TRUE(files().empty());
   EXPECT_TRUE(fake.player.calls_without_stop().empty());
   EXPECT_EQ(window.messages().at(0).message, "抱歉，当前歌曲下载失败！");
@@ -205,8 +224,7 @@ TEST_F(PlayFlow, AFullDiskLeavesNothing) {
 }
 
 TEST_F(PlayFlow, HostileTitlesStayInTheRunDirectory) {
-  for (const char* title : {"..\\..\\escape", "a/b:c*d?e\"f<g>h|i", "CON", "  dots... ", ""})
-    run_play(*app, request(title));
+  for (const char* title : {"..\\..\\escape", "a/b:c*d?e\"f<g>h|i", "CON", "  dots... ", ""}) play(title);
   EXPECT_EQ(files(), (std::set<Text>{".._.._escape.mp3", "a_b_c_d_e_f_g_h_i.mp3", "_CON.mp3", "dots.mp3", "_.mp3"}));
   EXPECT_TRUE(fake.files.names_in("C:").empty());  // nothing beside the run directory
   EXPECT_EQ(window.title(), "当前播放音乐:");       // the last title was empty
@@ -214,72 +232,46 @@ TEST_F(PlayFlow, HostileTitlesStayInTheRunDirectory) {
 
 TEST_F(PlayFlow, ALaterDownloadOfTheSameTitleReplacesTheFile) {
   fake.files.put(song("晴天"), "the user's own song");
-  run_play(*app, request());
+  play();
   const Text second = fakes::test_song("tone_vbr.mp3");
   fake.downloader.serve(kSong, {second});
-  run_play(*app, request());
+  play();
   EXPECT_EQ(file("晴天"), second);
   EXPECT_EQ(files().size(), 1u);
 }
 
 TEST_F(PlayFlow, ANewerPlayDuringTheDownloadSilencesTheOlderOne) {
   fakes::ScriptedDownload slow{mp3, DownloadStatus::ok, 1000};
-  slow.before = [this] { app->plays.renew(); };  // the user chose another song meanwhile
+  slow.before = [this] { app.plays.renew(); };  // the user chose another song meanwhile
   fake.downloader.serve(kSong, slow);
-  run_play(*app, request());
+  play();
   EXPECT_TRUE(fake.player.calls_without_stop().empty());
   EXPECT_TRUE(files().empty());
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！"}));
-  EXPECT_EQ(window.picture_count(), 0);
-  EXPECT_EQ(window.text(Control::编辑框2), "");
+  EXPECT_EQ(window.covers_shown(), 0);
+  EXPECT_TRUE(window.lyrics().empty());
   EXPECT_TRUE(window.messages().empty());
 }
 
 TEST_F(PlayFlow, ANewerPlayAfterTheDownloadKeepsTheFileButShowsNothing) {
   fake.downloader.serve(kSong, {fakes::test_song("tone_vbr.mp3")});
   fake.service.on("pic", [this](const fakes::ServiceCall&) {
-    app->plays.renew();
+    app.plays.renew();
     return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/cover\/0-red.jpg"})");
   });
-  run_play(*app, request());
+  play();
   EXPECT_EQ(fake.player.calls_without_stop().size(), 1u);
-  EXPECT_EQ(window.picture_count(), 0);
-  EXPECT_EQ(window.text(Control::编辑框2), "");
+  EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
+  EXPECT_EQ(window.covers_shown(), 0);
+  EXPECT_TRUE(window.lyrics().empty());
   EXPECT_EQ(window.titles().back(), "歌曲缓冲中，请稍等！！");
 }
 
-// A gate a download waits at until the test opens it.
-class Gate {
- public:
-  void wait() {
-    std::unique_lock lock(mutex_);
-    reached_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return open_; });
-  }
-  void wait_reached() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return reached_; });
-  }
-  void open() {
-    std::lock_guard lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool reached_ = false, open_ = false;
-};
-
-// The order forced: the older play's download ends only after the newer play has begun. It then
-// reaches neither the player nor the picture nor the lyrics box, whatever the timing.
+// The order forced: the older play's download ends only after the newer play has begun. It then reaches
+// neither the player nor the picture nor the lyrics box.
 TEST_F(PlayFlow, AnOlderPlayNeverReachesThePlayerOnceANewerOneHasStarted) {
-  Gate gate;
-  fakes::ScriptedDownload held{mp3};
-  held.before = [&gate] { gate.wait(); };
-  fake.downloader.serve("http://127.0.0.1:8765/music/netease/1.mp3", held);
+  fake.executor.run_posts_at_once(false);
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/1.mp3", {fakes::test_song("tone_vbr.mp3")});
   fake.downloader.serve("http://127.0.0.1:8765/music/netease/2.mp3", {fakes::test_song("tone_vbr.mp3")});
   fake.service.on("pic", [](const fakes::ServiceCall& c) {
     return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/cover\/)" + c.field("id") + R"(.jpg"})");
@@ -287,44 +279,65 @@ TEST_F(PlayFlow, AnOlderPlayNeverReachesThePlayerOnceANewerOneHasStarted) {
   fake.service.on_get("http://127.0.0.1:8765/cover/p1.jpg", fakes::bytes_response("first cover"));
   fake.service.on_get("http://127.0.0.1:8765/cover/p2.jpg", fakes::bytes_response("second cover"));
 
-  std::thread older([&, r = request("一", "1")] { run_play(*app, r); });
-  gate.wait_reached();
-  run_play(*app, request("二", "2"));
-  gate.open();
-  older.join();
+  click("一", "1");
+  fake.executor.run_next_worker();  // its address
+  fake.executor.run_next_worker();  // the sound system readied
+  fake.executor.run_posted();       // its download begins
+  fake.executor.run_next_worker();  // ... and ends: its song waits to be put in place and played
+  click("二", "2");
+  settle();
 
   EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + song("二") + " 1"});
-  EXPECT_EQ(to_text(window.picture()), "second cover");
-  EXPECT_EQ(window.picture_count(), 1);
+  EXPECT_EQ(to_text(window.cover()), "second cover");
+  EXPECT_EQ(window.covers_shown(), 1);
   EXPECT_EQ(window.title(), "当前播放音乐:二");
-  EXPECT_EQ(window.text(Control::编辑框2), "晴天\r\nchorus\r\n\r\nlast line\r\n");  // once, the newer's
-  EXPECT_EQ(files(), std::set<Text>{"二.mp3"});  // the older download was stopped
+  EXPECT_EQ(window.lyrics(), "晴天\r\nchorus\r\n\r\nlast line\r\n");  // once, the newer's
+  EXPECT_EQ(files(), (std::set<Text>{"一.mp3", "二.mp3"}));  // the older one's file is kept, unplayed
+}
+
+// A failure of a superseded play is never shown, however late it comes.
+TEST_F(PlayFlow, TheFailureOfASupersededPlayNeverShows) {
+  fake.executor.run_posts_at_once(false);
+  fake.service.on("url", [](const fakes::ServiceCall&) { return jsonp(R"({"url":"","size":0,"br":-1})"); });
+  click("一", "1");
+  fake.executor.run_next_worker();  // its empty address is on its way to the window
+  click("二", "2");
+  settle();
+  ASSERT_EQ(window.messages().size(), 1u);  // the newer one's
 }
 
 TEST_F(PlayFlow, AfterTheWindowClosesNothingIsWrittenOrPlayed) {
   fakes::ScriptedDownload d{mp3};
-  d.before = [this] { on_main_window_destroying(*app); };  // closed during the download
+  d.before = [this] { on_main_window_destroying(app); };  // closed during the download
   fake.downloader.serve(kSong, d);
-  run_play(*app, request());
+  play();
   EXPECT_TRUE(files().empty());
   EXPECT_TRUE(fake.player.calls_without_stop().empty());
-
-  window.close();
-  run_play(*app, request());
-  EXPECT_TRUE(files().empty());
   EXPECT_TRUE(window.messages().empty());
+}
+
+TEST_F(PlayFlow, ANewSongStartsUnpaused) {
+  toggle_pause(app);
+  EXPECT_TRUE(window.paused());
+  play();
+  EXPECT_FALSE(window.paused());
+  toggle_pause(app);
+  toggle_pause(app);
+  EXPECT_EQ(fake.player.calls_without_stop(),
+            (std::vector<Text>{"pause", "play-growing " + part_of("晴天", 1), "pause", "resume"}));
 }
 
 // The taskbar button shows the download's share (or that it runs, without a length) and loses the bar at
 // its end, whichever way it ends.
 TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
   using State = TaskbarProgress::State;
-  run_play(*app, request());
+  play();
   std::vector<TaskbarProgress> shown = window.taskbar();
-  ASSERT_GE(shown.size(), 3u);
+  ASSERT_GE(shown.size(), 4u);
+  EXPECT_EQ(shown.front().state, State::hidden);  // the click takes down an older bar
   EXPECT_EQ(shown.back().state, State::hidden);
   std::uint64_t last = 0;
-  for (std::size_t i = 0; i + 1 < shown.size(); ++i) {
+  for (std::size_t i = 1; i + 1 < shown.size(); ++i) {
     EXPECT_EQ(shown[i].state, State::known);
     EXPECT_EQ(shown[i].total, mp3.size());
     EXPECT_GT(shown[i].done, last);
@@ -336,14 +349,14 @@ TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
   unsized.declares_length = false;
   fake.downloader.serve(kSong, unsized);
   const std::size_t before = window.taskbar().size();
-  run_play(*app, request());
+  play();
   shown = window.taskbar();
-  ASSERT_EQ(shown.size(), before + 2);  // one "running" bar, however many pieces come
-  EXPECT_EQ(shown[before].state, State::unknown);
+  ASSERT_EQ(shown.size(), before + 3);  // the click's, one "running" bar however many pieces come, the end's
+  EXPECT_EQ(shown[before + 1].state, State::unknown);
   EXPECT_EQ(shown.back().state, State::hidden);
 
   fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
-  run_play(*app, request());
+  play();
   EXPECT_EQ(window.taskbar().back().state, State::hidden);
   EXPECT_EQ(window.messages().back().message, "抱歉，当前歌曲下载失败！");
 }
