@@ -14,7 +14,6 @@ set(QIWA_runtime_SOURCES
   src/runtime/request.cpp
   src/runtime/text.cpp
   src/runtime/thread.cpp
-  src/runtime/threads.cpp
   src/runtime/utf.cpp
 )
 set(QIWA_runtime_WIN32_SOURCES
@@ -113,6 +112,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/utf_test.cpp
   tests/win32/request_win32_test.cpp
   tests/win32/download_win32_test.cpp
+  tests/win32/executor_win32_test.cpp
   tests/win32/files_win32_test.cpp
   tests/win32/skin_win32_test.cpp
   tests/win32/skin_draw_win32_test.cpp
