@@ -54,6 +54,7 @@ set(QIWA_app_SOURCES
   src/app/layout.cpp
   src/app/lyrics_follow.cpp
   src/app/playing.cpp
+  src/app/queue.cpp
   src/app/searching.cpp
   src/app/startup.cpp
 )
@@ -103,6 +104,7 @@ set(QIWA_TEST_SOURCES
   tests/music/track_test.cpp
   tests/app/lyrics_follow_test.cpp
   tests/app/playing_test.cpp
+  tests/app/queue_test.cpp
   tests/app/searching_test.cpp
   tests/app/startup_test.cpp
 )
