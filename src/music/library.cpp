@@ -108,8 +108,10 @@ void Library::downloaded(const LibrarySong& song) {
 
 void Library::refresh_local(std::string_view folder) {
   std::vector<Text> elsewhere;  // kept files outside the folder: looked at one by one
+  std::int64_t looked;          // an entry changed since was not looked for
   {
     Lock lock(mutex_);
+    looked = clock_.wall_ms();
     for (const LibraryEntry& e : data_.list(LibraryList::local))
       if ((!e.removed || e.value == kGone) && !same_folded(folder_of(e.song[SongText::path]), folder))
         elsewhere.emplace_back(e.song[SongText::path]);
@@ -134,7 +136,7 @@ void Library::refresh_local(std::string_view folder) {
   std::vector<LibraryEntry> changes;
   for (const LibraryEntry& e : data_.list(LibraryList::local)) {
     const bool here = is_present(e.song[SongText::path]);
-    if (!e.removed && !here) changes.push_back({e.song, now, kGone, true});
+    if (!e.removed && !here && e.time < looked) changes.push_back({e.song, now, kGone, true});
     if (e.removed && e.value == kGone && here) changes.push_back({e.song, now, 0, false});
   }
   for (const FileInfo& f : listed) {

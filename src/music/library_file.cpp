@@ -36,6 +36,8 @@ std::optional<SongText> song_of(const std::vector<std::string_view>& fields) {
     views[i] = values[i];
   }
   views[SongText::extra] = fields.size() > 3 + kSongFields ? fields.back() : std::string_view();
+  for (char c : views[SongText::extra])
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return std::nullopt;  // kept as it is: no stray line break
   return SongText::make(views);
 }
 
