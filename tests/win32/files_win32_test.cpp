@@ -7,6 +7,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "music/library.hpp"
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
 #include "runtime/threads.hpp"
@@ -176,6 +177,40 @@ TEST_F(FilesWin32, WritableFoldersTheAppDataFolderAndTheLock) {
   lock.reset();
   EXPECT_FALSE(files->exact_exists(lock_path));    // let go: nothing left behind
   EXPECT_NE(files->try_lock(lock_path), nullptr);
+}
+
+// The library over the real disk, as the program keeps it: a write, a second copy merging, the next
+// start reading both, a leftover temporary removed, a damaged file set aside beside it.
+TEST_F(FilesWin32, TheLibraryKeepsItsFileOnTheRealDisk) {
+  struct SystemClock final : Clock {
+    std::int64_t now_ms() override { return static_cast<std::int64_t>(GetTickCount64()); }
+    std::int64_t wall_ms() override { return win32_platform().clock.wall_ms(); }
+    std::int64_t local_wall_ms() override { return win32_platform().clock.local_wall_ms(); }
+  } clock;
+  const Text path = dir + "\\" + Text(Library::kFileName);
+  auto song = [](const char* id) { return LibrarySong{"kugou", {id, "p", "l", "晴天", "周杰伦", "叶惠美"}, ""}; };
+  Library a(*files, clock, path), b(*files, clock, path);
+  a.load();
+  b.load();
+  a.set_favourite(std::vector{song("1")}, true);
+  ASSERT_TRUE(a.flush(0));
+  b.set_favourite(std::vector{song("2")}, true);
+  ASSERT_TRUE(b.flush(0));
+  ASSERT_TRUE(files->write(path + ".77-1.qiwa-tmp", bytes("QiwaMusic library 1\n")));
+  Library c(*files, clock, path);
+  c.load();
+  EXPECT_TRUE(c.is_favourite(song("1")) && c.is_favourite(song("2")));
+  EXPECT_EQ(c.take_message(), "");
+  EXPECT_FALSE(files->exact_exists(path + ".77-1.qiwa-tmp"));
+
+  ASSERT_TRUE(files->write(path, bytes("\x89PNG garbage")));
+  Library d(*files, clock, path);
+  d.load();
+  EXPECT_NE(d.take_message().find(".broken-"), Text::npos);
+  std::vector<Text> names;
+  for (const FileInfo& f : files->list_files(dir)) names.push_back(f.name);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(read_back(dir + "\\" + names[0]), "\x89PNG garbage");
 }
 
 TEST(DirectoriesWin32, RunAndSystemDirectory) {
