@@ -29,11 +29,12 @@ void* operator new(std::size_t n) {
   g_heap_bytes += static_cast<long long>(malloc_usable_size(p) + sizeof(void*));
   return p;
 }
-void operator delete(void* p) noexcept {
+void release(void* p) noexcept {
   if (p) g_heap_bytes -= static_cast<long long>(malloc_usable_size(p) + sizeof(void*));
   std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
 
 namespace {
 
