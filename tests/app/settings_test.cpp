@@ -1,6 +1,7 @@
 // The settings file: what a restart reads back, what a hostile or hand-edited file gives, a newer
 // version's keys, and two copies of the program changing different settings.
 #include "app/settings.hpp"
+#include "app/stores.hpp"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +169,27 @@ TEST(WindowPlaceOnScreens, AWindowOffEveryScreenComesBackWhole) {
   // Larger than its screen: shrunk to it.
   EXPECT_EQ(fit_on_screens({1900, -50, 4000, 3000, false}, screens), (WindowPlace{1920, 0, 1280, 984, false}));
   EXPECT_EQ(fit_on_screens({5, 5, 10, 10, false}, {}), (WindowPlace{5, 5, 10, 10, false}));
+}
+
+// Both stores of a program whose folder is read-only: under the application data folder, and what went
+// wrong with each file said in one line.
+TEST(Stores, BothFilesInOneFolderAndOneLineForTheTitle) {
+  fakes::FakePlatform fake;
+  fake.files.refuse("C:\\Qiwa\\");
+  fake.files.put("C:\\Users\\Qiwa\\AppData\\Roaming\\Qiwa音乐\\QiwaMusic.ini", "\x01");
+  fake.files.make_directories("C:\\Users\\Qiwa\\AppData\\Roaming\\Qiwa音乐");
+  fake.files.put("C:\\Users\\Qiwa\\AppData\\Roaming\\Qiwa音乐\\QiwaMusic.library.txt", "garbage");
+  std::unique_ptr<Stores> stores = open_stores(fake.platform(), "h:1");
+  EXPECT_EQ(stores->library.path(), "C:\\Users\\Qiwa\\AppData\\Roaming\\Qiwa音乐\\QiwaMusic.library.txt");
+  stores->settings.load();
+  stores->library.load();
+  const Text message = stores->take_message();
+  EXPECT_NE(message.find("设置文件有损坏"), Text::npos) << message;
+  EXPECT_NE(message.find("；曲库文件有损坏"), Text::npos) << message;
+  EXPECT_EQ(message.find('\n'), Text::npos);
+  EXPECT_TRUE(stores->dirty());
+  stores->flush(0);
+  EXPECT_FALSE(stores->dirty());
 }
 
 }  // namespace
