@@ -6,6 +6,7 @@
 
 #include "fakes/fake_files.hpp"
 #include "fakes/fake_platform.hpp"
+#include "runtime/thread.hpp"
 
 namespace qiwa {
 namespace {
@@ -191,6 +192,23 @@ TEST_F(LibraryFlow, WritesAreBatchedAtMostOneASecond) {
   EXPECT_FALSE(library->flush_due(clock.now_ms() + 999));
   EXPECT_TRUE(library->flush_due(clock.now_ms() + 1000));
   EXPECT_FALSE(library->flush_due(clock.now_ms() + 5000));  // nothing new
+}
+
+// The write on a worker while the window's thread goes on changing the library: no change is lost
+// between the snapshot a write takes and the dirty mark it clears.
+TEST_F(LibraryFlow, AWriteOnAWorkerLosesNoChangeMadeMeanwhile) {
+  std::atomic<bool> done{false};
+  std::atomic<int> writes{0};
+  {
+    Thread worker([&] {
+      for (std::int64_t t = 0; !done || library->dirty(); t += 1000) writes += library->write(t);
+    });
+    for (int i = 0; i < 300; ++i) library->set_favourite(std::vector{song(std::to_string(i))}, true);
+    done = true;
+  }
+  EXPECT_GT(writes.load(), 0);
+  library = open();
+  EXPECT_EQ(library->count(LibraryList::favourites), 300u);
 }
 
 TEST_F(LibraryFlow, AFullDiskLosesNothingAndIsSaidOnce) {
