@@ -12,6 +12,7 @@ set(QIWA_runtime_SOURCES
   src/runtime/mp3_reader.cpp
   src/runtime/native_library.cpp
   src/runtime/request.cpp
+  src/runtime/store.cpp
   src/runtime/text.cpp
   src/runtime/thread.cpp
   src/runtime/utf.cpp
@@ -32,6 +33,7 @@ set(QIWA_runtime_WIN32_SOURCES
 set(QIWA_text_SOURCES
   src/text/charset.cpp
   src/text/extract.cpp
+  src/text/fields.cpp
   src/text/references.cpp
   src/text/unescape.cpp
 )
@@ -43,6 +45,9 @@ set(QIWA_music_SOURCES
   src/music/catalogue.cpp
   src/music/file_name.cpp
   src/music/json_scan.cpp
+  src/music/library.cpp
+  src/music/library_data.cpp
+  src/music/library_file.cpp
   src/music/lyrics.cpp
   src/music/search.cpp
   src/music/service.cpp
@@ -56,6 +61,7 @@ set(QIWA_app_SOURCES
   src/app/playing.cpp
   src/app/queue.cpp
   src/app/searching.cpp
+  src/app/settings.cpp
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
@@ -93,12 +99,16 @@ set(QIWA_TEST_SOURCES
   tests/utf_test.cpp
   tests/text/charset_test.cpp
   tests/text/extract_test.cpp
+  tests/text/fields_test.cpp
   tests/text/references_test.cpp
   tests/text/unescape_test.cpp
   tests/http/cookies_test.cpp
   tests/http/request_test.cpp
   tests/music/file_name_test.cpp
   tests/music/json_scan_test.cpp
+  tests/music/library_file_test.cpp
+  tests/music/library_store_test.cpp
+  tests/music/library_test.cpp
   tests/music/lyrics_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
@@ -106,6 +116,7 @@ set(QIWA_TEST_SOURCES
   tests/app/playing_test.cpp
   tests/app/queue_test.cpp
   tests/app/searching_test.cpp
+  tests/app/settings_test.cpp
   tests/app/startup_test.cpp
 )
 

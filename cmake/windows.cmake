@@ -49,10 +49,11 @@ qiwa_import_library(qiwa_delay_winhttp DELAY winhttp WINHTTP.dll)
 qiwa_import_library(qiwa_delay_winmm DELAY winmm WINMM.dll)
 qiwa_import_library(qiwa_delay_msacm32 DELAY msacm32 MSACM32.dll)
 qiwa_import_library(qiwa_delay_ole32 DELAY ole32 ole32.dll)
+qiwa_import_library(qiwa_delay_shell32 DELAY shell32 SHELL32.dll)  # the application data folder, rarely asked
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX)
-# The delay-loaded functions of winmm and ole32 declared without dllimport, so that calls reach their
-# delay-load thunks: 32-bit ld drops a thunk that only its import slot names, leaving the slot empty.
-add_compile_definitions(_WINMM_ _OLE32_)
+# The delay-loaded functions of winmm, ole32 and shell32 declared without dllimport, so that calls reach
+# their delay-load thunks: 32-bit ld drops a thunk that only its import slot names, leaving the slot empty.
+add_compile_definitions(_WINMM_ _OLE32_ _SHELL32_)
 # Static runtime: the exe imports system DLLs only.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -60,7 +61,7 @@ include(cmake/floors.cmake)
 # Section per function, so the exe's link can drop what nothing calls.
 add_compile_options(-ffunction-sections -fdata-sections)
 qiwa_add_floors(WIN32)
-target_link_libraries(qiwa_runtime PUBLIC qiwa_delay_winhttp qiwa_delay_winmm qiwa_delay_msacm32)
+target_link_libraries(qiwa_runtime PUBLIC qiwa_delay_winhttp qiwa_delay_winmm qiwa_delay_msacm32 qiwa_delay_shell32)
 target_link_libraries(qiwa_app PUBLIC qiwa_comctl32 gdi32 qiwa_delay_ole32 windowscodecs uuid)
 
 add_executable(QiwaMusic WIN32 ${QIWA_EXE_SOURCES})

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "runtime/win32/backends.hpp"
+#include "runtime/win32/file_time.hpp"
 
 namespace qiwa {
 namespace {
@@ -8,6 +9,16 @@ namespace {
 class TickClock final : public Clock {
  public:
   std::int64_t now_ms() override { return static_cast<std::int64_t>(GetTickCount64()); }
+  std::int64_t wall_ms() override {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return unix_ms(now);
+  }
+  std::int64_t local_wall_ms() override {
+    FILETIME now, local;
+    GetSystemTimeAsFileTime(&now);
+    return FileTimeToLocalFileTime(&now, &local) ? unix_ms(local) : unix_ms(now);
+  }
 };
 
 }  // namespace
