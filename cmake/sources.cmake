@@ -7,6 +7,7 @@ set(QIWA_FLOORS runtime text http music app)
 
 set(QIWA_runtime_SOURCES
   src/runtime/download.cpp
+  src/runtime/loudness.cpp
   src/runtime/mp3_decoder.cpp
   src/runtime/mp3_frames.cpp
   src/runtime/mp3_reader.cpp
@@ -86,6 +87,8 @@ set(QIWA_FAKE_SOURCES
 
 # Native unit and flow tests, by floor.
 set(QIWA_TEST_SOURCES
+  tests/runtime/loudness_reference_test.cpp
+  tests/runtime/loudness_test.cpp
   tests/runtime/mp3_decoder_test.cpp
   tests/runtime/mp3_frames_test.cpp
   tests/runtime/native_library_test.cpp
