@@ -53,6 +53,7 @@ set(QIWA_app_SOURCES
   src/app/actions.cpp
   src/app/application.cpp
   src/app/context.cpp
+  src/app/desktop_lyrics.cpp
   src/app/layout.cpp
   src/app/lyrics_follow.cpp
   src/app/play_worker.cpp
@@ -106,6 +107,7 @@ set(QIWA_TEST_SOURCES
   tests/music/search_test.cpp
   tests/music/track_test.cpp
   tests/app/actions_test.cpp
+  tests/app/desktop_lyrics_test.cpp
   tests/app/lyrics_follow_test.cpp
   tests/app/play_worker_test.cpp
   tests/app/search_worker_test.cpp
