@@ -61,6 +61,8 @@ set(QIWA_app_SOURCES
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
+  src/app/win32/desktop_lyrics_paint_win32.cpp
+  src/app/win32/desktop_lyrics_win32.cpp
   src/app/win32/dpi_win32.cpp
   src/app/win32/keys_win32.cpp
   src/app/win32/list_view_win32.cpp
@@ -122,6 +124,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/win32/files_win32_test.cpp
   tests/win32/skin_win32_test.cpp
   tests/win32/skin_draw_win32_test.cpp
+  tests/win32/desktop_lyrics_win32_test.cpp
   tests/win32/player_win32_test.cpp
 )
 

@@ -30,16 +30,15 @@ struct DesktopPlace {
   friend bool operator==(const DesktopPlace&, const DesktopPlace&) = default;
 };
 
-// The buttons of the small bar that shows on hover while the window is unlocked, and what the user
-// did to its place; each runs on the window's thread.
+// What the user did on the window, told once the window has done its own part; each runs on the
+// window's thread. The hover bar's buttons: lock (it is now locked), smaller and larger (its text is,
+// told as `moved`), earlier and later (the program moves the lines), close (it is now hidden).
 struct DesktopButtons {
-  std::function<void()> lock;
-  std::function<void()> smaller;
-  std::function<void()> larger;
+  std::function<void()> locked;
   std::function<void()> earlier;  // the lines 0.5 s sooner
   std::function<void()> later;
-  std::function<void()> close;
-  std::function<void(const DesktopPlace&)> moved;  // dragged, resized or moved to another monitor
+  std::function<void()> closed;
+  std::function<void(const DesktopPlace&)> moved;  // dragged, resized, text size, another monitor's DPI
 };
 
 class DesktopLyricsWindow {
