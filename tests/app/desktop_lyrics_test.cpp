@@ -54,15 +54,6 @@ TEST(DesktopLyrics, TheLineFillsOverItsTimeAndHoldsFullInASilence) {
   EXPECT_DOUBLE_EQ(cjk.picture(4000, 0).fill, 0.5);
 }
 
-TEST(DesktopLyrics, TheNudgeMovesTheLinesSoonerOrLater) {
-  const DesktopLyrics lyrics = song(kForms);
-  for (std::int64_t ms : {0, 400, 799, 1200, 2300, 5000, 8400, 8800}) {
-    EXPECT_EQ(lyrics.picture(ms, 500), lyrics.picture(ms + 500, 0)) << ms;
-    EXPECT_EQ(lyrics.picture(ms, -1000), lyrics.picture(ms - 1000, 0)) << ms;
-    EXPECT_EQ(lyrics.next_change_in(ms, 500, 300), lyrics.next_change_in(ms + 500, 0, 300)) << ms;
-  }
-}
-
 TEST(DesktopLyrics, WithoutTimedLinesTheTitleShowsAndBetweenSongsNothing) {
   for (const char* lrc : {"", "just words\nno time tags", "[ti:only metadata]"}) {
     const DesktopLyrics lyrics = song(lrc);

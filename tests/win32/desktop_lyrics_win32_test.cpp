@@ -195,6 +195,36 @@ TEST_F(DesktopLyricsWin32, APlaceOffEveryMonitorComesBackOnOne) {
   EXPECT_EQ(kept.width, 600);
 }
 
+// Moved to a monitor of 144 DPI: drawn anew half as large again (not stretched), told as a move.
+TEST_F(DesktopLyricsWin32, AtAnotherDpiItIsDrawnAnewToScale) {
+  DesktopPlace place;
+  place.left = 40;
+  place.top = 60;
+  place.width = 500;
+  place.placed = true;
+  lyrics->set_place(place);
+  const int white_at_96 = [&] {
+    const RECT r = rect();
+    int white = 0;
+    for (std::uint32_t p : screen(r)) white += (p & 0xFFFFFF) == 0xFFFFFF;
+    return white;
+  }();
+  RECT suggested{30, 50, 30 + 750, 50 + 200};
+  SendMessageW(lyrics->hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  const RECT r = rect();
+  const DesktopLayout at_144 = desktop_layout(750, DesktopPlace::kDefaultTextSize, 144, false);
+  EXPECT_EQ(r.left, 30);
+  EXPECT_EQ(r.right - r.left, 750);
+  EXPECT_EQ(r.bottom - r.top, at_144.height);
+  EXPECT_GE(at_144.current.font_px, 54);
+  ASSERT_FALSE(moves.empty());
+  EXPECT_EQ(moves.back().width, 500);  // the place is kept at 96 DPI
+  EXPECT_EQ(moves.back().text_size, DesktopPlace::kDefaultTextSize);
+  int white = 0;
+  for (std::uint32_t p : screen(r)) white += (p & 0xFFFFFF) == 0xFFFFFF;
+  EXPECT_GT(white, white_at_96 * 3 / 2);
+}
+
 TEST_F(DesktopLyricsWin32, TheTimerFiresOnceAndCanBeStopped) {
   int fired = 0;
   lyrics->start_timer(10, [&] { ++fired; });
