@@ -58,7 +58,11 @@ class DesktopLyrics {
 // change while the song plays.
 class DesktopLyricsFollower {
  public:
+  // The window outlives the follower: its timer calls back into it until the follower goes.
   DesktopLyricsFollower(DesktopLyricsWindow& window, Player& player) : window_(window), player_(player) {}
+  ~DesktopLyricsFollower() { window_.stop_timer(); }
+  DesktopLyricsFollower(const DesktopLyricsFollower&) = delete;
+  DesktopLyricsFollower& operator=(const DesktopLyricsFollower&) = delete;
 
   void set_enabled(bool on);  // the user turned the desktop lyrics on or off
   bool enabled() const { return enabled_; }
