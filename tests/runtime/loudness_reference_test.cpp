@@ -1,6 +1,7 @@
 // The meter against a reference of Debian's, ffmpeg's ebur128 filter, on WAV and MP3 files that sox and
 // lame make here: mono and stereo, 11 to 48 kHz, quiet and loud, one with silence the gates drop. The
 // MP3s reach the meter decoded by lame and ffmpeg by its own decoder, as two players would hear them.
+// sox makes the same noise at every run (-R).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,16 +54,20 @@ class LoudnessReference : public ::testing::TestWithParam<Case> {
     return out;
   }
 
-  // The last value ffmpeg gives each of its figures (lavfi.r128.I and the peaks), from its metadata.
-  static double reference(const std::string& file, const std::string& key) {
+  // The last value ffmpeg gives of each of its figures ("I", "sample_peak", "true_peak"), from its metadata.
+  static std::map<std::string, double> reference(const std::string& file) {
     const std::string log = file + ".r128";
     run("ffmpeg -nostdin -hide_banner -i " + file +
         " -af ebur128=peak=sample+true:metadata=1,ametadata=mode=print:file=" + log + " -f null -");
     std::ifstream in(log);
-    double value = NAN;
-    for (std::string line; std::getline(in, line);)
-      if (line.rfind("lavfi.r128." + key + "=", 0) == 0) value = std::stod(line.substr(line.find('=') + 1));
-    return value;
+    std::map<std::string, double> values;
+    const std::string prefix = "lavfi.r128.";
+    for (std::string line; std::getline(in, line);) {
+      const std::size_t equals = line.find('=');
+      if (line.rfind(prefix, 0) == 0 && equals != std::string::npos)
+        values[line.substr(prefix.size(), equals - prefix.size())] = std::stod(line.substr(equals + 1));
+    }
+    return values;
   }
 
   // Our meter over the file's PCM as sox streams it, in the pieces a pipe gives.
@@ -84,7 +90,7 @@ class LoudnessReference : public ::testing::TestWithParam<Case> {
 TEST_P(LoudnessReference, WithinATenthOfALoudnessUnitOfFfmpeg) {
   const Case& c = GetParam();
   const std::string wav = dir_ + "/song.wav", mp3 = dir_ + "/song.mp3", decoded = dir_ + "/decoded.wav";
-  run(std::string("sox -n -b 16 ") + c.format + " " + wav + " " + c.effects);
+  run(std::string("sox -R -n -b 16 ") + c.format + " " + wav + " " + c.effects);
   std::string measured = wav, heard = wav;
   if (*c.lame) {
     run(std::string("lame --quiet ") + c.lame + " " + wav + " " + mp3);
@@ -94,13 +100,14 @@ TEST_P(LoudnessReference, WithinATenthOfALoudnessUnitOfFfmpeg) {
   }
   const Loudness l = ours(heard);
   ASSERT_TRUE(l.integrated_lufs.has_value());
-  const double reference_lufs = reference(measured, "I");
-  EXPECT_NEAR(*l.integrated_lufs, reference_lufs, 0.1);
-  EXPECT_NEAR(l.sample_peak, reference(measured, "sample_peak"), 0.002);
-  // ffmpeg gives its peaks to three places, a tenth of a decibel at 0.03.
-  const double true_peak = reference(measured, "true_peak");
-  EXPECT_NEAR(l.true_peak, true_peak, 0.002 + true_peak * 0.035);
-  std::printf("%s: %.3f LUFS here, %.3f by ffmpeg\n", c.name, *l.integrated_lufs, reference_lufs);
+  std::map<std::string, double> r = reference(measured);
+  ASSERT_TRUE(r.count("I") && r.count("sample_peak") && r.count("true_peak")) << "ffmpeg gave no figures";
+  EXPECT_NEAR(*l.integrated_lufs, r["I"], 0.1);
+  EXPECT_NEAR(l.sample_peak, r["sample_peak"], 0.002);
+  // ffmpeg gives its peaks to three places (a tenth of a decibel at 0.03), and oversamples through a
+  // longer filter than BS.1770's 12 taps a phase, which reads a little lower near the top of the band.
+  EXPECT_NEAR(l.true_peak, r["true_peak"], 0.002 + r["true_peak"] * 0.06);
+  std::printf("%s: %.3f LUFS here, %.3f by ffmpeg\n", c.name, *l.integrated_lufs, r["I"]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
