@@ -244,7 +244,12 @@ std::optional<double> take_decimal(std::string_view& s) {
     const char c = s.front();
     if (c >= '0' && c <= '9') {
       if (++digits > 18) return std::nullopt;
-      point ? scale /= 10, value += (c - '0') * scale : value = value * 10 + (c - '0');
+      if (point) {
+        scale /= 10;
+        value += (c - '0') * scale;
+      } else {
+        value = value * 10 + (c - '0');
+      }
     } else if ((c == '.' || c == ',') && !point) {
       point = true;
     } else {
