@@ -45,12 +45,15 @@ struct DesktopLyricsWin32 : ::testing::Test {
     cls.lpszClassName = L"QiwaTestBelow";
     RegisterClassExW(&cls);
     const RECT r = rect();
-    below = CreateWindowExW(0, L"QiwaTestBelow", L"below", WS_POPUP | WS_VISIBLE, r.left - 20, r.top - 20,
+    // Never active: destroying the active window makes Wine wait for the display's say.
+    below = CreateWindowExW(WS_EX_NOACTIVATE, L"QiwaTestBelow", L"below", WS_POPUP, r.left - 20, r.top - 20,
                             r.right - r.left + 40, r.bottom - r.top + 40, nullptr, nullptr, instance, nullptr);
     ASSERT_TRUE(below);
+    ShowWindow(below, SW_SHOWNOACTIVATE);
     lyrics->show({"Sunny 晴天 day", "the next line", "", 0.5});
     lyrics->set_visible(true);
-    pump_until([] { return false; }, 10);
+    // Until the screen shows it: the display takes the windows in its own time.
+    ASSERT_TRUE(pump_until([&] { return shows(rect(), [](int r, int, int b) { return b > 200 && r < 120; }); }));
   }
   void TearDown() override {
     lyrics.reset();
@@ -78,6 +81,12 @@ struct DesktopLyricsWin32 : ::testing::Test {
     ReleaseDC(nullptr, screen_dc);
     GdiFlush();
     return std::vector<std::uint32_t>(copy.pixels, copy.pixels + copy.width * copy.height);
+  }
+  // Whether some pixel of r on the screen is of the colour asked for.
+  static bool shows(const RECT& r, bool (*colour)(int red, int green, int blue)) {
+    for (std::uint32_t p : screen(r))
+      if (colour((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF)) return true;
+    return false;
   }
   static void click_at(POINT p) {
     SetCursorPos(p.x, p.y);
@@ -160,7 +169,9 @@ TEST_F(DesktopLyricsWin32, UnlockedTheHoverBarsButtonsWork) {
   move.type = INPUT_MOUSE;
   move.mi.dwFlags = MOUSEEVENTF_MOVE;
   SendInput(1, &move, sizeof move);
-  pump_until([] { return false; }, 5);
+  const RECT& lock_cell = cells[static_cast<std::size_t>(BarButton::lock)];
+  const RECT bar{r.left + lock_cell.left, r.top + lock_cell.top, r.left + lock_cell.right, r.top + lock_cell.bottom};
+  ASSERT_TRUE(pump_until([&] { return shows(bar, [](int red, int green, int blue) { return red == 0x1F && green == 0x23 && blue == 0x29; }); }));
   click_at(centre(BarButton::earlier));
   EXPECT_TRUE(pump_until([&] { return earlier == 1; }));
   click_at(centre(BarButton::larger));
