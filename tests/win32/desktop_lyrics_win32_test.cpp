@@ -41,7 +41,8 @@ struct DesktopLyricsWin32 : ::testing::Test {
     cls.cbSize = sizeof cls;
     cls.lpfnWndProc = below_proc;
     cls.hInstance = instance;
-    cls.hbrBackground = CreateSolidBrush(kBelowColour);
+    static const GdiObject green(CreateSolidBrush(kBelowColour));
+    cls.hbrBackground = static_cast<HBRUSH>(green.get());
     cls.lpszClassName = L"QiwaTestBelow";
     RegisterClassExW(&cls);
     const RECT r = rect();
@@ -76,9 +77,8 @@ struct DesktopLyricsWin32 : ::testing::Test {
   // What the screen shows in r, as 0xRRGGBB.
   static std::vector<std::uint32_t> screen(const RECT& r) {
     Canvas copy = make_canvas(r.right - r.left, r.bottom - r.top);
-    HDC screen_dc = GetDC(nullptr);
-    BitBlt(copy.dc.get(), 0, 0, copy.width, copy.height, screen_dc, r.left, r.top, SRCCOPY | CAPTUREBLT);
-    ReleaseDC(nullptr, screen_dc);
+    const WindowDc screen_dc(nullptr);
+    BitBlt(copy.dc.get(), 0, 0, copy.width, copy.height, screen_dc.get(), r.left, r.top, SRCCOPY | CAPTUREBLT);
     GdiFlush();
     return std::vector<std::uint32_t>(copy.pixels, copy.pixels + copy.width * copy.height);
   }
