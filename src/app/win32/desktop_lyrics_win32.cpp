@@ -288,6 +288,14 @@ void on_dpi_changed(State& s, UINT dpi, const RECT& suggested) {
   tell_moved(s);
 }
 
+void keep_on_monitor(State& s) {
+  RECT r{};
+  GetWindowRect(s.hwnd(), &r);
+  const RECT kept = kept_on_monitor(r);
+  if (!EqualRect(&kept, &r))
+    SetWindowPos(s.hwnd(), nullptr, kept.left, kept.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT on_mouse_button(State& s, UINT message, LPARAM lp) {
   const POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
   if (message == WM_LBUTTONDOWN) {
@@ -334,14 +342,11 @@ LRESULT on_message(State& s, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
       if (!(pos->flags & SWP_NOSIZE)) on_resized(s, pos->cx);
       break;
     }
-    case WM_EXITSIZEMOVE: {
-      RECT r{};
-      GetWindowRect(hwnd, &r);
-      const RECT kept = kept_on_monitor(r);
-      if (!EqualRect(&kept, &r)) SetWindowPos(hwnd, nullptr, kept.left, kept.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_EXITSIZEMOVE:
+      keep_on_monitor(s);
       tell_moved(s);
       return 0;
-    }
+    case WM_DISPLAYCHANGE: keep_on_monitor(s); break;  // a monitor gone or made smaller
     case WM_DPICHANGED: on_dpi_changed(s, LOWORD(wp), *reinterpret_cast<const RECT*>(lp)); return 0;
   }
   return DefWindowProcW(hwnd, message, wp, lp);
