@@ -7,6 +7,7 @@ set(QIWA_FLOORS runtime text http music app)
 
 set(QIWA_runtime_SOURCES
   src/runtime/download.cpp
+  src/runtime/loudness.cpp
   src/runtime/mp3_decoder.cpp
   src/runtime/mp3_frames.cpp
   src/runtime/mp3_reader.cpp
@@ -56,6 +57,7 @@ set(QIWA_music_SOURCES
 set(QIWA_app_SOURCES
   src/app/application.cpp
   src/app/context.cpp
+  src/app/desktop_lyrics.cpp
   src/app/layout.cpp
   src/app/lyrics_follow.cpp
   src/app/playing.cpp
@@ -65,6 +67,8 @@ set(QIWA_app_SOURCES
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
+  src/app/win32/desktop_lyrics_paint_win32.cpp
+  src/app/win32/desktop_lyrics_win32.cpp
   src/app/win32/dpi_win32.cpp
   src/app/win32/keys_win32.cpp
   src/app/win32/list_view_win32.cpp
@@ -92,6 +96,8 @@ set(QIWA_FAKE_SOURCES
 
 # Native unit and flow tests, by floor.
 set(QIWA_TEST_SOURCES
+  tests/runtime/loudness_reference_test.cpp
+  tests/runtime/loudness_test.cpp
   tests/runtime/mp3_decoder_test.cpp
   tests/runtime/mp3_frames_test.cpp
   tests/runtime/native_library_test.cpp
@@ -112,6 +118,7 @@ set(QIWA_TEST_SOURCES
   tests/music/lyrics_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
+  tests/app/desktop_lyrics_test.cpp
   tests/app/lyrics_follow_test.cpp
   tests/app/playing_test.cpp
   tests/app/queue_test.cpp
@@ -129,6 +136,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/win32/files_win32_test.cpp
   tests/win32/skin_win32_test.cpp
   tests/win32/skin_draw_win32_test.cpp
+  tests/win32/desktop_lyrics_win32_test.cpp
   tests/win32/player_win32_test.cpp
 )
 
