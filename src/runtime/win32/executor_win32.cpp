@@ -21,7 +21,7 @@ constexpr wchar_t kClass[] = L"QiwaMusicPosted";
 constexpr UINT kPostedMessage = WM_APP + 1;
 // How long the exit waits for workers to see their raised stop tokens. One still held in a network call
 // (a server that does not answer) is then ended with the process: the user does not wait for it.
-constexpr auto kCloseWait = std::chrono::milliseconds(500);
+constexpr auto kCloseWait = std::chrono::milliseconds(100);
 
 class Win32Executor final : public Executor {
  public:
