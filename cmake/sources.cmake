@@ -58,6 +58,7 @@ set(QIWA_app_SOURCES
   src/app/application.cpp
   src/app/context.cpp
   src/app/desktop_lyrics.cpp
+  src/app/keeping.cpp
   src/app/layout.cpp
   src/app/lyrics_follow.cpp
   src/app/playing.cpp
@@ -119,6 +120,7 @@ set(QIWA_TEST_SOURCES
   tests/music/search_test.cpp
   tests/music/track_test.cpp
   tests/app/desktop_lyrics_test.cpp
+  tests/app/keeping_test.cpp
   tests/app/lyrics_follow_test.cpp
   tests/app/playing_test.cpp
   tests/app/queue_test.cpp

@@ -1,5 +1,6 @@
 #include "app/application.hpp"
 
+#include "app/keeping.hpp"
 #include "app/playing.hpp"
 #include "app/searching.hpp"
 #include "app/startup.hpp"
@@ -9,8 +10,15 @@ namespace qiwa {
 void Application::on_event(WindowEvent event) {
   AppContext& app = *context_;
   switch (event) {
-    case WindowEvent::created: on_main_window_created(app); break;
-    case WindowEvent::destroying: on_main_window_destroying(app); break;
+    case WindowEvent::created:
+      on_main_window_created(app);
+      apply_settings(app);
+      break;
+    case WindowEvent::shown: load_library(app); break;
+    case WindowEvent::destroying:
+      on_main_window_destroying(app);
+      keep_at_exit(app);
+      break;
     case WindowEvent::search: start_search(app); break;
     case WindowEvent::load_more: load_more(app); break;
     case WindowEvent::play: play_selected(app); break;

@@ -9,6 +9,7 @@
 
 #include "app/lyrics_follow.hpp"
 #include "app/main_window.hpp"
+#include "app/stores.hpp"
 #include "music/service.hpp"
 #include "music/song.hpp"
 #include "runtime/platform.hpp"
@@ -60,13 +61,14 @@ class Newest {
 };
 
 struct AppContext {
-  AppContext(MainWindow& w, const Platform& p, Text host = QIWA_SERVICE_HOST)
-      : window(w), platform(p), executor(p.executor), service{std::move(host), p.requests},
+  AppContext(MainWindow& w, const Platform& p, Stores& s, Text host)
+      : window(w), platform(p), executor(p.executor), stores(s), service{std::move(host), p.requests},
         libraries(p.libraries), run_directory(p.files.run_directory()), lyrics(w, p.player, p.clock) {}
 
   MainWindow& window;
   const Platform platform;
   Executor& executor;
+  Stores& stores;  // the settings and the library
   const ServiceClient service;
   LibraryBindings libraries;
   const Text run_directory;
@@ -79,6 +81,7 @@ struct AppContext {
   bool paused = false;        // the pause button offers to continue
   unsigned plays_started = 0;  // tells the part files of two plays apart
   bool player_prepared = false;
+  bool store_writing = false;  // a worker writes the stores now
   LyricsFollower lyrics;
 
   // Shared with the workers.

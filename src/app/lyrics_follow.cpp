@@ -6,12 +6,12 @@ void LyricsFollower::follow(std::vector<LyricCue> cues) {
   stop();
   if (cues.empty()) return;  // no tags: the box stays as it is
   cues_ = std::move(cues);
-  window_.start_ticks(kTickMs, [this] { tick(); });
+  window_.start_timer(Timer::lyrics, kTickMs, [this] { tick(); });
 }
 
 void LyricsFollower::stop() {
   if (cues_.empty()) return;
-  window_.stop_ticks();
+  window_.stop_timer(Timer::lyrics);
   cues_.clear();
   marked_ = -1;
   remark_ = false;

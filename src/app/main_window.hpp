@@ -4,6 +4,7 @@
 // there (runtime/executor.hpp).
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 
 #include "music/song.hpp"
@@ -28,7 +29,8 @@ inline constexpr std::size_t kRoleCount = 10;
 
 // User and lifecycle events the window reports to the application.
 enum class WindowEvent {
-  created,         // window and controls exist
+  created,         // window and controls exist, not yet shown
+  shown,           // the window is on the screen
   destroying,      // about to be destroyed
   search,          // the search button, or Enter in the search box
   load_more,       // the more button
@@ -50,6 +52,19 @@ struct TaskbarProgress {
   bool operator==(const TaskbarProgress&) const = default;
 };
 
+// The window's timers, each running only while its work needs it.
+enum class Timer {
+  lyrics,  // the line being sung, while a song with timed lyrics plays
+  stores   // the stores' batched writes, while they have changes
+};
+inline constexpr std::size_t kTimerCount = 2;
+
+// A point on the virtual screen, in pixels.
+struct ScreenPoint {
+  int x = 0, y = 0;
+  bool operator==(const ScreenPoint&) const = default;
+};
+
 enum MessageBoxButtons { kOk = 0, kOkCancel = 1 };
 inline constexpr const char* kDefaultCaption = "信息：";
 
@@ -57,11 +72,20 @@ class MainWindow {
  public:
   virtual ~MainWindow() = default;
 
+  // Where the window's top left corner is (its normal place, also when minimised); nothing before it
+  // is made or once it is gone.
+  virtual std::optional<ScreenPoint> position() = 0;
+  // Moves the window there, kept whole on a monitor that is there now.
+  virtual void move_to(ScreenPoint at) = 0;
+
   // What the user set.
   virtual Text search_words() = 0;
   virtual int chosen_catalogue() = 0;  // index into catalogues(), -1 when none is chosen
   virtual bool delete_on_exit() = 0;
   virtual int selected_row() = 0;      // first selected row of the results, -1 when none
+  // What the program puts back from the last run.
+  virtual void set_search_words(std::string_view words) = 0;
+  virtual void choose_catalogue(int index) = 0;
 
   // The results: the rows shown, in order, with their hidden ids.
   virtual void clear_rows() = 0;
@@ -87,9 +111,9 @@ class MainWindow {
   virtual void popup_list_menu() = 0;
   // Where the taskbar offers it (Windows 7 on); nothing otherwise.
   virtual void set_taskbar_progress(const TaskbarProgress& progress) = 0;
-  // Calls tick every period_ms until stop_ticks; one such timer per window.
-  virtual void start_ticks(int period_ms, std::function<void()> tick) = 0;
-  virtual void stop_ticks() = 0;
+  // Calls tick every period_ms until stopped; starting a running timer again replaces it.
+  virtual void start_timer(Timer timer, int period_ms, std::function<void()> tick) = 0;
+  virtual void stop_timer(Timer timer) = 0;
 };
 
 }  // namespace qiwa

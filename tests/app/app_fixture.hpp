@@ -14,7 +14,10 @@ namespace qiwa {
 struct AppFixture : ::testing::Test {
   fakes::FakeWindow window;
   fakes::FakePlatform fake;
-  AppContext app{window, fake.platform(), "127.0.0.1:8765"};
+  // The stores in a folder of their own, so that the run directory holds the songs only.
+  const Text store_folder = (fake.files.make_directories("C:\\Store"), Text("C:\\Store"));
+  Stores stores{fake.files, fake.clock, store_folder, "127.0.0.1:8765"};
+  AppContext app{window, fake.platform(), stores, "127.0.0.1:8765"};
 
   void TearDown() override {
     app.searches.stop_all();

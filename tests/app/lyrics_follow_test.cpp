@@ -29,7 +29,7 @@ struct LyricsFlow : AppFixture {
   void at(std::int64_t ms) {
     fake.player.set_position_ms(ms);
     fake.clock.advance(LyricsFollower::kTickMs);
-    window.fire_ticks();
+    window.fire(Timer::lyrics);
   }
 };
 
@@ -37,7 +37,7 @@ TEST_F(LyricsFlow, TheMarkFollowsTheSongAndMovesOnlyWhenTheLineChanges) {
   serve(R"([ti:x]\n[offset:+200]\n[00:01.00]one\n[00:03.00][00:00.50]two\nuntagged\n[00:02.00]three)");
   play("1");
   EXPECT_EQ(window.lyrics(), "one\r\ntwo\r\nuntagged\r\nthree\r\n");  // the box as always
-  EXPECT_EQ(window.tick_period(), LyricsFollower::kTickMs);
+  EXPECT_EQ(window.period(Timer::lyrics), LyricsFollower::kTickMs);
   for (std::int64_t ms : {0, 250, 300, 500, 799, 800, 1500, 1800, 1900, 2800, 5000}) at(ms);
   // [offset:+200]: each line 200 ms sooner; "two" is sung twice; "untagged" never marked.
   EXPECT_EQ(window.marked_lines(), (std::vector<int>{1, 0, 3, 1}));
@@ -77,7 +77,7 @@ TEST_F(LyricsFlow, NoTagsNoFollowingAndASupersededPlayNeverTouchesTheBox) {
   serve(R"(plain words\nno time)");
   play("1");
   EXPECT_EQ(window.lyrics(), "plain words\r\nno time\r\n");
-  EXPECT_EQ(window.tick_period(), 0);
+  EXPECT_EQ(window.period(Timer::lyrics), 0);
 
   serve(R"([00:00.00]a\n[00:01.00]b)");
   fake.service.on("lyric", [this](const fakes::ServiceCall&) {
@@ -85,7 +85,7 @@ TEST_F(LyricsFlow, NoTagsNoFollowingAndASupersededPlayNeverTouchesTheBox) {
     return jsonp(R"({"lyric":"[00:00.00]a"})");
   });
   play("2");
-  EXPECT_EQ(window.tick_period(), 0);
+  EXPECT_EQ(window.period(Timer::lyrics), 0);
   at(500);
   EXPECT_TRUE(window.marked_lines().empty());
 }
@@ -93,9 +93,9 @@ TEST_F(LyricsFlow, NoTagsNoFollowingAndASupersededPlayNeverTouchesTheBox) {
 TEST_F(LyricsFlow, AFailedSongOrAClosingWindowStopsTheFollowing) {
   serve(R"([00:00.00]a\n[00:01.00]b)");
   play("1");
-  ASSERT_EQ(window.tick_period(), LyricsFollower::kTickMs);
+  ASSERT_EQ(window.period(Timer::lyrics), LyricsFollower::kTickMs);
   on_main_window_destroying(app);
-  EXPECT_EQ(window.tick_period(), 0);
+  EXPECT_EQ(window.period(Timer::lyrics), 0);
 }
 
 }  // namespace

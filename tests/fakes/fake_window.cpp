@@ -37,18 +37,18 @@ int FakeWindow::message_box(std::string_view message, int buttons, std::string_v
   return 0;
 }
 
-void FakeWindow::start_ticks(int period_ms, std::function<void()> tick) {
-  tick_period_ = period_ms;
-  tick_ = std::move(tick);
+void FakeWindow::start_timer(Timer timer, int period_ms, std::function<void()> tick) {
+  periods_[static_cast<std::size_t>(timer)] = period_ms;
+  ticks_[static_cast<std::size_t>(timer)] = std::move(tick);
 }
 
-void FakeWindow::stop_ticks() {
-  tick_period_ = 0;
-  tick_ = nullptr;
+void FakeWindow::stop_timer(Timer timer) {
+  periods_[static_cast<std::size_t>(timer)] = 0;
+  ticks_[static_cast<std::size_t>(timer)] = nullptr;
 }
 
-void FakeWindow::fire_ticks() {
-  if (auto tick = tick_) tick();
+void FakeWindow::fire(Timer timer) {
+  if (auto tick = ticks_[static_cast<std::size_t>(timer)]) tick();
 }
 
 }  // namespace qiwa::fakes

@@ -1,6 +1,7 @@
 #pragma once
 // An in-memory main window: remembers what the application showed and answers what it reads. Like the
 // real one it is used on one thread only (the test's, which plays the window's thread).
+#include <array>
 #include <map>
 #include <vector>
 
@@ -16,7 +17,11 @@ struct ShownMessage {
 
 class FakeWindow : public MainWindow {
  public:
+  std::optional<ScreenPoint> position() override { return position_; }
+  void move_to(ScreenPoint at) override { position_ = at; }
   Text search_words() override { return words_; }
+  void set_search_words(std::string_view words) override { words_ = Text(words); }
+  void choose_catalogue(int index) override { catalogue_ = index; }
   int chosen_catalogue() override { return catalogue_; }
   bool delete_on_exit() override { return delete_on_exit_; }
   int selected_row() override { return selected_; }
@@ -32,23 +37,25 @@ class FakeWindow : public MainWindow {
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override { ++popups_; }
   void set_taskbar_progress(const TaskbarProgress& progress) override { taskbar_.push_back(progress); }
-  void start_ticks(int period_ms, std::function<void()> tick) override;
-  void stop_ticks() override;
+  void start_timer(Timer timer, int period_ms, std::function<void()> tick) override;
+  void stop_timer(Timer timer) override;
 
   // What the user does.
   void type(std::string_view words) { words_ = Text(words); }
   void choose(int catalogue_index) { catalogue_ = catalogue_index; }
+  void drag_to(ScreenPoint at) { position_ = at; }
   void select_row(int row) { selected_ = row; }
   void tick_delete_on_exit(bool on) { delete_on_exit_ = on; }
   void scroll_lyrics(int first_line) { lyrics_view_.first_line = first_line; }  // the user scrolls by hand
-  // The timer fires once (nothing when none runs).
-  void fire_ticks();
+  // The timer fires once (nothing when it does not run).
+  void fire(Timer timer);
 
   // What the tests look at.
   const std::vector<std::vector<Text>>& rows() const { return rows_; }  // every row's six cells
   int row_count() const { return static_cast<int>(rows_.size()); }
   const Text& title() const { return title_; }
   const std::vector<Text>& titles() const { return titles_; }  // every title set, in order
+  int catalogue() const { return catalogue_; }
   const Text& lyrics() const { return lyrics_; }
   bool paused() const { return paused_; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
@@ -56,12 +63,13 @@ class FakeWindow : public MainWindow {
   int covers_shown() const { return covers_shown_; }
   int popups() const { return popups_; }
   const std::vector<int>& marked_lines() const { return marked_; }  // every line marked, in order
-  int tick_period() const { return tick_period_; }                  // 0 when no timer runs
+  int period(Timer timer) const { return periods_[static_cast<std::size_t>(timer)]; }  // 0: not running
   const std::vector<TaskbarProgress>& taskbar() const { return taskbar_; }  // every progress shown, in order
   // Called whenever a message box is shown (the box is modal: the test acts while it is up).
   void on_message(std::function<void(const ShownMessage&)> hook) { message_hook_ = std::move(hook); }
 
  private:
+  std::optional<ScreenPoint> position_ = ScreenPoint{50, 50};
   Text words_;
   int catalogue_ = 0;
   bool delete_on_exit_ = false;
@@ -78,9 +86,9 @@ class FakeWindow : public MainWindow {
   int popups_ = 0;
   std::vector<int> marked_;
   EditView lyrics_view_;
-  int tick_period_ = 0;
+  std::array<int, kTimerCount> periods_{};
   std::vector<TaskbarProgress> taskbar_;
-  std::function<void()> tick_;
+  std::array<std::function<void()>, kTimerCount> ticks_;
 };
 
 }  // namespace qiwa::fakes

@@ -32,14 +32,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   using namespace qiwa;
   Win32Platform backends;
   const Platform platform = backends.platform();
+  std::unique_ptr<Stores> stores = open_stores(platform, QIWA_SERVICE_HOST);
+  stores->settings.load();  // small: the window's place and look come from it
   Win32MainWindow window(instance);
-  AppContext context(window, platform);
+  AppContext context(window, platform, *stores, stores->settings.service());
   Application application(context);
   window.set_handler([&application](WindowEvent event) { application.on_event(event); });
 
   int code = 1;
   if (window.create()) {
     window.show(show_command);
+    application.on_event(WindowEvent::shown);
     code = run_message_loop();
   }
   // The closing stopped every worker's work and removed every unfinished download. A worker still held in

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "app/layout.hpp"
+#include "app/settings.hpp"
 #include "music/catalogue.hpp"
 #include "app/win32/window_parts_win32.hpp"
 
@@ -14,7 +15,7 @@ constexpr wchar_t kWindowClass[] = L"QiwaMusicMainWindow";
 constexpr int kFirstControlId = 1001;
 constexpr UINT kMenuPlayId = 2001;
 constexpr UINT_PTR kSearchBoxSubclass = 1;
-constexpr UINT_PTR kTickTimer = 1;  // the one timer of start_ticks
+constexpr UINT_PTR kFirstTimerId = 1;  // Timer's ids follow
 constexpr const char* kPauseCaption = "暂停播放";
 constexpr const char* kResumeCaption = "继续播放";
 
@@ -185,6 +186,12 @@ void on_draw_item(HWND hwnd, const WindowParts& parts, const DRAWITEMSTRUCT& ite
   draw_picture(item, static_cast<HBITMAP>(parts.picture.get()), brush);
 }
 
+// A copy runs, so that the tick may stop or restart its own timer.
+void on_timer(const WindowParts& parts, WPARAM id) {
+  if (id < kFirstTimerId || id >= kFirstTimerId + kTimerCount) return;
+  if (auto tick = parts.ticks[id - kFirstTimerId]) tick();
+}
+
 void on_destroy(HWND hwnd, const WindowParts& parts) {
   unregister_media_keys(hwnd);
   parts.emit(WindowEvent::destroying);
@@ -213,9 +220,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT: return on_control_colour(hwnd, message, wparam, lparam, *parts);
     case WM_DRAWITEM: on_draw_item(hwnd, *parts, *reinterpret_cast<DRAWITEMSTRUCT*>(lparam)); return TRUE;
-    case WM_TIMER:
-      if (wparam == kTickTimer && parts->tick) parts->tick();
-      return 0;
+    case WM_TIMER: on_timer(*parts, wparam); return 0;
     case WM_APPCOMMAND:
       if (on_app_command(*parts, lparam)) return TRUE;
       break;
@@ -252,6 +257,22 @@ bool register_window_class(HINSTANCE instance) {
   return RegisterClassExW(&cls) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+BOOL CALLBACK add_work_area(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info)) {
+    const RECT& r = info.rcWork;
+    reinterpret_cast<std::vector<ScreenRect>*>(areas)->push_back(ScreenRect{r.left, r.top, r.right, r.bottom});
+  }
+  return TRUE;
+}
+
+std::vector<ScreenRect> monitor_work_areas() {
+  std::vector<ScreenRect> areas;
+  EnumDisplayMonitors(nullptr, nullptr, add_work_area, reinterpret_cast<LPARAM>(&areas));
+  return areas;
+}
+
 int to_button_code(int id) {
   // IDOK 1 .. IDNO 7 become 0 OK .. 6 No.
   return id >= IDOK && id <= IDNO ? id - IDOK : 0;
@@ -285,7 +306,32 @@ void Win32MainWindow::show(int show_command) {
   UpdateWindow(parts_.hwnd);
 }
 
+std::optional<ScreenPoint> Win32MainWindow::position() {
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!parts_.hwnd || !GetWindowPlacement(parts_.hwnd, &placement)) return std::nullopt;
+  return ScreenPoint{placement.rcNormalPosition.left, placement.rcNormalPosition.top};
+}
+
+// The window keeps its size (the layout's, at its DPI); its place is moved onto a monitor if it would
+// lie off every one there is now.
+void Win32MainWindow::move_to(ScreenPoint at) {
+  RECT now{};
+  if (!parts_.hwnd || !GetWindowRect(parts_.hwnd, &now)) return;
+  const WindowPlace fitted =
+      fit_on_screens(WindowPlace{at.x, at.y, now.right - now.left, now.bottom - now.top}, monitor_work_areas());
+  SetWindowPos(parts_.hwnd, nullptr, fitted.x, fitted.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 Text Win32MainWindow::search_words() { return narrow(window_text(parts_.control(Role::search_box))); }
+
+void Win32MainWindow::set_search_words(std::string_view words) {
+  SetWindowTextW(parts_.control(Role::search_box), wide(words).c_str());
+}
+
+void Win32MainWindow::choose_catalogue(int index) {
+  SendMessageW(parts_.control(Role::catalogue), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
 
 int Win32MainWindow::chosen_catalogue() {
   const auto item = static_cast<int>(SendMessageW(parts_.control(Role::catalogue), CB_GETCURSEL, 0, 0));
@@ -349,14 +395,16 @@ int Win32MainWindow::message_box(std::string_view message, int buttons, std::str
   return to_button_code(id);
 }
 
-void Win32MainWindow::start_ticks(int period_ms, std::function<void()> tick) {
-  parts_.tick = std::move(tick);
-  SetTimer(parts_.hwnd, kTickTimer, static_cast<UINT>(period_ms), nullptr);
+void Win32MainWindow::start_timer(Timer timer, int period_ms, std::function<void()> tick) {
+  const auto index = static_cast<std::size_t>(timer);
+  parts_.ticks[index] = std::move(tick);
+  SetTimer(parts_.hwnd, kFirstTimerId + index, static_cast<UINT>(period_ms), nullptr);
 }
 
-void Win32MainWindow::stop_ticks() {
-  KillTimer(parts_.hwnd, kTickTimer);
-  parts_.tick = nullptr;
+void Win32MainWindow::stop_timer(Timer timer) {
+  const auto index = static_cast<std::size_t>(timer);
+  KillTimer(parts_.hwnd, kFirstTimerId + index);
+  parts_.ticks[index] = nullptr;
 }
 
 void Win32MainWindow::popup_list_menu() {

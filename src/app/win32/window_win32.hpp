@@ -30,7 +30,7 @@ struct WindowParts {
   ComRef<ITaskbarList3> taskbar;  // once the taskbar button exists, where the system has one
   TaskbarProgress progress;       // the last one shown, for a taskbar button made later
   IconHandle thumb_icon;
-  std::function<void()> tick;  // the running timer's, if any
+  std::array<std::function<void()>, kTimerCount> ticks;  // the running timers', by Timer
 
   bool paused = false;  // what the pause button offers: to continue
   HWND control(Role role) const { return controls[static_cast<std::size_t>(role)]; }
@@ -48,7 +48,11 @@ class Win32MainWindow final : public MainWindow {
   void show(int show_command);
   HWND hwnd() const { return parts_.hwnd; }
 
+  std::optional<ScreenPoint> position() override;
+  void move_to(ScreenPoint at) override;
   Text search_words() override;
+  void set_search_words(std::string_view words) override;
+  void choose_catalogue(int index) override;
   int chosen_catalogue() override;
   bool delete_on_exit() override;
   int selected_row() override;
@@ -64,8 +68,8 @@ class Win32MainWindow final : public MainWindow {
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
-  void start_ticks(int period_ms, std::function<void()> tick) override;
-  void stop_ticks() override;
+  void start_timer(Timer timer, int period_ms, std::function<void()> tick) override;
+  void stop_timer(Timer timer) override;
 
  private:
   WindowParts parts_;
