@@ -65,16 +65,19 @@ set(QIWA_app_SOURCES
   src/app/queue.cpp
   src/app/searching.cpp
   src/app/settings.cpp
+  src/app/settings_form.cpp
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
   src/app/win32/desktop_lyrics_paint_win32.cpp
   src/app/win32/desktop_lyrics_win32.cpp
+  src/app/win32/dialog_template_win32.cpp
   src/app/win32/dpi_win32.cpp
   src/app/win32/keys_win32.cpp
   src/app/win32/list_view_win32.cpp
   src/app/win32/lyrics_box_win32.cpp
   src/app/win32/picture_win32.cpp
+  src/app/win32/settings_dialog_win32.cpp
   src/app/win32/taskbar_win32.cpp
   src/app/win32/window_win32.cpp
 )

@@ -24,6 +24,7 @@ void Application::on_event(WindowEvent event) {
     case WindowEvent::play: play_selected(app); break;
     case WindowEvent::pause: toggle_pause(app); break;
     case WindowEvent::list_menu: app.window.popup_list_menu(); break;
+    case WindowEvent::settings: open_settings(app); break;
   }
 }
 

@@ -69,7 +69,7 @@ struct AppContext {
   const Platform platform;
   Executor& executor;
   Stores& stores;  // the settings and the library
-  const ServiceClient service;
+  ServiceClient service;  // workers take a copy when they start
   LibraryBindings libraries;
   const Text run_directory;
   Text skin_library_path;  // the file the skin was bound from at start
@@ -82,6 +82,7 @@ struct AppContext {
   unsigned plays_started = 0;  // tells the part files of two plays apart
   bool player_prepared = false;
   bool store_writing = false;  // a worker writes the stores now
+  Text keys_note;              // which global keys another program holds, for the settings to say
   LyricsFollower lyrics;
 
   // Shared with the workers.

@@ -1,6 +1,7 @@
 #include "app/keeping.hpp"
 
 #include "app/layout.hpp"
+#include "app/settings_form.hpp"
 #include "app/stores.hpp"
 #include "music/library.hpp"
 
@@ -69,6 +70,17 @@ void load_library(AppContext& app) {
 
 void stores_changed(AppContext& app) {
   if (app.stores.dirty()) app.window.start_timer(Timer::stores, kWriteCheckMs, [&app] { write_due(app); });
+}
+
+void open_settings(AppContext& app) {
+  Settings& settings = app.stores.settings;
+  Files& files = app.platform.files;
+  std::optional<SettingsForm> kept = app.window.edit_settings(
+      read_form(settings), [&files](SettingsForm form) { return check_form(std::move(form), files); },
+      app.keys_note);
+  if (!kept || !apply_form(settings, *kept)) return;
+  app.service.host = settings.service();
+  stores_changed(app);
 }
 
 void keep_at_exit(AppContext& app) {

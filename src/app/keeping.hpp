@@ -12,6 +12,9 @@ void apply_settings(AppContext& app);
 void load_library(AppContext& app);
 // A store changed: its write is due within a second.
 void stores_changed(AppContext& app);
+// The settings dialog; what the user keeps takes effect at once (the next request goes to a new
+// service address) and is written like every change.
+void open_settings(AppContext& app);
 // At exit and at the end of the session: the window's place, then every change written now.
 void keep_at_exit(AppContext& app);
 

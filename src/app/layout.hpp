@@ -38,6 +38,7 @@ inline constexpr const char* kWindowTitle = "Qiwa音乐";
 inline constexpr Rect kWindowRect{50, 50, 601, 710};  // outer rectangle, screen coordinates
 inline constexpr const char* kMenuTitle = "菜单";
 inline constexpr const char* kMenuPlayItem = "播放并下载";
+inline constexpr const char* kSettingsItem = "设置…";
 inline constexpr int kMenuOffset = 3;  // the menu opens this far right of and below the cursor
 
 // 编辑框2's text: green on white, bold, 12 px, GB2312 character set.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "app/settings_form.hpp"
 #include "music/song.hpp"
 #include "runtime/types.hpp"
 
@@ -36,7 +37,8 @@ enum class WindowEvent {
   load_more,       // the more button
   play,            // the play button, the list menu's item, or Enter on a row
   pause,           // the pause button, the media play/pause key, the taskbar's pause button
-  list_menu        // a right click on the results
+  list_menu,       // a right click on the results
+  settings         // "设置…" in the window's menu or the results' menu
 };
 
 // What a multi-line edit box shows: its selection (UTF-16 positions) and its first visible line.
@@ -109,6 +111,11 @@ class MainWindow {
                           std::string_view caption = kDefaultCaption) = 0;
   // The results' context menu at the cursor.
   virtual void popup_list_menu() = 0;
+  // The settings dialog, modal: the form the user kept (each OK first passes `check`, which may send the
+  // user back with a line to read), or nothing when cancelled. `note` is said at its foot.
+  virtual std::optional<SettingsForm> edit_settings(const SettingsForm& form,
+                                                    const std::function<CheckedForm(SettingsForm)>& check,
+                                                    std::string_view note) = 0;
   // Where the taskbar offers it (Windows 7 on); nothing otherwise.
   virtual void set_taskbar_progress(const TaskbarProgress& progress) = 0;
   // Calls tick every period_ms until stopped; starting a running timer again replaces it.

@@ -15,10 +15,12 @@ constexpr std::uint64_t kEarlyStartMs = 1000;
 // One play, from the click to the end of its download, shared by its workers and the steps they post.
 struct Play {
   Play(AppContext& a, std::stop_token s, Track t, unsigned tag)
-      : app(a), stop(std::move(s)), track(std::move(t)), files(song_files(a.run_directory, track.title, tag)) {}
+      : app(a), service(a.service), stop(std::move(s)), track(std::move(t)),
+        files(song_files(a.run_directory, track.title, tag)) {}
 
   AppContext& app;
-  const std::stop_token stop;  // raised when a newer play starts, or the window closes
+  const ServiceClient service;  // as it was at the click: the settings may change it meanwhile
+  const std::stop_token stop;   // raised when a newer play starts, or the window closes
   const Track track;
   const SongFiles files;
   // What the player is told of the part file: growing until the download ends.
@@ -57,9 +59,9 @@ void sound_started(AppContext& app) {
 // Cover, lyrics and then the playing title, in the order of a song played whole; each shown as it comes.
 void show_extras(const PlayRef& p) {
   AppContext& app = p->app;
-  Bytes cover = fetch_cover(app.service, p->track);
+  Bytes cover = fetch_cover(p->service, p->track);
   when_current(p, [&app, cover = std::move(cover)] { app.window.show_cover(cover); });
-  Lyrics lyrics = fetch_lyrics(app.service, p->track);
+  Lyrics lyrics = fetch_lyrics(p->service, p->track);
   if (!lyrics.lines.empty()) {
     when_current(p, [&app, lyrics = std::move(lyrics)]() mutable {
       app.window.add_lyrics(lyrics.lines);
@@ -181,7 +183,7 @@ void download(const PlayRef& p, const Text& address) {
 // The song's address at the service, with the catalogue its row came from.
 void resolve(const PlayRef& p) {
   const Catalogue* catalogue = catalogue_named(p->track.source);
-  Text address = resolve_track(p->app.service, p->track, catalogue && catalogue->ask_m500);
+  Text address = resolve_track(p->service, p->track, catalogue && catalogue->ask_m500);
   when_current(p, [p, address = std::move(address)] {
     AppContext& app = p->app;
     if (address.empty()) {

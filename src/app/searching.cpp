@@ -26,8 +26,8 @@ void search_in_background(AppContext& app, std::stop_token stop) {
     if (app.stores.settings.catalogue() != chosen) app.stores.settings.set_catalogue(chosen);
   }
   SearchQuery query{app.current_source, catalogue, app.window.search_words(), app.current_page};
-  app.executor.run([&app, query = std::move(query), stop = std::move(stop)] {
-    std::vector<SongRow> rows = search_page(app.service, query);
+  app.executor.run([&app, service = app.service, query = std::move(query), stop = std::move(stop)] {
+    std::vector<SongRow> rows = search_page(service, query);
     app.executor.post([&app, stop, query, rows = std::move(rows)]() mutable {
       show_rows(app, stop, query, std::move(rows));
     });

@@ -94,5 +94,45 @@ TEST_F(Keeping, ADamagedFileIsSaidOnceInTheTitle) {
   EXPECT_EQ(window.titles().size(), 1u);
 }
 
+// The dialog's OK is checked: a bad address or an unwritable folder sends the user back with a line to
+// read; what they keep is stored and the next request goes to the new address.
+TEST_F(Keeping, TheSettingsDialogKeepsAFormOnlyOnceItIsSound) {
+  fake.files.make_directories("D:\\Music");
+  fake.files.refuse("E:\\");
+  window.answer_settings([](const SettingsForm& shown) {
+    SettingsForm bad_host = shown, bad_folder = shown, good = shown;
+    bad_host.service = "not a host/path";
+    bad_folder.download_folder = "E:\\locked";
+    good.service = " http://192.168.1.9:8080/ ";
+    good.download_folder = "D:\\Music\\";
+    good.name_pattern = NamePattern::singer_title;
+    good.quality_kbps = 128;
+    good.save_lrc = true;
+    return std::vector{bad_host, bad_folder, good};
+  });
+  open_settings(app);
+  ASSERT_EQ(window.settings_problems().size(), 2u);
+  EXPECT_NE(window.settings_problems()[0].find("服务地址"), Text::npos);
+  EXPECT_NE(window.settings_problems()[1].find("E:\\locked"), Text::npos);
+  EXPECT_EQ(stores.settings.service(), "192.168.1.9:8080");
+  EXPECT_EQ(stores.settings.download_folder(), "D:\\Music");
+  EXPECT_EQ(stores.settings.name_pattern(), NamePattern::singer_title);
+  EXPECT_EQ(stores.settings.quality_kbps(), 128);
+  EXPECT_TRUE(stores.settings.save_lrc());
+  EXPECT_EQ(window.period(Timer::stores), 1000);  // written like any change
+
+  start_search(app);
+  settle();
+  EXPECT_EQ(fake.service.calls().at(0).url.rfind("http://192.168.1.9:8080/", 0), 0u);
+}
+
+TEST_F(Keeping, ACancelledSettingsDialogChangesNothing) {
+  window.answer_settings([](const SettingsForm&) { return std::vector<SettingsForm>{}; });  // looked, cancelled
+  open_settings(app);
+  EXPECT_FALSE(stores.settings.close_to_tray());
+  EXPECT_FALSE(stores.dirty());
+  EXPECT_EQ(window.period(Timer::stores), 0);
+}
+
 }  // namespace
 }  // namespace qiwa

@@ -37,6 +37,18 @@ int FakeWindow::message_box(std::string_view message, int buttons, std::string_v
   return 0;
 }
 
+std::optional<SettingsForm> FakeWindow::edit_settings(const SettingsForm& form,
+                                                      const std::function<CheckedForm(SettingsForm)>& check,
+                                                      std::string_view) {
+  if (!settings_user_) return std::nullopt;
+  for (SettingsForm tried : settings_user_(form)) {
+    CheckedForm checked = check(std::move(tried));
+    if (checked.problem.empty()) return checked.form;
+    settings_problems_.push_back(checked.problem);
+  }
+  return std::nullopt;  // cancelled after all
+}
+
 void FakeWindow::start_timer(Timer timer, int period_ms, std::function<void()> tick) {
   periods_[static_cast<std::size_t>(timer)] = period_ms;
   ticks_[static_cast<std::size_t>(timer)] = std::move(tick);

@@ -37,6 +37,9 @@ class FakeWindow : public MainWindow {
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override { ++popups_; }
   void set_taskbar_progress(const TaskbarProgress& progress) override { taskbar_.push_back(progress); }
+  std::optional<SettingsForm> edit_settings(const SettingsForm& form,
+                                            const std::function<CheckedForm(SettingsForm)>& check,
+                                            std::string_view note) override;
   void start_timer(Timer timer, int period_ms, std::function<void()> tick) override;
   void stop_timer(Timer timer) override;
 
@@ -47,6 +50,9 @@ class FakeWindow : public MainWindow {
   void select_row(int row) { selected_ = row; }
   void tick_delete_on_exit(bool on) { delete_on_exit_ = on; }
   void scroll_lyrics(int first_line) { lyrics_view_.first_line = first_line; }  // the user scrolls by hand
+  // What the user does in the settings dialog: given the form it shows, the forms they try to keep in
+  // turn (each one refused sends them to the next), or nothing (cancel).
+  void answer_settings(std::function<std::vector<SettingsForm>(const SettingsForm&)> user) { settings_user_ = std::move(user); }
   // The timer fires once (nothing when it does not run).
   void fire(Timer timer);
 
@@ -59,6 +65,7 @@ class FakeWindow : public MainWindow {
   const Text& lyrics() const { return lyrics_; }
   bool paused() const { return paused_; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
+  const std::vector<Text>& settings_problems() const { return settings_problems_; }  // said in the dialog
   const Bytes& cover() const { return cover_; }
   int covers_shown() const { return covers_shown_; }
   int popups() const { return popups_; }
@@ -84,6 +91,8 @@ class FakeWindow : public MainWindow {
   std::vector<ShownMessage> messages_;
   std::function<void(const ShownMessage&)> message_hook_;
   int popups_ = 0;
+  std::function<std::vector<SettingsForm>(const SettingsForm&)> settings_user_;
+  std::vector<Text> settings_problems_;
   std::vector<int> marked_;
   EditView lyrics_view_;
   std::array<int, kTimerCount> periods_{};

@@ -14,6 +14,7 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"QiwaMusicMainWindow";
 constexpr int kFirstControlId = 1001;
 constexpr UINT kMenuPlayId = 2001;
+constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
 constexpr UINT_PTR kSearchBoxSubclass = 1;
 constexpr UINT_PTR kFirstTimerId = 1;  // Timer's ids follow
 constexpr const char* kPauseCaption = "暂停播放";
@@ -117,12 +118,27 @@ MenuHandle make_menu() {
 
 // ---- message handlers: one plain function each ----
 
+// "设置…" at the foot of the window's own menu (its icon, Alt+Space).
+void add_system_items(HWND hwnd) {
+  HMENU system = GetSystemMenu(hwnd, FALSE);
+  if (!system) return;
+  AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(system, MF_STRING, kSystemSettingsId, wide(kSettingsItem).c_str());
+}
+
+bool on_system_command(const WindowParts& parts, WPARAM wparam) {
+  if ((wparam & 0xFFF0) != kSystemSettingsId) return false;
+  parts.emit(WindowEvent::settings);
+  return true;
+}
+
 LRESULT on_create(HWND hwnd, WindowParts& parts) {
   parts.dpi = window_dpi(hwnd);
   parts.ui_font = make_ui_font(parts.dpi);
   parts.lyrics_font = make_lyrics_font(parts.dpi);
   parts.menu = make_menu();
   if (!parts.menu) return -1;
+  add_system_items(hwnd);
   for (const ControlLayout& layout : control_layout()) {
     HWND control = create_control(hwnd, parts, layout);
     if (!control) return -1;
@@ -221,6 +237,9 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_CTLCOLOREDIT: return on_control_colour(hwnd, message, wparam, lparam, *parts);
     case WM_DRAWITEM: on_draw_item(hwnd, *parts, *reinterpret_cast<DRAWITEMSTRUCT*>(lparam)); return TRUE;
     case WM_TIMER: on_timer(*parts, wparam); return 0;
+    case WM_SYSCOMMAND:
+      if (on_system_command(*parts, wparam)) return 0;
+      break;
     case WM_APPCOMMAND:
       if (on_app_command(*parts, lparam)) return TRUE;
       break;

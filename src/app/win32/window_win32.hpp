@@ -68,6 +68,9 @@ class Win32MainWindow final : public MainWindow {
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
+  std::optional<SettingsForm> edit_settings(const SettingsForm& form,
+                                            const std::function<CheckedForm(SettingsForm)>& check,
+                                            std::string_view note) override;
   void start_timer(Timer timer, int period_ms, std::function<void()> tick) override;
   void stop_timer(Timer timer) override;
 
