@@ -1,6 +1,7 @@
 #pragma once
 // The file system as the program uses it: UTF-8 paths, each backend converts to the system's form.
 // Every operation reports failure by its result and never throws.
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,17 @@ class OutputFile {
   virtual bool write(const unsigned char* data, std::size_t size) = 0;
   // False when a write or the close itself failed (a full disk may only say so here).
   virtual bool close() = 0;
+};
+
+// A file read at any offset while others may go on writing, renaming or deleting it (a song that is
+// still downloading). Closed when destroyed.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Up to size bytes from offset; fewer, or none, past the end as the file stands now, or on a failure.
+  virtual std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) = 0;
+  // The file's size as it stands now.
+  virtual std::uint64_t size() = 0;
 };
 
 class Files {
@@ -33,6 +45,9 @@ class Files {
   virtual bool move(std::string_view from, std::string_view to) = 0;
   // Creates or truncates for writing; nullptr when it cannot.
   virtual std::unique_ptr<OutputFile> create(std::string_view path) = 0;
+  // Opens an existing file for reading, sharing it for reading, writing and deleting; nullptr when it
+  // cannot (no such file, a directory).
+  virtual std::unique_ptr<InputFile> open_read(std::string_view path) = 0;
 
   bool write(std::string_view path, const Bytes& bytes) { return write(path, std::vector<Bytes>{bytes}); }
 };

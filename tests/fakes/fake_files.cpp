@@ -1,5 +1,7 @@
 #include "fakes/fake_files.hpp"
 
+#include <algorithm>
+
 namespace qiwa::fakes {
 namespace {
 
@@ -36,6 +38,28 @@ class FakeOutputFile final : public OutputFile {
   Text path_;
   bool failed_ = false;
   bool closed_ = false;
+};
+
+class FakeInputFile final : public InputFile {
+ public:
+  FakeInputFile(FakeFiles& files, Text path) : files_(files), path_(std::move(path)) {}
+  std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) override {
+    Lock lock(files_.mutex_);
+    auto it = files_.files_.find(path_);
+    if (it == files_.files_.end() || offset >= it->second.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(size, it->second.size() - static_cast<std::size_t>(offset));
+    std::copy_n(it->second.data() + offset, n, out);
+    return n;
+  }
+  std::uint64_t size() override {
+    Lock lock(files_.mutex_);
+    auto it = files_.files_.find(path_);
+    return it == files_.files_.end() ? 0 : it->second.size();
+  }
+
+ private:
+  FakeFiles& files_;
+  Text path_;
 };
 
 FakeFiles::FakeFiles(Text run_directory, Text system_directory)
@@ -107,6 +131,12 @@ std::unique_ptr<OutputFile> FakeFiles::create(std::string_view path) {
   if (path.empty() || refused(path) || directories_.count(key) || !parent_exists(path)) return nullptr;
   files_[key].clear();
   return std::make_unique<FakeOutputFile>(*this, key);
+}
+
+std::unique_ptr<InputFile> FakeFiles::open_read(std::string_view path) {
+  Lock lock(mutex_);
+  if (refused(path) || !files_.count(Text(path))) return nullptr;
+  return std::make_unique<FakeInputFile>(*this, Text(path));
 }
 
 void FakeFiles::put(std::string_view path, std::string_view content) {

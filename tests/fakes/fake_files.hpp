@@ -22,6 +22,9 @@ class FakeFiles : public Files {
   bool remove(std::string_view path) override;
   bool move(std::string_view from, std::string_view to) override;
   std::unique_ptr<OutputFile> create(std::string_view path) override;
+  // Reads the bytes under the path as they stand at each read, so a file being written is seen to grow;
+  // unlike Windows' handle it does not follow the file when it is moved or deleted.
+  std::unique_ptr<InputFile> open_read(std::string_view path) override;
   using Files::write;
 
   // Setting the scene.
@@ -39,6 +42,7 @@ class FakeFiles : public Files {
 
  private:
   friend class FakeOutputFile;
+  friend class FakeInputFile;
   bool refused(std::string_view path) const;
   bool take_space(std::size_t bytes);  // false once the disk is full
   bool parent_exists(std::string_view path) const;
