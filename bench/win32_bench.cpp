@@ -125,12 +125,13 @@ long long file_size(const wchar_t* path) {
 }
 
 int play(const wchar_t* mp3, const wchar_t* capture) {
-  auto player = qiwa::make_waveout_player();
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
   player->prepare();  // as the program does while the song downloads
   Sleep(1000);
   const long long before = file_size(capture);
   const double start = now_ms();
-  if (!player->play(utf8_of(mp3), 1)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  if (!player->play_file(utf8_of(mp3))) return std::printf("{\"error\":\"not playable\"}\n"), 1;
   double first = -1;
   while (now_ms() - start < 10000) {
     if (file_size(capture) > before) {
@@ -154,11 +155,12 @@ double cpu_ms() {
 // CPU is given per second of sound the device played: a sound device without a clock of its own (as in
 // the bench) takes sound faster than real time, and the figure then still tells the cost of real time.
 int play_cost(const wchar_t* mp3) {
-  auto player = qiwa::make_waveout_player();
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
   player->prepare();
   Sleep(500);
   const std::size_t idle = private_kb(GetCurrentProcess());
-  if (!player->play(utf8_of(mp3), 1)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  if (!player->play_file(utf8_of(mp3))) return std::printf("{\"error\":\"not playable\"}\n"), 1;
   Sleep(3000);  // past the first buffers and the device's start
   const std::size_t playing = private_kb(GetCurrentProcess());
   const double cpu0 = cpu_ms(), wall0 = now_ms();

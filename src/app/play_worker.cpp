@@ -150,7 +150,7 @@ bool start_playing(const Play& p, const SongFiles& song) {
     app.platform.player.stop();  // it may hold an earlier file of this name open
     if (!place(app, song)) return;
     app.window.set_title(kBufferedTitle);
-    played = app.platform.player.play(song.path, 1);
+    played = app.platform.player.play_file(song.path);
   });
   if (!current) {
     place(app, song);

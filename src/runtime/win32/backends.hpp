@@ -11,13 +11,11 @@ namespace qiwa {
 
 std::shared_ptr<RequestObject> make_winhttp_request();
 std::unique_ptr<Downloader> make_winhttp_downloader();
-std::unique_ptr<Player> make_waveout_player();
+std::unique_ptr<Player> make_waveout_player(Files& files);
 std::unique_ptr<Files> make_win32_files();
 std::unique_ptr<NativeLibraries> make_win32_libraries();
 
-// The player's parts: a song file read as it plays (`state` tells whether it is still growing; none:
-// it is whole), and the system's MP3 codec for a song's format. Null when they cannot be opened.
-std::unique_ptr<SongSource> open_song_file(std::string_view path, std::function<SourceState()> state = {});
+// The system's MP3 codec for a song's format; null when none takes it.
 std::unique_ptr<Mp3Codec> open_acm_codec(const Mp3FrameHeader& format);
 
 // The platform of the running program. Made once and never destroyed: detached workers may use it

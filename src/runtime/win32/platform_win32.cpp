@@ -13,10 +13,11 @@ class TickClock final : public Clock {
 }  // namespace
 
 const Platform& win32_platform() {
-  static const Platform* platform = new Platform{*make_win32_files().release(),
+  static Files& files = *make_win32_files().release();
+  static const Platform* platform = new Platform{files,
                                                  make_winhttp_request,
                                                  *make_winhttp_downloader().release(),
-                                                 *make_waveout_player().release(),
+                                                 *make_waveout_player(files).release(),
                                                  *make_win32_libraries().release(),
                                                  *new TickClock};
   return *platform;
