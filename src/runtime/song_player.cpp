@@ -99,6 +99,10 @@ bool SongPlayer::play(const Song& song, const StartAt& at) {
     stop_thread();
     return false;
   }
+  // What the position says until the playing thread has begun: the song's extent is known already.
+  const int rate = loaded->stream->pcm().sample_rate;
+  PlaySegment first{0, song.id, 0, rate, std::nullopt, ms_at(loaded->stream->available(), rate)};
+  if (const std::optional<std::int64_t> total = loaded->stream->duration()) first.duration_ms = ms_at(*total, rate);
   {
     std::lock_guard lock(mutex_);
     ++generation_;
@@ -107,7 +111,7 @@ bool SongPlayer::play(const Song& song, const StartAt& at) {
     requests_.start_at = at;
     timeline_ = {};
     timeline_.paused = at.paused;
-    timeline_.segments = {{0, song.id, 0, 1000, std::nullopt, 0}};
+    timeline_.segments = {first};
     seeking_ms_ = std::max<std::int64_t>(0, at.ms);
     next_.reset();
     if (alive_) {

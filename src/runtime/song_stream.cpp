@@ -30,8 +30,9 @@ Decoded SongStream::read(unsigned char* out, std::size_t size) {
   FrameRead status = FrameRead::frame;
   while (n < size) {
     std::size_t want = size - n;
-    if (ended_ || (trim_.length && position_ >= *trim_.length)) {
-      status = FrameRead::end;
+    if (!ended_ && trim_.length && position_ >= *trim_.length) status = at_tagged_end();
+    if (ended_ || status != FrameRead::frame) {
+      if (ended_) status = FrameRead::end;
       break;
     }
     if (trim_.length) want = std::min<std::size_t>(want, static_cast<std::size_t>(*trim_.length - position_ + discard_) * align);
@@ -58,9 +59,12 @@ bool SongStream::seek(std::int64_t sample) {
   sample = std::max<std::int64_t>(0, sample);
   const std::int64_t decoded = sample + trim_.skip;
   const auto frame = static_cast<std::size_t>(decoded / frame_samples_);
+  const bool arrived = index_.reach(frame);
+  check_tag();
   const std::optional<std::int64_t> total = duration();
-  if ((total && sample >= *total) || !index_.reach(frame)) {
-    if (!index_.complete() && !(total && sample >= *total && source_->state() == SourceState::complete)) return false;
+  const bool past_end = total && sample >= *total;
+  if (!arrived || past_end) {
+    if (!index_.complete() && !(past_end && source_->state() == SourceState::complete)) return false;
     ended_ = true;  // past the end of the whole song
     position_ = total.value_or(sample);
     return true;
@@ -74,11 +78,28 @@ bool SongStream::seek(std::int64_t sample) {
   return true;
 }
 
+// The LAME tag counts the frames of the song it was written for; more frames after them (songs joined
+// into one file) make it no measure of this file, and then nothing is cut at its end.
+void SongStream::check_tag() {
+  if (trim_.length && index_.frames() > *frames_.summary()->frames) trim_.length.reset();
+}
+
+FrameRead SongStream::at_tagged_end() {
+  if (index_.reach(*frames_.summary()->frames)) {
+    check_tag();
+    return FrameRead::frame;
+  }
+  if (!index_.complete()) return FrameRead::wait;
+  ended_ = true;
+  return FrameRead::end;
+}
+
 std::optional<std::int64_t> SongStream::duration() const {
   if (trim_.length) return trim_.length;
   const std::optional<Mp3SummaryFrame>& summary = frames_.summary();
-  if (summary && summary->frames) return static_cast<std::int64_t>(*summary->frames) * frame_samples_;
-  if (index_.complete()) return static_cast<std::int64_t>(index_.frames()) * frame_samples_;
+  if (summary && summary->frames && index_.frames() <= *summary->frames)
+    return static_cast<std::int64_t>(*summary->frames) * frame_samples_;
+  if (index_.complete()) return static_cast<std::int64_t>(index_.frames()) * frame_samples_ - trim_.skip;
   if (summary && summary->vbr) return std::nullopt;
   const std::uint64_t bytes = source_->state() == SourceState::complete ? source_->size() : expected_bytes_;
   if (!index_.constant_rate() || bytes <= frames_.first_audio()) return std::nullopt;
@@ -87,6 +108,7 @@ std::optional<std::int64_t> SongStream::duration() const {
 
 std::int64_t SongStream::available() {
   index_.extend(kIndexStep);
+  check_tag();
   const std::optional<std::int64_t> total = duration();
   if (source_->state() == SourceState::complete && total) return *total;
   const std::int64_t walked = static_cast<std::int64_t>(index_.frames()) * frame_samples_ - trim_.skip;

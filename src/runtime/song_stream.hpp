@@ -45,6 +45,8 @@ class SongStream {
 
  private:
   explicit SongStream(std::unique_ptr<SongSource> source);
+  void check_tag();
+  FrameRead at_tagged_end();
 
   std::unique_ptr<SongSource> source_;
   Mp3FrameReader frames_;

@@ -31,12 +31,14 @@ struct Opened {
   std::unique_ptr<SongStream> stream;
 };
 
-Opened open(const Bytes& data, SourceState state = SourceState::complete, std::uint64_t expected = 0) {
+// `holds_back` false: a codec that gives every frame's sound at once, as Wine's does.
+Opened open(const Bytes& data, SourceState state = SourceState::complete, std::uint64_t expected = 0,
+            bool holds_back = true) {
   Opened o;
   auto source = std::make_unique<MemorySongSource>(data, state);
   o.source = source.get();
-  o.stream = SongStream::open(std::move(source), [&o](const Mp3FrameHeader& h) {
-    auto codec = std::make_unique<StrictMp3Codec>(h);
+  o.stream = SongStream::open(std::move(source), [&o, holds_back](const Mp3FrameHeader& h) {
+    auto codec = std::make_unique<StrictMp3Codec>(h, holds_back);
     o.codec = codec.get();
     return codec;
   }, expected);
@@ -95,6 +97,32 @@ TEST(SongTrim, TheLameTagsDelayAndPaddingAndTheDecodersDelayAreCutToTheSample) {
     EXPECT_EQ(o.stream->duration(), 10 * kMarkedFrameSamples);
     EXPECT_EQ(runs_of(*o.stream), expected_runs(0, 10 * kMarkedFrameSamples));
   }
+}
+
+TEST(SongTrim, SongsJoinedInOneFileAreNotCutAtTheFirstOnesEnd) {
+  // The first song's tag counts its 10 frames; the file goes on with another song's.
+  Bytes joined = lame_song(10, 1, 576, 1000);
+  fakes::append(joined, lame_song(10, 101, 576, 1000));
+  Opened o = open(joined);
+  FrameRead last = FrameRead::frame;
+  const Runs runs = marker_runs(read_all(*o.stream, &last), 4);
+  EXPECT_EQ(last, FrameRead::end);
+  std::size_t samples = 0;
+  for (auto [marker, n] : runs) samples += n;
+  EXPECT_EQ(samples, 21u * kMarkedFrameSamples - kSkip);  // every frame after the delay, the second tag's too
+  EXPECT_EQ(runs.back(), (Runs::value_type{110, kMarkedFrameSamples}));
+  EXPECT_EQ(o.stream->duration(), 21 * kMarkedFrameSamples - kSkip);
+
+  // Growing: at the tag's end it waits to see whether more frames come.
+  const Bytes first = lame_song(10, 1, 576, 1000);
+  o = open(first, SourceState::growing, 0, false);
+  read_all(*o.stream, &last);
+  EXPECT_EQ(last, FrameRead::wait);
+  EXPECT_EQ(o.stream->sample(), 10 * kMarkedFrameSamples - 1576);
+  const Bytes second = lame_song(10, 101, 576, 1000);
+  o.source->append(second.data(), second.size());
+  o.source->set_state(SourceState::complete);
+  EXPECT_EQ(marker_runs(read_all(*o.stream, &last), 4).back(), (Runs::value_type{110, kMarkedFrameSamples}));
 }
 
 TEST(SongTrim, RealLameFilesHoldTheSamplesTheirTonesWereMadeOf) {
