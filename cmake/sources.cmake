@@ -31,6 +31,7 @@ set(QIWA_runtime_WIN32_SOURCES
   src/runtime/win32/platform_win32.cpp
   src/runtime/win32/player_win32.cpp
   src/runtime/win32/request_win32.cpp
+  src/runtime/win32/sound_device_win32.cpp
   src/runtime/win32/wide_win32.cpp
   src/runtime/win32/winhttp_common.cpp
 )

@@ -6,6 +6,7 @@
 #include "runtime/mp3_codec.hpp"
 #include "runtime/platform.hpp"
 #include "runtime/song_source.hpp"
+#include "runtime/sound_device.hpp"
 
 namespace qiwa {
 
@@ -15,8 +16,10 @@ std::unique_ptr<Player> make_waveout_player(Files& files);
 std::unique_ptr<Files> make_win32_files();
 std::unique_ptr<NativeLibraries> make_win32_libraries();
 
-// The system's MP3 codec for a song's format; null when none takes it.
+// The player's parts: the system's MP3 codec for a song's format (null when none takes it), and the
+// sound device.
 std::unique_ptr<Mp3Codec> open_acm_codec(const Mp3FrameHeader& format);
+std::unique_ptr<SoundDevice> make_waveout_device();
 
 // The platform of the running program. Made once and never destroyed: detached workers may use it
 // until the process ends.
