@@ -161,15 +161,6 @@ TEST(Playback, ASongInAnotherFormatWaitsForTheDeviceToEmptyAndReopensIt) {
   EXPECT_EQ(rig.tape(2), song_runs(20, 101));
 }
 
-TEST(Playback, ShortBuffersFirstThenAQuarterSecondEach) {
-  Rig rig;
-  rig.playback.start(rig.song(lame_song(100, 1, 576, 1000), 1), {});
-  EXPECT_EQ(rig.device.written_sizes(), (std::vector<std::size_t>{1323, 2646, 5292, 11025}));
-  rig.playback.seek(1000);
-  const std::vector<std::size_t>& sizes = rig.device.written_sizes();
-  EXPECT_EQ(std::vector<std::size_t>(sizes.end() - 4, sizes.end()), (std::vector<std::size_t>{1323, 2646, 5292, 11025}));
-}
-
 TEST(Playback, ASeekDropsWhatIsQueuedAndTheSoundAndPositionGoOnFromThere) {
   Rig rig;
   rig.playback.start(rig.song(lame_song(120, 1, 576, 1000), 1), {});
