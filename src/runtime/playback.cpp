@@ -75,7 +75,12 @@ void Playback::restart_queue() {
   decoded_ = returned_ = 0;
   filled_ = 0;
   feeding_next_ = fed_out_ = reopen_ = starved_ = false;
-  segments_ = {{0, current_->song.id, current_->stream->sample(), format_.sample_rate, std::nullopt, 0}};
+  segments_ = {current_from_here()};
+}
+
+// The device's samples from 0 on are the current song's from where its stream stands.
+PlaySegment Playback::current_from_here() const {
+  return {0, current_->song.id, current_->stream->sample(), format_.sample_rate, std::nullopt, 0};
 }
 
 // What the device holds is dropped and the current song queued again from its stream's place. A
@@ -85,6 +90,7 @@ void Playback::requeue() {
   feeding_next_ = fed_out_ = reopen_ = starved_ = false;
   if (paused_) {
     requeue_due_ = true;
+    segments_ = {current_from_here()};
     return;
   }
   requeue_due_ = false;
@@ -174,6 +180,7 @@ bool Playback::holding() const {
 // The songs heard out give way to the next; an empty device at the end of the sound is reopened for
 // the next song's format (true: then it is to be filled) or, with nothing to follow, done.
 bool Playback::settle() {
+  if (requeue_due_) return false;  // what the device holds is to go: it tells nothing
   while (segments_.size() > 1 && returned_ >= segments_[1].start) advance(true);
   if (finished_ || holding()) return false;
   if (reopen_) {

@@ -86,6 +86,7 @@ class Playback {
 
   bool open_for(const PcmFormat& format);
   void restart_queue();
+  PlaySegment current_from_here() const;
   void requeue();
   bool settle();
   void advance(bool gapless);

@@ -229,6 +229,24 @@ TEST(Playback, PauseSeekAndResumeInEveryOrder) {
   EXPECT_EQ(rig.tape().front().first, runs_from(song_runs(80, 1), 88200).front().first);
 }
 
+TEST(Playback, SoughtWhilePausedRightAtTheTurnItStaysWithTheSongSought) {
+  Rig rig;
+  rig.playback.start(rig.song(lame_song(20, 1, 576, 1000), 1), {});
+  rig.playback.set_next(rig.song(lame_song(20, 101, 576, 1000), 2));
+  rig.play(static_cast<std::uint64_t>(song_samples(20)) - 100);
+  rig.device.play(100);  // the first song's last buffer played, not yet taken back
+  rig.playback.set_paused(true);
+  ASSERT_TRUE(rig.playback.seek(100));
+  rig.service();
+  EXPECT_EQ(rig.events, std::vector<std::string>{"started 1"});
+  EXPECT_EQ(rig.position().id, 1u);
+  EXPECT_EQ(rig.position().ms, 100);
+  rig.device.clear_tape();
+  rig.playback.set_paused(false);
+  rig.play_out();
+  EXPECT_EQ(rig.tape(), joined(runs_from(song_runs(20, 1), 4410), song_runs(20, 101)));
+}
+
 TEST(Playback, ReplacingTheSongToFollowTakesBackWhatWasQueuedOfIt) {
   for (const bool clear : {false, true}) {
     SCOPED_TRACE(clear ? "cleared" : "replaced");
