@@ -74,7 +74,8 @@ class Player {
   // The song to follow the current one (none: nothing follows), replacing the one set before. It is
   // opened and its first buffers decoded before the current one ends. Nothing without a song loaded.
   virtual void set_next(std::optional<Song> next) = 0;
-  // Set before playing; called on the player's thread, never while the player holds its lock.
+  // Set before playing; called on the player's thread, never while the player holds its lock (it may
+  // call the player back). Events of songs a later play() or stop() replaced are not told.
   virtual void set_listener(std::function<void(const PlayerEvent&)> listener) = 0;
   // Moves the current song to `ms`, inside what has arrived; the position says so at once.
   virtual SeekResult seek(std::int64_t ms) = 0;
