@@ -11,11 +11,16 @@
 //   win32_bench desktop-lyrics        the desktop lyrics following a song that plays by the clock: private
 //                                     bytes before and after the window shows, CPU over 10 s with it on
 //                                     and over 10 s with it off, and the pictures it drew
+//   win32_bench seek STEPS.mp3 CAPTURE ms from seek() until the captured audio holds the tone of the new
+//                                     place (tests/data/steps.mp3: a tone a half second), and from a turn
+//                                     of the volume until it is heard, beside the ms from play() to the
+//                                     first captured audio
 #include <windows.h>
 #include <psapi.h>
 #include <winhttp.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -132,12 +137,13 @@ long long file_size(const wchar_t* path) {
 }
 
 int play(const wchar_t* mp3, const wchar_t* capture) {
-  auto player = qiwa::make_waveout_player();
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
   player->prepare();  // as the program does while the song downloads
   Sleep(1000);
   const long long before = file_size(capture);
   const double start = now_ms();
-  if (!player->play(utf8_of(mp3), 1)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  if (!player->play_file(utf8_of(mp3))) return std::printf("{\"error\":\"not playable\"}\n"), 1;
   double first = -1;
   while (now_ms() - start < 10000) {
     if (file_size(capture) > before) {
@@ -161,11 +167,12 @@ double cpu_ms() {
 // CPU is given per second of sound the device played: a sound device without a clock of its own (as in
 // the bench) takes sound faster than real time, and the figure then still tells the cost of real time.
 int play_cost(const wchar_t* mp3) {
-  auto player = qiwa::make_waveout_player();
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
   player->prepare();
   Sleep(500);
   const std::size_t idle = private_kb(GetCurrentProcess());
-  if (!player->play(utf8_of(mp3), 1)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  if (!player->play_file(utf8_of(mp3))) return std::printf("{\"error\":\"not playable\"}\n"), 1;
   Sleep(3000);  // past the first buffers and the device's start
   const std::size_t playing = private_kb(GetCurrentProcess());
   const double cpu0 = cpu_ms(), wall0 = now_ms();
@@ -272,12 +279,21 @@ int download_plain(const wchar_t* url) {
 // A song that plays by the wall clock from its start; nothing is heard.
 class ClockPlayer : public qiwa::Player {
  public:
-  bool play(std::string_view, int) override { return true; }
-  bool play_growing(std::string_view, std::function<qiwa::SourceState()>) override { return true; }
+  bool play(const qiwa::Song&, const qiwa::StartAt&) override { return true; }
+  void set_next(std::optional<qiwa::Song>) override {}
+  void set_listener(std::function<void(const qiwa::PlayerEvent&)>) override {}
+  qiwa::SeekResult seek(std::int64_t) override { return {}; }
   void pause() override {}
   void resume() override {}
   void stop() override {}
-  std::int64_t position_ms() override { return static_cast<std::int64_t>(now_ms() - start_); }
+  void set_volume(int) override {}
+  int volume() const override { return 100; }
+  qiwa::PlayerPosition position() override {
+    qiwa::PlayerPosition at;
+    at.id = 1;
+    at.ms = static_cast<std::int64_t>(now_ms() - start_);
+    return at;
+  }
 
  private:
   double start_ = now_ms();
@@ -345,6 +361,93 @@ int desktop_lyrics() {
 
 }  // namespace
 
+// The tone of 20 ms of 16-bit mono from `at`, in Hz, counted by its crossings of zero.
+double tone_at(const std::string& pcm, std::size_t at) {
+  int crossings = 0, sign = 0;
+  for (std::size_t i = at; i + 1 < pcm.size() && i < at + 2 * 882; i += 2) {
+    const auto s = static_cast<std::int16_t>(static_cast<unsigned char>(pcm[i]) | static_cast<unsigned char>(pcm[i + 1]) << 8);
+    const int now = s > 200 ? 1 : s < -200 ? -1 : 0;
+    if (now != 0 && sign != 0 && now != sign) ++crossings;
+    if (now != 0) sign = now;
+  }
+  return crossings * 50.0 / 2;
+}
+
+// The largest of `count` 16-bit samples from `at`, as a magnitude.
+int peak_of(const std::string& pcm, std::size_t at, std::size_t count) {
+  int peak = 0;
+  for (std::size_t i = at; i + 1 < pcm.size() && i < at + 2 * count; i += 2)
+    peak = std::max(peak, std::abs(static_cast<int>(static_cast<std::int16_t>(
+                              static_cast<unsigned char>(pcm[i]) | static_cast<unsigned char>(pcm[i + 1]) << 8))));
+  return peak;
+}
+
+std::string read_from(const wchar_t* path, long long from) {
+  std::string data;
+  qiwa::FileHandle f(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{}, at{};
+  at.QuadPart = from;
+  if (!f || !GetFileSizeEx(f.get(), &size) || size.QuadPart <= from ||
+      !SetFilePointerEx(f.get(), at, nullptr, FILE_BEGIN))
+    return data;
+  data.resize(static_cast<std::size_t>(size.QuadPart - from));
+  DWORD n = 0;
+  if (!ReadFile(f.get(), data.data(), static_cast<DWORD>(data.size()), &n, nullptr)) n = 0;
+  data.resize(n);
+  return data;
+}
+
+// ms from seek() until the capture, from where it stood at the call, holds the new place's tone (steps
+// of 0.5 s from 300 Hz up by 100 Hz), for seeks at least 300 Hz away from the tone before them.
+int seek(const wchar_t* mp3, const wchar_t* capture) {
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
+  player->prepare();
+  Sleep(1000);
+  DeleteFileW(capture);  // what earlier runs left
+  const double start = now_ms();
+  if (!player->play_file(utf8_of(mp3))) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  double first = -1;
+  while (first < 0 && now_ms() - start < 10000) {
+    if (file_size(capture) > 0) first = now_ms() - start;
+    Sleep(1);
+  }
+  std::string times;
+  for (const int ms : {3200, 1200, 2700, 200, 1700, 3700}) {
+    if (player->position().ended && !player->play_file(utf8_of(mp3))) break;  // a busy machine let it end
+    const long long mark = file_size(capture);
+    const double hz = 300 + 100 * (ms / 500);
+    const double asked = now_ms();
+    if (!player->seek(ms).done) return std::printf("{\"error\":\"seek refused\"}\n"), 1;
+    double heard = -1;
+    while (heard < 0 && now_ms() - asked < 5000) {
+      const std::string pcm = read_from(capture, mark);
+      for (std::size_t at = 0; heard < 0 && at + 2 * 882 <= pcm.size(); at += 2 * 441)
+        if (tone_at(pcm, at) > hz - 60 && tone_at(pcm, at) < hz + 60) heard = now_ms() - asked;
+      Sleep(1);
+    }
+    times += (times.empty() ? "" : ",") + std::to_string(static_cast<int>(heard + 0.5));
+    Sleep(150);  // into the new place before the next seek
+  }
+  // A turn of the volume down to a quarter: until the capture's samples from the call on come that quiet.
+  if (player->position().ended) player->play_file(utf8_of(mp3));
+  Sleep(100);
+  const long long mark = file_size(capture);
+  const double turned = now_ms();
+  player->set_volume(25);
+  double quieter = -1;
+  while (quieter < 0 && now_ms() - turned < 5000) {
+    const std::string pcm = read_from(capture, mark);
+    for (std::size_t at = 0; quieter < 0 && at + 882 <= pcm.size(); at += 882)
+      if (peak_of(pcm, at, 441) < 0.3 * 0.5 * 32767) quieter = now_ms() - turned;
+    Sleep(1);
+  }
+  player->stop();
+  std::printf("{\"first_audio_ms\":%.1f,\"seek_ms\":[%s],\"volume_ms\":%.0f}\n", first, times.c_str(), quieter);
+  return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
   std::wstring what = argc > 1 ? argv[1] : L"";
   if (what == L"startup" && argc > 2) return startup(argv[2]);
@@ -354,7 +457,8 @@ int wmain(int argc, wchar_t** argv) {
   if (what == L"download-plain" && argc > 2) return download_plain(argv[2]);
   if (what == L"play-floor") return play_floor();
   if (what == L"desktop-lyrics") return desktop_lyrics();
+  if (what == L"seek" && argc > 3) return seek(argv[2], argv[3]);
   std::fprintf(stderr, "usage: win32_bench startup EXE | download URL | download-plain URL | play FILE.mp3 CAPTURE"
-                       " | play-cost FILE.mp3 | play-floor | desktop-lyrics\n");
+                       " | play-cost FILE.mp3 | play-floor | desktop-lyrics | seek STEPS.mp3 CAPTURE\n");
   return 2;
 }

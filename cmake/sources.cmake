@@ -10,10 +10,16 @@ set(QIWA_runtime_SOURCES
   src/runtime/loudness.cpp
   src/runtime/mp3_decoder.cpp
   src/runtime/mp3_frames.cpp
+  src/runtime/mp3_index.cpp
   src/runtime/mp3_reader.cpp
+  src/runtime/mp3_timeline.cpp
   src/runtime/native_library.cpp
+  src/runtime/playback.cpp
   src/runtime/request.cpp
   src/runtime/store.cpp
+  src/runtime/song_player.cpp
+  src/runtime/song_source.cpp
+  src/runtime/song_stream.cpp
   src/runtime/text.cpp
   src/runtime/thread.cpp
   src/runtime/utf.cpp
@@ -27,7 +33,7 @@ set(QIWA_runtime_WIN32_SOURCES
   src/runtime/win32/platform_win32.cpp
   src/runtime/win32/player_win32.cpp
   src/runtime/win32/request_win32.cpp
-  src/runtime/win32/song_source_win32.cpp
+  src/runtime/win32/sound_device_win32.cpp
   src/runtime/win32/wide_win32.cpp
   src/runtime/win32/winhttp_common.cpp
 )
@@ -105,6 +111,8 @@ set(QIWA_TEST_SOURCES
   tests/runtime/mp3_decoder_test.cpp
   tests/runtime/mp3_frames_test.cpp
   tests/runtime/native_library_test.cpp
+  tests/runtime/playback_test.cpp
+  tests/runtime/song_stream_test.cpp
   tests/runtime/text_test.cpp
   tests/utf_test.cpp
   tests/text/charset_test.cpp
@@ -143,6 +151,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/win32/skin_draw_win32_test.cpp
   tests/win32/desktop_lyrics_win32_test.cpp
   tests/win32/player_win32_test.cpp
+  tests/win32/player_sound_win32_test.cpp
 )
 
 # Google Benchmark programs of the native core (bench/).

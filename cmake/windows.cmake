@@ -92,6 +92,20 @@ target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs)
 # The skin library's drawing, compiled in, so that its shapes can be checked pixel by pixel.
 target_sources(qiwa_win32_tests PRIVATE skin/src/draw.cpp skin/src/theme.cpp skin/src/skin_format.cpp)
 target_include_directories(qiwa_win32_tests PRIVATE skin/src)
+# What Debian's lame decodes of the player's test songs: the player's Win32 tests compare its sound with it.
+find_program(QIWA_LAME lame)
+if(QIWA_LAME)
+  foreach(song gapless_1 gapless_2 tone_low tone_high)
+    set(decoded ${CMAKE_BINARY_DIR}/lame-decoded/${song}.raw)
+    add_custom_command(OUTPUT ${decoded} COMMAND ${QIWA_LAME} --quiet --decode -t ${CMAKE_SOURCE_DIR}/tests/data/${song}.mp3 ${decoded}
+                       DEPENDS ${CMAKE_SOURCE_DIR}/tests/data/${song}.mp3 COMMENT "lame --decode ${song}.mp3")
+    list(APPEND QIWA_LAME_DECODED ${decoded})
+  endforeach()
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/lame-decoded)
+  add_custom_target(qiwa_lame_decoded DEPENDS ${QIWA_LAME_DECODED})
+  add_dependencies(qiwa_win32_tests qiwa_lame_decoded)
+endif()
+target_compile_definitions(qiwa_win32_tests PRIVATE QIWA_BINARY_DIR="${CMAKE_BINARY_DIR}")
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
 set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all")
 # The WinHTTP backends against a local test server of ours (tests/win32/http_test_server.py).

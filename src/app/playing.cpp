@@ -125,7 +125,7 @@ void finish(const PlayRef& p, const Downloaded& got) {
     return;
   }
   app.platform.player.stop();  // it may hold an earlier file of this name open
-  if (!place(play) || !app.platform.player.play(play.files.path, 1)) {
+  if (!place(play) || !app.platform.player.play_file(play.files.path)) {
     report_failure(play, kDownloadFailed);
     return;
   }

@@ -36,6 +36,17 @@ class FileLock {
 // midway leaves one, which nothing reads and the store's next start removes.
 inline constexpr std::string_view kReplaceTemporarySuffix = ".qiwa-tmp";
 
+// A file read at any offset while others may go on writing, renaming or deleting it (a song that is
+// still downloading). Closed when destroyed.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Up to size bytes from offset; fewer, or none, past the end as the file stands now, or on a failure.
+  virtual std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) = 0;
+  // The file's size as it stands now.
+  virtual std::uint64_t size() = 0;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
@@ -52,6 +63,9 @@ class Files {
   virtual bool move(std::string_view from, std::string_view to) = 0;
   // Creates or truncates for writing; nullptr when it cannot.
   virtual std::unique_ptr<OutputFile> create(std::string_view path) = 0;
+  // Opens an existing file for reading, sharing it for reading, writing and deleting; nullptr when it
+  // cannot (no such file, a directory).
+  virtual std::unique_ptr<InputFile> open_read(std::string_view path) = 0;
 
 
   // Stores. Puts `bytes` at `path` whole or not at all: they go to a new temporary file beside it, are

@@ -1,5 +1,7 @@
 #include "fakes/fake_files.hpp"
 
+#include <algorithm>
+
 namespace qiwa::fakes {
 namespace {
 
@@ -44,6 +46,28 @@ class FakeLock final : public FileLock {
   ~FakeLock() override {
     Lock lock(files_.mutex_);
     files_.locks_.erase(path_);
+  }
+
+ private:
+  FakeFiles& files_;
+  Text path_;
+};
+
+class FakeInputFile final : public InputFile {
+ public:
+  FakeInputFile(FakeFiles& files, Text path) : files_(files), path_(std::move(path)) {}
+  std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) override {
+    Lock lock(files_.mutex_);
+    auto it = files_.files_.find(path_);
+    if (it == files_.files_.end() || offset >= it->second.content.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(size, it->second.content.size() - static_cast<std::size_t>(offset));
+    std::copy_n(it->second.content.data() + offset, n, out);
+    return n;
+  }
+  std::uint64_t size() override {
+    Lock lock(files_.mutex_);
+    auto it = files_.files_.find(path_);
+    return it == files_.files_.end() ? 0 : it->second.content.size();
   }
 
  private:
@@ -200,6 +224,12 @@ std::unique_ptr<FileLock> FakeFiles::try_lock(std::string_view path) {
 void FakeFiles::set_time(std::int64_t modified_ms) {
   Lock lock(mutex_);
   now_ms_ = modified_ms;
+}
+
+std::unique_ptr<InputFile> FakeFiles::open_read(std::string_view path) {
+  Lock lock(mutex_);
+  if (refused(path) || !files_.count(Text(path))) return nullptr;
+  return std::make_unique<FakeInputFile>(*this, Text(path));
 }
 
 void FakeFiles::put(std::string_view path, std::string_view content) {

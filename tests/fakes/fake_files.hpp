@@ -31,6 +31,9 @@ class FakeFiles : public Files {
   bool make_directory(std::string_view path) override;
   Text app_data_directory() override;
   std::unique_ptr<FileLock> try_lock(std::string_view path) override;
+  // Reads the bytes under the path as they stand at each read, so a file being written is seen to grow;
+  // unlike Windows' handle it does not follow the file when it is moved or deleted.
+  std::unique_ptr<InputFile> open_read(std::string_view path) override;
   using Files::write;
 
   // Setting the scene. Files put or written from now on carry this time (ms since 1970).
@@ -64,6 +67,7 @@ class FakeFiles : public Files {
     Text content;
     std::int64_t modified_ms = 0;
   };
+  friend class FakeInputFile;
   bool refused(std::string_view path) const;
   bool take_space(std::size_t bytes);  // false once the disk is full
   bool parent_exists(std::string_view path) const;

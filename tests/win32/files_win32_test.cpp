@@ -97,6 +97,37 @@ TEST_F(FilesWin32, WriteTruncateDeleteMove) {
   EXPECT_EQ(files->create(dir + "\\无此目录\\f"), nullptr);
 }
 
+// A song is read while its download writes it, is moved into place, or is deleted at the exit.
+TEST_F(FilesWin32, AFileOpenedForReadingIsReadAtAnyOffsetWhileOthersWriteMoveOrDeleteIt) {
+  const Text part = dir + "\\下载.mp3.part", song = dir + "\\下载.mp3";
+  std::unique_ptr<OutputFile> out = files->create(part);
+  ASSERT_TRUE(out);
+  ASSERT_TRUE(out->write(reinterpret_cast<const unsigned char*>("0123"), 4));
+  std::unique_ptr<InputFile> in = files->open_read(part);
+  ASSERT_TRUE(in);
+  unsigned char got[16] = {};
+  EXPECT_EQ(in->size(), 4u);
+  EXPECT_EQ(in->read(2, got, sizeof got), 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 2), "23");
+  EXPECT_EQ(in->read(9, got, sizeof got), 0u);  // past the end as it stands
+  ASSERT_TRUE(out->write(reinterpret_cast<const unsigned char*>("4567"), 4));
+  ASSERT_TRUE(out->close());
+  EXPECT_EQ(in->size(), 8u);
+  EXPECT_EQ(in->read(6, got, sizeof got), 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 2), "67");
+  EXPECT_TRUE(files->move(part, song));
+  EXPECT_TRUE(files->remove(song));
+  EXPECT_EQ(in->read(0, got, sizeof got), 8u);  // the bytes stay readable through the handle
+  in.reset();
+  EXPECT_FALSE(files->exact_exists(song));
+
+  EXPECT_EQ(files->open_read(dir + "\\无此文件.mp3"), nullptr);
+  EXPECT_EQ(files->open_read(dir), nullptr);  // a directory
+  EXPECT_EQ(files->open_read(""), nullptr);
+  ASSERT_TRUE(files->write(dir + "\\a", bytes("keep")));
+  EXPECT_EQ(files->open_read(dir + "\\a" + Text(1, '\0') + "x"), nullptr);  // a NUL would name another file
+}
+
 TEST_F(FilesWin32, ExactExistsNeverTreatsWildcardsAsSuch) {
   ASSERT_TRUE(files->write(dir + "\\歌ab.mp3", bytes("x")));
   EXPECT_FALSE(files->exact_exists(dir + "\\歌a?.mp3"));

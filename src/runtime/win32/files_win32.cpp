@@ -206,6 +206,29 @@ class Win32OutputFile final : public OutputFile {
   bool failed_ = false;
 };
 
+// Read with every sharing, so that a download may go on writing the file, replace it or the exit
+// clean-up delete it meanwhile; reads give what is there at the moment.
+class Win32InputFile final : public InputFile {
+ public:
+  explicit Win32InputFile(FileHandle file) : file_(std::move(file)) {}
+  std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) override {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
+    const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    if (!ReadFile(file_.get(), out, want, &n, &at)) return 0;  // past the end, or the disk failed
+    return n;
+  }
+  std::uint64_t size() override {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(file_.get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+  }
+
+ private:
+  FileHandle file_;
+};
+
 class Win32Files final : public Files {
  public:
   Text run_directory() override;
@@ -227,6 +250,14 @@ class Win32Files final : public Files {
   bool make_directory(std::string_view path) override { return ensure_directory(path); }
   Text app_data_directory() override { return roaming_app_data(); }
   std::unique_ptr<FileLock> try_lock(std::string_view path) override { return lock_file(path); }
+  std::unique_ptr<InputFile> open_read(std::string_view path) override {
+    const std::wstring native = os_path(path);
+    if (native.empty()) return nullptr;
+    FileHandle file(CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<Win32InputFile>(std::move(file));
+  }
 };
 
 Text Win32Files::run_directory() {

@@ -29,7 +29,7 @@ struct Win32Platform::Backends {
   std::unique_ptr<NativeLibraries> libraries = make_win32_libraries();
   TickClock clock;
   std::unique_ptr<Downloader> downloader = make_winhttp_downloader();
-  std::unique_ptr<Player> player = make_waveout_player();
+  std::unique_ptr<Player> player = make_waveout_player(*files);
   std::unique_ptr<Executor> executor = make_win32_executor();
 };
 
