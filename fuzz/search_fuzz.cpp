@@ -9,6 +9,7 @@
 #include "music/search.hpp"
 #include "music/service.hpp"
 #include "runtime/utf.hpp"
+#include "text/unescape.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string answer(reinterpret_cast<const char*>(data), size);
