@@ -66,6 +66,8 @@ set(QIWA_app_SOURCES
   src/app/desktop_lyrics.cpp
   src/app/keeping.cpp
   src/app/layout.cpp
+  src/app/listening.cpp
+  src/app/lists.cpp
   src/app/lyrics_follow.cpp
   src/app/playing.cpp
   src/app/queue.cpp
@@ -84,6 +86,7 @@ set(QIWA_app_WIN32_SOURCES
   src/app/win32/lyrics_box_win32.cpp
   src/app/win32/picture_win32.cpp
   src/app/win32/settings_dialog_win32.cpp
+  src/app/win32/strip_win32.cpp
   src/app/win32/taskbar_win32.cpp
   src/app/win32/window_win32.cpp
 )
@@ -132,6 +135,7 @@ set(QIWA_TEST_SOURCES
   tests/music/track_test.cpp
   tests/app/desktop_lyrics_test.cpp
   tests/app/keeping_test.cpp
+  tests/app/listening_test.cpp
   tests/app/lyrics_follow_test.cpp
   tests/app/playing_test.cpp
   tests/app/queue_test.cpp

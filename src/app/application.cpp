@@ -1,6 +1,8 @@
 #include "app/application.hpp"
 
 #include "app/keeping.hpp"
+#include "app/listening.hpp"
+#include "app/lists.hpp"
 #include "app/playing.hpp"
 #include "app/searching.hpp"
 #include "app/startup.hpp"
@@ -13,9 +15,11 @@ void Application::on_event(WindowEvent event) {
     case WindowEvent::created:
       on_main_window_created(app);
       apply_settings(app);
+      start_listening(app);
       break;
     case WindowEvent::shown: load_library(app); break;
     case WindowEvent::destroying:
+      stop_listening(app);
       on_main_window_destroying(app);
       keep_at_exit(app);
       break;
@@ -25,6 +29,13 @@ void Application::on_event(WindowEvent event) {
     case WindowEvent::pause: toggle_pause(app); break;
     case WindowEvent::list_menu: app.window.popup_list_menu(); break;
     case WindowEvent::settings: open_settings(app); break;
+    case WindowEvent::previous: play_previous(app); break;
+    case WindowEvent::next: play_next(app); break;
+    case WindowEvent::stop: stop_playing(app); break;
+    case WindowEvent::seek: seek_to_target(app); break;
+    case WindowEvent::volume: volume_changed(app); break;
+    case WindowEvent::mode: cycle_mode(app); break;
+    case WindowEvent::list_chosen: show_chosen_list(app); break;
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/lyrics_follow.hpp"
 #include "app/main_window.hpp"
+#include "app/queue.hpp"
 #include "app/stores.hpp"
 #include "music/service.hpp"
 #include "music/song.hpp"
@@ -84,6 +85,18 @@ struct AppContext {
   bool store_writing = false;  // a worker writes the stores now
   Text keys_note;              // which global keys another program holds, for the settings to say
   LyricsFollower lyrics;
+  // The queue: the list a song was played from, as it was then, walked by the play mode.
+  Queue queue;
+  std::vector<SongRow> queue_rows;
+  int queue_failures = 0;          // rows the queue reached by itself that failed, one after another
+  std::uint64_t playing_id = 0;    // the player's id of the song now current; 0: none
+  std::uint64_t ahead_id = 0;      // the song set to follow it without a gap; 0: none
+  bool current_whole = false;      // the current song's file is whole: the next one may be fetched
+  Text current_path;               // its file
+  std::function<void()> on_ahead;  // shows the song set to follow, once it took over
+  bool queue_in_view = false;      // the results show the queue's list
+  ListKind shown_list = ListKind::search;  // what the results show
+  std::vector<SongRow> search_rows;        // the search's rows while another list shows
 
   // Shared with the workers.
   Newest searches;

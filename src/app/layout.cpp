@@ -22,6 +22,20 @@ constexpr std::array<ControlLayout, kRoleCount> kControls{{
     {Role::search_box, "编辑框1", K::search_box, {6, 12, 264, 40}, ""},
 }};
 
+// Two rows under the design's lowest controls (their bottom is at 672): where the song is, then the
+// buttons, the lists and the volume.
+using S = StripKind;
+constexpr std::array<StripLayout, kStripRoleCount> kStrip{{
+    {StripRole::previous, "previous", S::button, {4, 702, 56, 26}, "上一首"},
+    {StripRole::play_pause, "play", S::button, {62, 702, 56, 26}, kPlayCaption},
+    {StripRole::next, "next", S::button, {120, 702, 56, 26}, "下一首"},
+    {StripRole::mode, "mode", S::button, {178, 702, 70, 26}, "顺序播放"},
+    {StripRole::lists, "lists", S::tabs, {252, 702, 222, 26}, ""},
+    {StripRole::volume, "volume", S::track_bar, {478, 702, 114, 26}, "音量"},
+    {StripRole::seek, "seek", S::track_bar, {2, 676, 458, 24}, "进度"},
+    {StripRole::time, "time", S::text, {462, 680, 130, 18}, "0:00 / 0:00"},
+}};
+
 constexpr std::array<ColumnLayout, kCellCount> kColumns{{
     {"uid", 50}, {"pid", 50}, {"lid", 50}, {"歌名", 150}, {"歌手", 100}, {"专辑", 100},
 }};
@@ -31,6 +45,8 @@ constexpr std::array<ColumnLayout, kCellCount> kColumns{{
 std::span<const ControlLayout> control_layout() { return kControls; }
 
 const ControlLayout& layout_of(Role role) { return kControls[static_cast<std::size_t>(role)]; }
+
+std::span<const StripLayout> strip_layout() { return kStrip; }
 
 std::span<const ColumnLayout> list_columns() { return kColumns; }
 

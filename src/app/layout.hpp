@@ -35,7 +35,8 @@ struct ColumnLayout {
 };
 
 inline constexpr const char* kWindowTitle = "Qiwa音乐";
-inline constexpr Rect kWindowRect{50, 50, 601, 710};  // outer rectangle, screen coordinates
+// The outer rectangle, screen coordinates: the design's 601 x 710, grown at the bottom by the strip.
+inline constexpr Rect kWindowRect{50, 50, 601, 760};
 inline constexpr const char* kMenuTitle = "菜单";
 inline constexpr const char* kMenuPlayItem = "播放并下载";
 inline constexpr const char* kSettingsItem = "设置…";
@@ -50,8 +51,31 @@ struct LyricsLook {
 };
 inline constexpr LyricsLook kLyricsLook{0, 128, 0, 12, true, 134};
 
+// The strip below the design's controls: the player's controls and the lists, made after them.
+enum class StripKind {
+  button,       // a push button
+  track_bar,    // msctls_trackbar32
+  text,         // a static text
+  tabs          // a tab control shown as flat buttons
+};
+
+struct StripLayout {
+  StripRole role;
+  const char* name;  // what tests address it by
+  StripKind kind;
+  Rect rect;         // client coordinates at 96 DPI
+  const char* text;
+};
+
+// The tabs of StripRole::lists, in the order of ListKind (app/main_window.hpp).
+inline constexpr const char* kListTabs[] = {"搜索结果", "我的收藏", "最近播放", "本地歌曲"};
+inline constexpr const char* kPlayCaption = "播放";
+inline constexpr const char* kPauseShortCaption = "暂停";
+
 // In the window's own order (the order of Role).
 std::span<const ControlLayout> control_layout();
+// In the order of StripRole.
+std::span<const StripLayout> strip_layout();
 const ControlLayout& layout_of(Role role);
 // Indexed by Cell (music/song.hpp). The items of 组合框1 are the catalogues (music/catalogue.hpp).
 std::span<const ColumnLayout> list_columns();

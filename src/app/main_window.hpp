@@ -28,6 +28,31 @@ enum class Role {
 };
 inline constexpr std::size_t kRoleCount = 10;
 
+// The controls of the strip below them.
+enum class StripRole {
+  previous,    // the song before
+  play_pause,  // plays or pauses, as the pause button does
+  next,        // the song after
+  mode,        // the play mode, cycled by a click
+  lists,       // which list the results show
+  volume,      // a track bar, 0 to 100
+  seek,        // a track bar over the song; the part not yet downloaded is marked apart
+  time         // "elapsed / total"
+};
+inline constexpr std::size_t kStripRoleCount = 8;
+
+// The lists the results can show.
+enum class ListKind { search, favourites, recent, local };
+inline constexpr std::size_t kListKindCount = 4;
+
+// Where the song is, for the strip.
+struct SongTime {
+  std::int64_t elapsed_ms = 0;
+  std::optional<std::int64_t> duration_ms;  // none while it is not known
+  std::int64_t available_ms = 0;            // how far what has arrived reaches
+  bool operator==(const SongTime&) const = default;
+};
+
 // User and lifecycle events the window reports to the application.
 enum class WindowEvent {
   created,         // window and controls exist, not yet shown
@@ -38,7 +63,14 @@ enum class WindowEvent {
   play,            // the play button, the list menu's item, or Enter on a row
   pause,           // the pause button, the media play/pause key, the taskbar's pause button
   list_menu,       // a right click on the results
-  settings         // "设置…" in the window's menu or the results' menu
+  settings,        // "设置…" in the window's menu or the results' menu
+  previous,        // the strip's previous button, Ctrl+Left, the media key
+  next,            // the strip's next button, Ctrl+Right, the media key
+  stop,            // the media stop key
+  seek,            // the seek bar let go, or Left/Right: seek_target() says where
+  volume,          // the volume bar moved, Up/Down, the wheel over it: volume() says where
+  mode,            // the mode button
+  list_chosen      // a list tab: chosen_list() says which
 };
 
 // What a multi-line edit box shows: its selection (UTF-16 positions) and its first visible line.
@@ -56,10 +88,11 @@ struct TaskbarProgress {
 
 // The window's timers, each running only while its work needs it.
 enum class Timer {
-  lyrics,  // the line being sung, while a song with timed lyrics plays
-  stores   // the stores' batched writes, while they have changes
+  lyrics,    // the line being sung, while a song with timed lyrics plays
+  stores,    // the stores' batched writes, while they have changes
+  position   // the strip's time, while a song plays
 };
-inline constexpr std::size_t kTimerCount = 2;
+inline constexpr std::size_t kTimerCount = 3;
 
 // A point on the virtual screen, in pixels.
 struct ScreenPoint {
@@ -85,6 +118,10 @@ class MainWindow {
   virtual int chosen_catalogue() = 0;  // index into catalogues(), -1 when none is chosen
   virtual bool delete_on_exit() = 0;
   virtual int selected_row() = 0;      // first selected row of the results, -1 when none
+  // The strip's settings, as the user left them.
+  virtual std::int64_t seek_target() = 0;  // ms, of the last seek
+  virtual int volume() = 0;
+  virtual ListKind chosen_list() = 0;
   // What the program puts back from the last run.
   virtual void set_search_words(std::string_view words) = 0;
   virtual void choose_catalogue(int index) = 0;
@@ -104,8 +141,15 @@ class MainWindow {
   // Image file bytes; empty or undecodable bytes leave the picture empty.
   virtual void show_cover(const Bytes& image) = 0;
   virtual void set_title(std::string_view title) = 0;
-  // The pause button offers to continue (paused) or to pause.
+  // The pause button offers to continue (paused) or to pause; so does the strip's.
   virtual void set_paused(bool paused) = 0;
+  // The strip.
+  virtual void show_time(const SongTime& time) = 0;  // not while the user drags the seek bar
+  virtual void set_volume(int volume) = 0;
+  virtual void show_mode(std::string_view name) = 0;  // the mode button's text and tooltip
+  virtual void show_list(ListKind list) = 0;
+  // The row playing, marked and kept in sight; -1 for none.
+  virtual void mark_playing_row(int row) = 0;
   // Modal to the program; returns 0 OK, 1 Cancel, ...
   virtual int message_box(std::string_view message, int buttons = kOk,
                           std::string_view caption = kDefaultCaption) = 0;

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <memory>
 
+#include "app/listening.hpp"
+#include "app/lists.hpp"
 #include "music/catalogue.hpp"
 #include "music/track.hpp"
 
@@ -14,15 +16,17 @@ constexpr std::uint64_t kEarlyStartMs = 1000;
 
 // One play, from the click to the end of its download, shared by its workers and the steps they post.
 struct Play {
-  Play(AppContext& a, std::stop_token s, Track t, unsigned tag)
+  Play(AppContext& a, std::stop_token s, Track t, unsigned tag, PlayOrigin o)
       : app(a), service(a.service), stop(std::move(s)), track(std::move(t)),
-        files(song_files(a.run_directory, track.title, tag)) {}
+        files(song_files(a.run_directory, track.title, tag)), origin(o), id(tag) {}
 
   AppContext& app;
   const ServiceClient service;  // as it was at the click: the settings may change it meanwhile
   const std::stop_token stop;   // raised when a newer play starts, or the window closes
   const Track track;
   const SongFiles files;
+  const PlayOrigin origin;
+  const std::uint64_t id;  // the player's id of its song
   // What the player is told of the part file: growing until the download ends.
   const std::shared_ptr<std::atomic<SourceState>> growth =
       std::make_shared<std::atomic<SourceState>>(SourceState::growing);
@@ -45,15 +49,38 @@ void when_current(const PlayRef& p, std::function<void()> fn) {
   });
 }
 
-void report_failure(Play& p, const char* message) {
-  p.app.window.set_title(kIdleTitle);
-  p.app.window.message_box(message);
+// A row the user played fails in a box; one the queue reached by itself in the title, and the queue
+// goes on; a song fetched ahead fails quietly (the queue meets its row again when it gets there).
+void report_failure(Play& p, const char* message, bool idle_title = true) {
+  AppContext& app = p.app;
+  switch (p.origin) {
+    case PlayOrigin::user:
+      if (idle_title) app.window.set_title(kIdleTitle);
+      app.window.message_box(message);
+      break;
+    case PlayOrigin::queue: queue_row_failed(app, message, p.track.title); break;
+    case PlayOrigin::ahead:
+      if (app.ahead_id == p.id) app.ahead_id = 0;
+      break;
+  }
 }
 
 // A new song starts unpaused.
-void sound_started(AppContext& app) {
+void sound_started(Play& p) {
+  AppContext& app = p.app;
   app.paused = false;
   app.window.set_paused(false);
+  app.queue_failures = 0;
+  follow_position(app, true);
+  if (p.origin != PlayOrigin::ahead) record_played(app);
+}
+
+Song song_of(const Play& p, const Text& path, std::function<SourceState()> growing = {}) {
+  Song song;
+  song.path = path;
+  song.id = p.id;
+  song.growing = std::move(growing);
+  return song;
 }
 
 // Cover, lyrics and then the playing title, in the order of a song played whole; each shown as it comes.
@@ -81,9 +108,9 @@ void start_early(const PlayRef& p) {
   AppContext& app = p->app;
   app.platform.player.stop();  // the song before, before it could hold this name's file
   app.window.set_title(kBufferedTitle);
-  p->started = app.platform.player.play_growing(p->files.part, [growth = p->growth] { return growth->load(); });
+  p->started = app.platform.player.play(song_of(*p, p->files.part, [growth = p->growth] { return growth->load(); }));
   if (!p->started) return;
-  sound_started(app);
+  sound_started(*p);
   fetch_extras(p);
 }
 
@@ -99,8 +126,23 @@ bool place(Play& p) {
 void break_off(Play& p) {
   p.app.platform.player.stop();
   p.app.lyrics.stop();
+  follow_position(p.app, false);
   p.broken = true;  // nothing it still has on its way is shown
   report_failure(p, kDownloadFailed);
+}
+
+// A song fetched ahead is whole and in place: the player follows the current song with it.
+void set_ahead(const PlayRef& p) {
+  AppContext& app = p->app;
+  if (app.ahead_id != p->id) return;  // the queue changed meanwhile
+  app.platform.player.set_next(song_of(*p, p->files.path));
+  app.on_ahead = [p] {
+    AppContext& a = p->app;
+    a.current_path = p->files.path;
+    a.lyrics.stop();
+    a.window.clear_lyrics();
+    fetch_extras(p);
+  };
 }
 
 // The download is over, whichever way; on the window's thread, current or not: a play overtaken after its
@@ -110,6 +152,20 @@ void finish(const PlayRef& p, const Downloaded& got) {
   AppContext& app = play.app;
   if (play.progress_shown && play.current()) app.window.set_taskbar_progress({});
   const bool whole = got.fetched == Fetched::whole && got.song;
+  if (play.origin == PlayOrigin::ahead) {
+    if (!whole) {
+      app.downloads.end(play.files.part);
+      if (got.fetched == Fetched::whole) app.platform.files.remove(play.files.part);
+      if (play.current()) report_failure(play, kDownloadFailed);
+      return;
+    }
+    if (place(play) && play.current()) set_ahead(p);
+    return;
+  }
+  if (whole && play.current()) {
+    app.current_whole = true;
+    app.current_path = play.files.path;
+  }
   if (!whole) {
     app.downloads.end(play.files.part);
     if (got.fetched == Fetched::whole) app.platform.files.remove(play.files.part);  // a web page, not a song
@@ -122,16 +178,18 @@ void finish(const PlayRef& p, const Downloaded& got) {
   }
   if (play.started || !play.current()) {
     place(play);  // the player reads on through its handle, whatever the file's name
+    if (play.current()) fetch_ahead(app);
     return;
   }
   app.platform.player.stop();  // it may hold an earlier file of this name open
-  if (!place(play) || !app.platform.player.play_file(play.files.path)) {
+  if (!place(play) || !app.platform.player.play(song_of(play, play.files.path))) {
     report_failure(play, kDownloadFailed);
     return;
   }
   app.window.set_title(kBufferedTitle);
-  sound_started(app);
+  sound_started(play);
   fetch_extras(p);
+  fetch_ahead(app);
 }
 
 // What the download worker tells the window's thread as the pieces come: the taskbar's progress when
@@ -152,6 +210,7 @@ class Progress {
         p->progress_shown = true;
       });
     }
+    if (p_->origin == PlayOrigin::ahead) return;  // the song heard now is another's
     if (!early_ && sniffer.holds_ms(kEarlyStartMs)) {
       early_ = true;
       when_current(p_, [p = p_] { start_early(p); });
@@ -187,35 +246,82 @@ void resolve(const PlayRef& p) {
   when_current(p, [p, address = std::move(address)] {
     AppContext& app = p->app;
     if (address.empty()) {
-      app.window.message_box(kParseFailed);
+      report_failure(*p, kParseFailed, false);
       return;
     }
-    app.window.set_title(kBufferingTitle);
+    if (p->origin != PlayOrigin::ahead) app.window.set_title(kBufferingTitle);
     if (!app.executor.run([p, address] { download(p, address); })) report_failure(*p, kDownloadFailed);
   });
 }
 
-Track selected_track(const AppContext& app) {
-  const int row = app.window.selected_row();
-  if (row < 0 || row >= static_cast<int>(app.rows.size())) return {};
-  const SongRow& r = app.rows[static_cast<std::size_t>(row)];
+Track track_of(const std::vector<SongRow>& rows, int row) {
+  if (row < 0 || row >= static_cast<int>(rows.size())) return {};
+  const SongRow& r = rows[static_cast<std::size_t>(row)];
   return Track{r.title, r.url_id, r.pic_id, r.lyric_id, r.source};
+}
+
+// Nothing is set to follow the current song any more.
+void forget_ahead(AppContext& app) {
+  if (app.ahead_id) app.platform.player.set_next(std::nullopt);
+  app.ahead_id = 0;
+  app.on_ahead = nullptr;
 }
 
 }  // namespace
 
 void play_selected(AppContext& app) {
+  const int row = app.window.selected_row();
+  app.queue_rows = app.rows;
+  app.queue_in_view = true;
+  app.queue.start(static_cast<int>(app.queue_rows.size()), row);
+  app.queue_failures = 0;
+  play_row(app, row, PlayOrigin::user);
+}
+
+void play_row(AppContext& app, int row, PlayOrigin origin) {
   app.lyrics.stop();
   app.window.clear_lyrics();
-  app.window.set_taskbar_progress({});  // the bar of a download this click overtakes
-  auto p = std::make_shared<Play>(app, app.plays.renew(), selected_track(app), ++app.plays_started);
+  app.window.set_taskbar_progress({});  // the bar of a download this one overtakes
+  if (app.queue_in_view) app.window.mark_playing_row(row);
+  forget_ahead(app);
+  app.current_whole = false;
+  auto p = std::make_shared<Play>(app, app.plays.renew(), track_of(app.queue_rows, row), ++app.plays_started, origin);
+  app.playing_id = p->id;
   app.executor.run([p] { resolve(p); });
   // The sound system is readied while the first song downloads; later plays find it ready.
   if (!app.player_prepared) app.player_prepared = app.executor.run([&app] { app.platform.player.prepare(); });
 }
 
+// The row after the current one (by the play mode) is fetched while the current one plays, so that the
+// player goes on to it without a gap. Repeat-one follows the song with its own file.
+void fetch_ahead(AppContext& app) {
+  if (!app.current_whole || app.ahead_id || !app.playing_id) return;
+  const std::optional<int> next = app.queue.peek_next();
+  if (!next) return;
+  const unsigned tag = ++app.plays_started;
+  if (*next == app.queue.current() && !app.current_path.empty()) {
+    app.ahead_id = tag;
+    Song song;
+    song.path = app.current_path;
+    song.id = tag;
+    app.platform.player.set_next(song);
+    app.on_ahead = [] {};  // the same cover, lyrics and title; the marks follow the time back to the start
+    return;
+  }
+  auto p = std::make_shared<Play>(app, app.plays.current(), track_of(app.queue_rows, *next), tag, PlayOrigin::ahead);
+  app.ahead_id = p->id;
+  if (!app.executor.run([p] { resolve(p); })) app.ahead_id = 0;
+}
+
+// The queue changed under the song set to follow: another is fetched.
+void refetch_ahead(AppContext& app) {
+  forget_ahead(app);
+  fetch_ahead(app);
+}
+
 void toggle_pause(AppContext& app) {
   app.paused = !app.paused;
+  follow_position(app, !app.paused && app.playing_id != 0);
   app.window.set_paused(app.paused);
   if (app.paused)
     app.platform.player.pause();

@@ -14,8 +14,22 @@ inline constexpr const char* kBufferingTitle = "歌曲缓冲中，请稍等！";
 inline constexpr const char* kBufferedTitle = "歌曲缓冲中，请稍等！！";
 inline constexpr const char* kPlayingTitle = "当前播放音乐:";
 
-// Plays the selected row (an empty song when none is selected, which the service cannot resolve).
+// Where a play comes from: how it fails, and whether the sound changes now.
+enum class PlayOrigin {
+  user,   // a click: a failure shows in a box
+  queue,  // the queue reached the row by itself (or next/previous): a failure shows in the title and the
+          // queue goes on
+  ahead   // fetched while the song before still plays, to follow it without a gap
+};
+
+// Plays the selected row (an empty song when none is selected, which the service cannot resolve), and
+// makes the list as it stands the queue.
 void play_selected(AppContext& app);
+// Plays a row of the queue's list.
+void play_row(AppContext& app, int row, PlayOrigin origin);
+// Fetches the row that follows the current one, once the current one is whole.
+void fetch_ahead(AppContext& app);
+void refetch_ahead(AppContext& app);
 // Pauses the song, or continues it.
 void toggle_pause(AppContext& app);
 

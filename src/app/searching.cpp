@@ -1,6 +1,8 @@
 #include "app/searching.hpp"
 
 #include "app/keeping.hpp"
+#include "app/listening.hpp"
+#include "app/lists.hpp"
 #include "music/search.hpp"
 
 namespace qiwa {
@@ -10,8 +12,15 @@ namespace {
 // search as it stands is kept for the next start.
 void show_rows(AppContext& app, const std::stop_token& stop, const SearchQuery& query, std::vector<SongRow> rows) {
   if (stop.stop_requested() || rows.empty()) return;
+  if (app.shown_list != ListKind::search) {  // the user looks at another list: the rows wait for them
+    app.search_rows.insert(app.search_rows.end(), rows.begin(), rows.end());
+    app.stores.library.set_last_search(query.source, query.words, query.page, app.search_rows);
+    stores_changed(app);
+    return;
+  }
   app.window.add_rows(rows);
   app.rows.insert(app.rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+  rows_added(app);
   app.stores.library.set_last_search(query.source, query.words, query.page, app.rows);
   stores_changed(app);
 }
@@ -37,6 +46,9 @@ void search_in_background(AppContext& app, std::stop_token stop) {
 }  // namespace
 
 void start_search(AppContext& app) {
+  show_search_list(app);
+  app.queue_in_view = false;  // the queue keeps the list it was made from
+  app.window.mark_playing_row(-1);
   app.window.clear_rows();
   app.rows.clear();
   app.current_page = 1;
@@ -45,6 +57,7 @@ void start_search(AppContext& app) {
 
 // Keeps the current search's token: its rows join the ones already shown.
 void load_more(AppContext& app) {
+  show_search_list(app);
   ++app.current_page;
   search_in_background(app, app.searches.current());
 }

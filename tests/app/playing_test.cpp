@@ -55,7 +55,7 @@ TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
   play();
   EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
   EXPECT_EQ(file("晴天"), mp3);
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + part_of("晴天", 1)}));
+  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + part_of("晴天", 1) + " #1"}));
   const Text early = fake.player.played_contents().at(0);
   EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tag before
   EXPECT_LT(early.size(), mp3.size());
@@ -86,7 +86,7 @@ TEST_F(PlayFlow, ASongWholeBeforeASecondOfItPlaysFromItsFile) {
   const Text short_song = fakes::test_song("tone_vbr.mp3");
   fake.downloader.serve(kSong, {short_song});
   play();
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + song("晴天") }));
+  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + song("晴天") + " #1"}));
   EXPECT_EQ(fake.player.played_contents().at(0), short_song);
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
   EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
@@ -99,7 +99,7 @@ TEST_F(PlayFlow, ADownloadCutAfterTheSoundStartedStopsItAndLeavesNothing) {
   fake.files.put(song("晴天"), "the user's own song");
   fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
   play();
-  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + part_of("晴天", 1), "stop"}));
+  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + part_of("晴天", 1) + " #1", "stop"}));
   EXPECT_EQ(fake.player.growing_state(), SourceState::failed);
   EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
   EXPECT_EQ(file("晴天"), "the user's own song");
@@ -287,7 +287,7 @@ TEST_F(PlayFlow, AnOlderPlayNeverReachesThePlayerOnceANewerOneHasStarted) {
   click("二", "2");
   settle();
 
-  EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + song("二") });
+  EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + song("二") + " #2"});
   EXPECT_EQ(to_text(window.cover()), "second cover");
   EXPECT_EQ(window.covers_shown(), 1);
   EXPECT_EQ(window.title(), "当前播放音乐:二");
@@ -324,7 +324,7 @@ TEST_F(PlayFlow, ANewSongStartsUnpaused) {
   toggle_pause(app);
   toggle_pause(app);
   EXPECT_EQ(fake.player.calls_without_stop(),
-            (std::vector<Text>{"pause", "play-growing " + part_of("晴天", 1), "pause", "resume"}));
+            (std::vector<Text>{"pause", "play-growing " + part_of("晴天", 1) + " #1", "pause", "resume"}));
 }
 
 // The taskbar button shows the download's share (or that it runs, without a length) and loses the bar at

@@ -34,6 +34,17 @@ class FakeWindow : public MainWindow {
   void show_cover(const Bytes& image) override;
   void set_title(std::string_view title) override;
   void set_paused(bool paused) override { paused_ = paused; }
+  std::int64_t seek_target() override { return seek_target_; }
+  int volume() override { return volume_; }
+  ListKind chosen_list() override { return list_; }
+  void show_time(const SongTime& time) override { time_ = time; }
+  void set_volume(int volume) override { volume_ = volume; }
+  void show_mode(std::string_view name) override { mode_ = Text(name); }
+  void show_list(ListKind list) override { list_ = list; }
+  void mark_playing_row(int row) override {
+    playing_row_ = row;
+    if (row >= 0) selected_ = row;
+  }
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override { ++popups_; }
   void set_taskbar_progress(const TaskbarProgress& progress) override { taskbar_.push_back(progress); }
@@ -49,6 +60,9 @@ class FakeWindow : public MainWindow {
   void drag_to(ScreenPoint at) { position_ = at; }
   void select_row(int row) { selected_ = row; }
   void tick_delete_on_exit(bool on) { delete_on_exit_ = on; }
+  void seek_to(std::int64_t ms) { seek_target_ = ms; }
+  void slide_volume(int volume) { volume_ = volume; }
+  void choose_list(ListKind list) { list_ = list; }
   void scroll_lyrics(int first_line) { lyrics_view_.first_line = first_line; }  // the user scrolls by hand
   // What the user does in the settings dialog: given the form it shows, the forms they try to keep in
   // turn (each one refused sends them to the next), or nothing (cancel).
@@ -64,6 +78,9 @@ class FakeWindow : public MainWindow {
   int catalogue() const { return catalogue_; }
   const Text& lyrics() const { return lyrics_; }
   bool paused() const { return paused_; }
+  const SongTime& time() const { return time_; }
+  const Text& mode() const { return mode_; }
+  int playing_row() const { return playing_row_; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<Text>& settings_problems() const { return settings_problems_; }  // said in the dialog
   const Bytes& cover() const { return cover_; }
@@ -77,6 +94,12 @@ class FakeWindow : public MainWindow {
 
  private:
   std::optional<ScreenPoint> position_ = ScreenPoint{50, 50};
+  std::int64_t seek_target_ = 0;
+  int volume_ = 100;
+  ListKind list_ = ListKind::search;
+  SongTime time_;
+  Text mode_;
+  int playing_row_ = -1;
   Text words_;
   int catalogue_ = 0;
   bool delete_on_exit_ = false;

@@ -144,6 +144,7 @@ LRESULT on_create(HWND hwnd, WindowParts& parts) {
     if (!control) return -1;
     parts.controls[static_cast<std::size_t>(layout.role)] = control;
   }
+  if (!create_strip(hwnd, parts)) return -1;
   if (parts.dpi != kBaseDpi)  // the layout's window size is that of 96 DPI
     SetWindowPos(hwnd, nullptr, 0, 0, at_dpi(kWindowRect.width, parts.dpi), at_dpi(kWindowRect.height, parts.dpi),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -152,6 +153,7 @@ LRESULT on_create(HWND hwnd, WindowParts& parts) {
 
 LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
   if (on_thumb_button(parts, wparam)) return 0;
+  if (lparam && on_strip_command(parts, reinterpret_cast<HWND>(lparam), HIWORD(wparam))) return 0;
   const int id = LOWORD(wparam);
   if (lparam == 0 && HIWORD(wparam) == 0 && id == static_cast<int>(kMenuPlayId)) {
     parts.emit(WindowEvent::play);
@@ -166,6 +168,7 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT on_notify(WindowParts& parts, const NMHDR& header) {
+  if (on_strip_notify(parts, header)) return 0;
   if (header.hwndFrom != parts.control(Role::results)) return 0;
   if (header.code == NM_RETURN) {  // Enter on a row plays it, as the play button does
     parts.emit(WindowEvent::play);
@@ -210,6 +213,7 @@ void on_timer(const WindowParts& parts, WPARAM id) {
 
 void on_destroy(HWND hwnd, const WindowParts& parts) {
   unregister_media_keys(hwnd);
+  RemovePropW(parts.control(Role::results), L"QiwaPlayingRow");
   parts.emit(WindowEvent::destroying);
   PostQuitMessage(0);
 }
@@ -229,6 +233,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   switch (message) {
     case WM_CREATE: return on_create(hwnd, *parts);
     case WM_COMMAND: return on_command(*parts, wparam, lparam);
+    case WM_HSCROLL: on_strip_scroll(*parts, reinterpret_cast<HWND>(lparam), LOWORD(wparam)); return 0;
     case WM_NOTIFY: return on_notify(*parts, *reinterpret_cast<NMHDR*>(lparam));
     case WM_CONTEXTMENU:
       if (on_context_menu(*parts, reinterpret_cast<HWND>(wparam))) return 0;
@@ -401,7 +406,39 @@ void Win32MainWindow::set_title(std::string_view title) { SetWindowTextW(parts_.
 void Win32MainWindow::set_paused(bool paused) {
   parts_.paused = paused;
   SetWindowTextW(parts_.control(Role::pause_button), wide(paused ? kResumeCaption : kPauseCaption).c_str());
+  strip_follow_pause(parts_);
   follow_pause_state(parts_.hwnd, parts_);
+}
+
+std::int64_t Win32MainWindow::seek_target() { return parts_.seek_target_ms; }
+
+int Win32MainWindow::volume() { return strip_volume(parts_); }
+
+ListKind Win32MainWindow::chosen_list() { return strip_chosen_list(parts_); }
+
+void Win32MainWindow::show_time(const SongTime& time) { strip_show_time(parts_, time); }
+
+void Win32MainWindow::set_volume(int volume) { strip_set_volume(parts_, volume); }
+
+void Win32MainWindow::show_mode(std::string_view name) { strip_show_mode(parts_, name); }
+
+void Win32MainWindow::show_list(ListKind list) { strip_show_list(parts_, list); }
+
+// The row playing is selected, focused and scrolled into sight; the skin marks the row named by the
+// list's "QiwaPlayingRow" property.
+void Win32MainWindow::mark_playing_row(int row) {
+  HWND list = parts_.control(Role::results);
+  parts_.playing_row = row;
+  SetPropW(list, L"QiwaPlayingRow", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(row + 1)));
+  if (row >= 0) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  }
+  InvalidateRect(list, nullptr, FALSE);
 }
 
 void Win32MainWindow::set_taskbar_progress(const TaskbarProgress& progress) {
@@ -436,16 +473,33 @@ void Win32MainWindow::popup_list_menu() {
   PostMessageW(hwnd, WM_NULL, 0, 0);
 }
 
+namespace {
+
+// The main window's parts when a message goes to it or one of its controls (not a box or a dialog).
+WindowParts* main_window_of(HWND target) {
+  HWND root = target ? GetAncestor(target, GA_ROOT) : nullptr;
+  wchar_t cls[64] = L"";
+  if (root) GetClassNameW(root, cls, 64);
+  return lstrcmpW(cls, kWindowClass) == 0 ? parts_of(root) : nullptr;
+}
+
+// Tab through the controls, the player's keys, the wheel over the volume bar: before the focused
+// control sees them.
+bool pre_translate(const MSG& message) {
+  if (message.message != WM_KEYDOWN && message.message != WM_MOUSEWHEEL) return false;
+  WindowParts* parts = main_window_of(message.hwnd);
+  if (!parts) return false;
+  if (message.message == WM_MOUSEWHEEL) return on_volume_wheel(*parts, GET_WHEEL_DELTA_WPARAM(message.wParam));
+  if (message.wParam == VK_TAB) return move_focus(*parts, message.hwnd, GetKeyState(VK_SHIFT) < 0);
+  return on_player_key(*parts, message.hwnd, message.wParam);
+}
+
+}  // namespace
+
 int run_message_loop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB) {
-      HWND root = GetAncestor(message.hwnd, GA_ROOT);
-      wchar_t cls[64] = L"";
-      if (root) GetClassNameW(root, cls, 64);
-      WindowParts* parts = lstrcmpW(cls, kWindowClass) == 0 ? parts_of(root) : nullptr;  // ours, not a box
-      if (parts && move_focus(*parts, message.hwnd, GetKeyState(VK_SHIFT) < 0)) continue;
-    }
+    if (pre_translate(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

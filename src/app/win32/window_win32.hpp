@@ -33,7 +33,17 @@ struct WindowParts {
   std::array<std::function<void()>, kTimerCount> ticks;  // the running timers', by Timer
 
   bool paused = false;  // what the pause button offers: to continue
+  // The strip (strip_win32.cpp).
+  std::array<HWND, kStripRoleCount> strip{};  // indexed by StripRole
+  HWND tooltips = nullptr;                    // owned by the window: destroyed with it
+  bool seek_dragging = false;                 // the user holds the seek bar's thumb
+  std::int64_t seek_target_ms = 0;
+  std::int64_t seek_scale_ms = 1000;          // ms per step of the seek bar
+  SongTime time;                              // the last one shown
+  int playing_row = -1;
+
   HWND control(Role role) const { return controls[static_cast<std::size_t>(role)]; }
+  HWND control(StripRole role) const { return strip[static_cast<std::size_t>(role)]; }
   void emit(WindowEvent e) const {
     if (handler) handler(e);
   }
@@ -65,6 +75,14 @@ class Win32MainWindow final : public MainWindow {
   void show_cover(const Bytes& image) override;
   void set_title(std::string_view title) override;
   void set_paused(bool paused) override;
+  std::int64_t seek_target() override;
+  int volume() override;
+  ListKind chosen_list() override;
+  void show_time(const SongTime& time) override;
+  void set_volume(int volume) override;
+  void show_mode(std::string_view name) override;
+  void show_list(ListKind list) override;
+  void mark_playing_row(int row) override;
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
@@ -97,6 +115,23 @@ void on_taskbar_button_created(HWND hwnd, WindowParts& parts);
 void show_taskbar_progress(HWND hwnd, WindowParts& parts, const TaskbarProgress& progress);
 void follow_pause_state(HWND hwnd, WindowParts& parts);
 bool on_thumb_button(const WindowParts& parts, WPARAM wparam);
+
+// The strip below the design's controls (strip_win32.cpp).
+bool create_strip(HWND hwnd, WindowParts& parts);
+void place_strip(WindowParts& parts);  // at the window's DPI, with its font
+bool on_strip_command(WindowParts& parts, HWND from, int code);
+bool on_strip_scroll(WindowParts& parts, HWND from, int code);
+bool on_strip_notify(WindowParts& parts, const NMHDR& header);
+bool on_volume_wheel(WindowParts& parts, int delta);
+void strip_show_time(WindowParts& parts, const SongTime& time);
+void strip_set_volume(WindowParts& parts, int volume);
+int strip_volume(const WindowParts& parts);
+void strip_show_mode(WindowParts& parts, std::string_view name);
+void strip_show_list(WindowParts& parts, ListKind list);
+ListKind strip_chosen_list(const WindowParts& parts);
+void strip_follow_pause(WindowParts& parts);
+// The strip's keys (when the search box has no focus): Space, Ctrl+Left/Right, Left/Right, Up/Down.
+bool on_player_key(WindowParts& parts, HWND focus, WPARAM key);
 
 // The keyboard (keys_win32.cpp).
 void register_media_keys(HWND window);

@@ -151,13 +151,18 @@ void write_list(Json& j, HWND h) {
 void write_control(Json& j, HWND main, HWND h, std::size_t index) {
   std::wstring cls = class_name(h);
   LONG style = GetWindowLongW(h, GWL_STYLE);
-  j.begin_object().key("index").num(static_cast<long long>(index)).key("name").str(control_name(index));
+  j.begin_object().key("index").num(static_cast<long long>(index)).key("name").str(control_name(index, h));
   j.key("class").str(cls).key("id").num(GetDlgCtrlID(h)).key("rect").rect(rect_in_client(main, h));
   j.key("text").str(window_text(h)).key("style").num(style).key("exstyle").num(GetWindowLongW(h, GWL_EXSTYLE));
   j.key("visible").boolean(IsWindowVisible(h)).key("enabled").boolean(IsWindowEnabled(h));
   if (_wcsicmp(cls.c_str(), L"Button") == 0 && is_check_style(style))
     j.key("checked").boolean(send(h, BM_GETCHECK) == BST_CHECKED);
   if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) write_combo(j, h);
+  if (_wcsicmp(cls.c_str(), TRACKBAR_CLASSW) == 0) {
+    j.key("position").num(send(h, TBM_GETPOS)).key("range_max").num(send(h, TBM_GETRANGEMAX));
+    j.key("selection_end").num(send(h, TBM_GETSELEND));
+  }
+  if (_wcsicmp(cls.c_str(), WC_TABCONTROLW) == 0) j.key("tab").num(send(h, TCM_GETCURSEL));
   if (_wcsicmp(cls.c_str(), WC_LISTVIEWW) == 0) write_list(j, h);
   if (_wcsicmp(cls.c_str(), L"Edit") == 0) {  // the selection (UTF-16 positions) and the first line shown
     const DWORD sel = static_cast<DWORD>(send(h, EM_GETSEL));
@@ -269,7 +274,7 @@ void cmd_focus(const Args&, Json& j) {
   auto children = child_controls(main);
   for (std::size_t i = 0; i < children.size(); ++i)
     if (info.hwndFocus && (children[i] == info.hwndFocus || IsChild(children[i], info.hwndFocus))) {
-      j.key("focus").str(control_name(i));
+      j.key("focus").str(control_name(i, children[i]));
       return;
     }
   j.key("focus").null();
