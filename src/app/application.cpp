@@ -19,6 +19,7 @@ void Application::on_event(WindowEvent event) {
       break;
     case WindowEvent::shown: load_library(app); break;
     case WindowEvent::destroying:
+      keep_playing_place(app);
       stop_listening(app);
       on_main_window_destroying(app);
       keep_at_exit(app);
@@ -27,7 +28,9 @@ void Application::on_event(WindowEvent event) {
     case WindowEvent::load_more: load_more(app); break;
     case WindowEvent::play: play_selected(app); break;
     case WindowEvent::pause: toggle_pause(app); break;
-    case WindowEvent::list_menu: app.window.popup_list_menu(); break;
+    case WindowEvent::list_menu: open_list_menu(app); break;
+    case WindowEvent::favourite: toggle_favourites(app); break;
+    case WindowEvent::remove_rows: remove_selected(app); break;
     case WindowEvent::settings: open_settings(app); break;
     case WindowEvent::previous: play_previous(app); break;
     case WindowEvent::next: play_next(app); break;

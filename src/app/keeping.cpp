@@ -1,5 +1,9 @@
 #include "app/keeping.hpp"
 
+#include "app/listening.hpp"
+#include "app/lists.hpp"
+#include "app/playing.hpp"
+
 #include "app/layout.hpp"
 #include "app/settings_form.hpp"
 #include "app/stores.hpp"
@@ -53,6 +57,7 @@ void restore_last_search(AppContext& app) {
   app.rows = std::move(last.rows);
   app.current_source = last.source;
   app.current_page = last.page;
+  show_favourite_marks(app);
 }
 
 void load_library(AppContext& app) {
@@ -62,6 +67,7 @@ void load_library(AppContext& app) {
     app.stores.library.refresh_local(folder);
     app.executor.post([&app] {
       restore_last_search(app);
+      restore_playing_place(app);
       show_store_message(app);
       stores_changed(app);  // what reading it set aside or merged is written back
     });
@@ -81,6 +87,7 @@ void open_settings(AppContext& app) {
   if (!kept || !apply_form(settings, *kept)) return;
   app.service.host = settings.service();
   stores_changed(app);
+  refetch_ahead(app);  // playing on may have been turned on or off
 }
 
 void keep_at_exit(AppContext& app) {

@@ -40,6 +40,9 @@ inline constexpr Rect kWindowRect{50, 50, 601, 760};
 inline constexpr const char* kMenuTitle = "菜单";
 inline constexpr const char* kMenuPlayItem = "播放并下载";
 inline constexpr const char* kSettingsItem = "设置…";
+inline constexpr const char* kFavouriteItem = "收藏\tCtrl+D";
+inline constexpr const char* kUnfavouriteItem = "取消收藏\tCtrl+D";
+inline constexpr const char* kRemoveItem = "从列表删除";
 inline constexpr int kMenuOffset = 3;  // the menu opens this far right of and below the cursor
 
 // 编辑框2's text: green on white, bold, 12 px, GB2312 character set.
@@ -50,6 +53,12 @@ struct LyricsLook {
   int charset;
 };
 inline constexpr LyricsLook kLyricsLook{0, 128, 0, 12, true, 134};
+
+// The text colour of a favourite's row in the results.
+struct Colour {
+  unsigned char red, green, blue;
+};
+inline constexpr Colour kFavouriteLook{0xD8, 0x2B, 0x5E};
 
 // The strip below the design's controls: the player's controls and the lists, made after them.
 enum class StripKind {

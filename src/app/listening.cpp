@@ -22,6 +22,7 @@ void song_ended(AppContext& app) {
   app.playing_id = 0;
   app.ahead_id = 0;
   app.on_ahead = nullptr;
+  if (!app.stores.settings.auto_next()) return;
   if (const std::optional<int> next = app.queue.advance()) play_row(app, *next, PlayOrigin::queue);
 }
 
@@ -123,6 +124,36 @@ void cycle_mode(AppContext& app) {
   app.stores.settings.set_play_mode(mode);
   stores_changed(app);
   refetch_ahead(app);  // another row follows now
+}
+
+void keep_playing_place(AppContext& app) {
+  std::optional<PlayingPlace> place;
+  const int row = app.queue.current();
+  // A song the clean-up at exit may delete is not kept.
+  if (app.playing_id && app.current_whole && !app.window.delete_on_exit() && row >= 0 &&
+      row < static_cast<int>(app.queue_rows.size())) {
+    const SongRow& r = app.queue_rows[static_cast<std::size_t>(row)];
+    place = PlayingPlace{LibrarySong{r.source, r, app.current_path}, app.platform.player.position_ms()};
+    place->song.row.path.clear();
+  }
+  if (app.stores.settings.playing() != place) app.stores.settings.set_playing(place);
+}
+
+void restore_playing_place(AppContext& app) {
+  const std::optional<PlayingPlace> place = app.stores.settings.playing();
+  if (!place || app.playing_id || !app.platform.files.exact_exists(place->song.path)) return;
+  SongRow song = place->song.row;
+  song.source = place->song.source;
+  int at = -1;
+  for (std::size_t i = 0; i < app.rows.size() && at < 0; ++i)
+    if (!song.url_id.empty() && app.rows[i].url_id == song.url_id && app.rows[i].source == song.source)
+      at = static_cast<int>(i);
+  app.queue_in_view = at >= 0;
+  app.queue_rows = at >= 0 ? app.rows : std::vector<SongRow>{song};
+  if (at < 0) at = 0;
+  app.queue_rows[static_cast<std::size_t>(at)].path = place->song.path;
+  app.queue.start(static_cast<int>(app.queue_rows.size()), at);
+  play_row(app, at, PlayOrigin::queue, StartAt{place->position_ms, true});
 }
 
 void rows_added(AppContext& app) {

@@ -19,6 +19,10 @@ void stop_playing(AppContext& app);
 void seek_to_target(AppContext& app);
 void volume_changed(AppContext& app);
 void cycle_mode(AppContext& app);
+// The song playing and its place are kept for the next start (before the player stops at exit)...
+void keep_playing_place(AppContext& app);
+// ...and shown paused there, when its file is still there; nothing plays by itself.
+void restore_playing_place(AppContext& app);
 // Rows joined the list the results show (a next page).
 void rows_added(AppContext& app);
 

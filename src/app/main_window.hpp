@@ -70,7 +70,9 @@ enum class WindowEvent {
   seek,            // the seek bar let go, or Left/Right: seek_target() says where
   volume,          // the volume bar moved, Up/Down, the wheel over it: volume() says where
   mode,            // the mode button
-  list_chosen      // a list tab: chosen_list() says which
+  list_chosen,     // a list tab: chosen_list() says which
+  favourite,       // "收藏"/"取消收藏" in the list's menu, Ctrl+D: for the selected rows
+  remove_rows      // "从列表删除" in the list's menu
 };
 
 // What a multi-line edit box shows: its selection (UTF-16 positions) and its first visible line.
@@ -100,7 +102,16 @@ struct ScreenPoint {
   bool operator==(const ScreenPoint&) const = default;
 };
 
-enum MessageBoxButtons { kOk = 0, kOkCancel = 1 };
+enum MessageBoxButtons { kOk = 0, kOkCancel = 1, kYesNoCancel = 3 };
+// What message_box answers for those buttons.
+enum MessageBoxAnswer { kAnswerOk = 0, kAnswerCancel = 1, kAnswerYes = 5, kAnswerNo = 6 };
+
+// What the list's menu offers beside the design's item, for the rows selected.
+struct ListMenu {
+  bool any_selected = false;
+  bool all_favourites = false;  // "取消收藏" instead of "收藏"
+  bool removable = false;       // a list of the library's: "从列表删除"
+};
 inline constexpr const char* kDefaultCaption = "信息：";
 
 class MainWindow {
@@ -118,6 +129,7 @@ class MainWindow {
   virtual int chosen_catalogue() = 0;  // index into catalogues(), -1 when none is chosen
   virtual bool delete_on_exit() = 0;
   virtual int selected_row() = 0;      // first selected row of the results, -1 when none
+  virtual std::vector<int> selected_rows() = 0;  // every selected row, in order
   // The strip's settings, as the user left them.
   virtual std::int64_t seek_target() = 0;  // ms, of the last seek
   virtual int volume() = 0;
@@ -148,13 +160,15 @@ class MainWindow {
   virtual void set_volume(int volume) = 0;
   virtual void show_mode(std::string_view name) = 0;  // the mode button's text and tooltip
   virtual void show_list(ListKind list) = 0;
+  // Which rows are favourites, one flag a row of the results, shown with a mark.
+  virtual void mark_favourites(std::vector<bool> marks) = 0;
   // The row playing, marked and kept in sight; -1 for none.
   virtual void mark_playing_row(int row) = 0;
   // Modal to the program; returns 0 OK, 1 Cancel, ...
   virtual int message_box(std::string_view message, int buttons = kOk,
                           std::string_view caption = kDefaultCaption) = 0;
   // The results' context menu at the cursor.
-  virtual void popup_list_menu() = 0;
+  virtual void popup_list_menu(const ListMenu& menu) = 0;
   // The settings dialog, modal: the form the user kept (each OK first passes `check`, which may send the
   // user back with a line to read), or nothing when cancelled. `note` is said at its foot.
   virtual std::optional<SettingsForm> edit_settings(const SettingsForm& form,

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/listening.hpp"
+#include "app/keeping.hpp"
 #include "app/lists.hpp"
 #include "music/catalogue.hpp"
 #include "music/track.hpp"
@@ -16,13 +17,15 @@ constexpr std::uint64_t kEarlyStartMs = 1000;
 
 // One play, from the click to the end of its download, shared by its workers and the steps they post.
 struct Play {
-  Play(AppContext& a, std::stop_token s, Track t, unsigned tag, PlayOrigin o)
-      : app(a), service(a.service), stop(std::move(s)), track(std::move(t)),
+  Play(AppContext& a, std::stop_token s, SongRow r, unsigned tag, PlayOrigin o)
+      : app(a), service(a.service), stop(std::move(s)), row(std::move(r)),
+        track{row.title, row.url_id, row.pic_id, row.lyric_id, row.source},
         files(song_files(a.run_directory, track.title, tag)), origin(o), id(tag) {}
 
   AppContext& app;
   const ServiceClient service;  // as it was at the click: the settings may change it meanwhile
   const std::stop_token stop;   // raised when a newer play starts, or the window closes
+  const SongRow row;
   const Track track;
   const SongFiles files;
   const PlayOrigin origin;
@@ -117,7 +120,11 @@ void start_early(const PlayRef& p) {
 // The part file becomes the song's file, unless the window is closing (then it goes).
 bool place(Play& p) {
   Files& files = p.app.platform.files;
-  if (p.app.downloads.place(p.files.part, p.files.path, [&] { return put_in_place(files, p.files); })) return true;
+  if (p.app.downloads.place(p.files.part, p.files.path, [&] { return put_in_place(files, p.files); })) {
+    p.app.stores.library.downloaded(LibrarySong{p.row.source, p.row, p.files.path});
+    stores_changed(p.app);
+    return true;
+  }
   files.remove(p.files.part);
   return false;
 }
@@ -131,14 +138,15 @@ void break_off(Play& p) {
   report_failure(p, kDownloadFailed);
 }
 
-// A song fetched ahead is whole and in place: the player follows the current song with it.
-void set_ahead(const PlayRef& p) {
+// The player follows the current song with this one's file, whole on disk; once it took over, its cover,
+// lyrics and title show.
+void follow_with(const PlayRef& p, const Text& path) {
   AppContext& app = p->app;
   if (app.ahead_id != p->id) return;  // the queue changed meanwhile
-  app.platform.player.set_next(song_of(*p, p->files.path));
-  app.on_ahead = [p] {
+  app.platform.player.set_next(song_of(*p, path));
+  app.on_ahead = [p, path] {
     AppContext& a = p->app;
-    a.current_path = p->files.path;
+    a.current_path = path;
     a.lyrics.stop();
     a.window.clear_lyrics();
     fetch_extras(p);
@@ -159,7 +167,7 @@ void finish(const PlayRef& p, const Downloaded& got) {
       if (play.current()) report_failure(play, kDownloadFailed);
       return;
     }
-    if (place(play) && play.current()) set_ahead(p);
+    if (place(play) && play.current()) follow_with(p, play.files.path);
     return;
   }
   if (whole && play.current()) {
@@ -254,10 +262,42 @@ void resolve(const PlayRef& p) {
   });
 }
 
-Track track_of(const std::vector<SongRow>& rows, int row) {
+SongRow row_of(const std::vector<SongRow>& rows, int row) {
   if (row < 0 || row >= static_cast<int>(rows.size())) return {};
-  const SongRow& r = rows[static_cast<std::size_t>(row)];
-  return Track{r.title, r.url_id, r.pic_id, r.lyric_id, r.source};
+  return rows[static_cast<std::size_t>(row)];
+}
+
+// A song on disk plays from its file with no download: a song of the songs on disk, or one this program
+// downloaded before and that is still there.
+std::optional<Text> local_file(AppContext& app, const SongRow& row) {
+  std::optional<Text> path;
+  if (!row.path.empty()) path = row.path;
+  else if (!row.url_id.empty()) path = app.stores.library.local_file(LibrarySong{row.source, row, {}});
+  if (path && !app.platform.files.exact_exists(*path)) path.reset();
+  return path;
+}
+
+// Plays the song's file at once (paused at its place for a song put back from the last run); cover and
+// lyrics come from the service as for a download.
+void play_local(const PlayRef& p, const Text& path, const StartAt& at) {
+  AppContext& app = p->app;
+  app.platform.player.stop();
+  if (!app.platform.player.play(song_of(*p, path), at)) {
+    report_failure(*p, kDownloadFailed);
+    return;
+  }
+  app.current_whole = true;
+  app.current_path = path;
+  if (at.paused) {
+    app.paused = true;
+    app.window.set_paused(true);
+    follow_position(app, false);
+    app.window.show_time(SongTime{at.ms, std::nullopt, 0});
+  } else {
+    sound_started(*p);
+  }
+  fetch_extras(p);
+  if (!at.paused) fetch_ahead(app);  // a song put back paused fetches nothing until it plays on
 }
 
 // Nothing is set to follow the current song any more.
@@ -278,15 +318,19 @@ void play_selected(AppContext& app) {
   play_row(app, row, PlayOrigin::user);
 }
 
-void play_row(AppContext& app, int row, PlayOrigin origin) {
+void play_row(AppContext& app, int row, PlayOrigin origin, const StartAt& at) {
   app.lyrics.stop();
   app.window.clear_lyrics();
   app.window.set_taskbar_progress({});  // the bar of a download this one overtakes
   if (app.queue_in_view) app.window.mark_playing_row(row);
   forget_ahead(app);
   app.current_whole = false;
-  auto p = std::make_shared<Play>(app, app.plays.renew(), track_of(app.queue_rows, row), ++app.plays_started, origin);
+  auto p = std::make_shared<Play>(app, app.plays.renew(), row_of(app.queue_rows, row), ++app.plays_started, origin);
   app.playing_id = p->id;
+  if (std::optional<Text> path = local_file(app, p->row)) {
+    play_local(p, *path, at);
+    return;
+  }
   app.executor.run([p] { resolve(p); });
   // The sound system is readied while the first song downloads; later plays find it ready.
   if (!app.player_prepared) app.player_prepared = app.executor.run([&app] { app.platform.player.prepare(); });
@@ -295,7 +339,7 @@ void play_row(AppContext& app, int row, PlayOrigin origin) {
 // The row after the current one (by the play mode) is fetched while the current one plays, so that the
 // player goes on to it without a gap. Repeat-one follows the song with its own file.
 void fetch_ahead(AppContext& app) {
-  if (!app.current_whole || app.ahead_id || !app.playing_id) return;
+  if (!app.current_whole || app.ahead_id || !app.playing_id || !app.stores.settings.auto_next()) return;
   const std::optional<int> next = app.queue.peek_next();
   if (!next) return;
   const unsigned tag = ++app.plays_started;
@@ -308,8 +352,9 @@ void fetch_ahead(AppContext& app) {
     app.on_ahead = [] {};  // the same cover, lyrics and title; the marks follow the time back to the start
     return;
   }
-  auto p = std::make_shared<Play>(app, app.plays.current(), track_of(app.queue_rows, *next), tag, PlayOrigin::ahead);
+  auto p = std::make_shared<Play>(app, app.plays.current(), row_of(app.queue_rows, *next), tag, PlayOrigin::ahead);
   app.ahead_id = p->id;
+  if (std::optional<Text> path = local_file(app, p->row)) return follow_with(p, *path);
   if (!app.executor.run([p] { resolve(p); })) app.ahead_id = 0;
 }
 
@@ -323,10 +368,12 @@ void toggle_pause(AppContext& app) {
   app.paused = !app.paused;
   follow_position(app, !app.paused && app.playing_id != 0);
   app.window.set_paused(app.paused);
-  if (app.paused)
+  if (app.paused) {
     app.platform.player.pause();
-  else
+  } else {
     app.platform.player.resume();
+    fetch_ahead(app);
+  }
 }
 
 }  // namespace qiwa

@@ -25,8 +25,8 @@ enum class PlayOrigin {
 // Plays the selected row (an empty song when none is selected, which the service cannot resolve), and
 // makes the list as it stands the queue.
 void play_selected(AppContext& app);
-// Plays a row of the queue's list.
-void play_row(AppContext& app, int row, PlayOrigin origin);
+// Plays a row of the queue's list: from its file when the song is on disk, else through the service.
+void play_row(AppContext& app, int row, PlayOrigin origin, const StartAt& at = {});
 // Fetches the row that follows the current one, once the current one is whole.
 void fetch_ahead(AppContext& app);
 void refetch_ahead(AppContext& app);

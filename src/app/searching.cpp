@@ -21,6 +21,7 @@ void show_rows(AppContext& app, const std::stop_token& stop, const SearchQuery& 
   app.window.add_rows(rows);
   app.rows.insert(app.rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
   rows_added(app);
+  show_favourite_marks(app);
   app.stores.library.set_last_search(query.source, query.words, query.page, app.rows);
   stores_changed(app);
 }

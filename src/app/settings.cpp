@@ -226,6 +226,8 @@ bool Settings::level_loudness() const { return flag("level_loudness", false); }
 void Settings::set_level_loudness(bool on) { set_flag("level_loudness", on); }
 bool Settings::close_to_tray() const { return flag("close_to_tray", false); }
 void Settings::set_close_to_tray(bool on) { set_flag("close_to_tray", on); }
+bool Settings::auto_next() const { return flag("play.auto_next", true); }
+void Settings::set_auto_next(bool on) { set_flag("play.auto_next", on); }
 
 // Another copy's file (or this copy's at start): its values, except the keys this copy set since.
 StoreRead Settings::absorb(std::string_view bytes) {

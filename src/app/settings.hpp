@@ -81,6 +81,9 @@ class Settings final : public Store {
   void set_level_loudness(bool on);
   bool close_to_tray() const;
   void set_close_to_tray(bool on);
+  // When a song ends, the queue plays on by the play mode (on by default); off, the sound stops there.
+  bool auto_next() const;
+  void set_auto_next(bool on);
 
   // The raw value of a key, for what has no getter yet; nullopt when absent.
   std::optional<Text> value(std::string_view key) const;

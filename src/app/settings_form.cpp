@@ -50,6 +50,7 @@ SettingsForm read_form(const Settings& settings) {
   form.quality_kbps = settings.quality_kbps();
   form.level_loudness = settings.level_loudness();
   form.close_to_tray = settings.close_to_tray();
+  form.auto_next = settings.auto_next();
   form.service = settings.service();
   return form;
 }
@@ -74,6 +75,7 @@ bool apply_form(Settings& settings, const SettingsForm& form) {
   if (now.quality_kbps != form.quality_kbps) settings.set_quality_kbps(form.quality_kbps);
   if (now.level_loudness != form.level_loudness) settings.set_level_loudness(form.level_loudness);
   if (now.close_to_tray != form.close_to_tray) settings.set_close_to_tray(form.close_to_tray);
+  if (now.auto_next != form.auto_next) settings.set_auto_next(form.auto_next);
   if (now.service != form.service) settings.set_service(form.service);
   return true;
 }

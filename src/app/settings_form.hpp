@@ -13,6 +13,7 @@ struct SettingsForm {
   int quality_kbps = 320;
   bool level_loudness = false;
   bool close_to_tray = false;
+  bool auto_next = true;
   Text service;  // host[:port]
   bool operator==(const SettingsForm&) const = default;
 };

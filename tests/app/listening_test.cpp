@@ -77,6 +77,15 @@ TEST_F(Listening, TheNextRowIsFetchedAheadAndFollowsWithoutAGap) {
   EXPECT_TRUE(window.messages().empty());
 }
 
+// With playing on turned off the sound stops with the song: nothing is fetched ahead or played after it.
+TEST_F(Listening, WithPlayingOnOffTheSoundStopsWithTheSong) {
+  stores.settings.set_auto_next(false);
+  play_first({row("1", "一"), row("2", "二")});
+  ended(1);
+  EXPECT_EQ(plays(), (std::vector<Text>{"play-growing " + song("一") + ".1.part #1"}));
+  EXPECT_EQ(files(), (std::set<Text>{"一.mp3"}));
+}
+
 // Events of songs the user replaced change nothing.
 TEST_F(Listening, EventsOfAnOlderSongAreIgnored) {
   play_first({row("1", "一"), row("2", "二")});
@@ -205,6 +214,116 @@ TEST_F(Listening, ListsSwitchAndSearchRowsWait) {
   window.choose_list(ListKind::search);
   show_chosen_list(app);
   EXPECT_EQ(window.row_count(), 2);
+}
+
+}  // namespace
+}  // namespace qiwa
+
+namespace qiwa {
+namespace {
+
+// A song downloaded before plays from its file at once: no address, no download, no network.
+TEST_F(Listening, ASongOnDiskPlaysFromItsFileWithoutTheNetwork) {
+  play_first({row("1", "一")});
+  const std::size_t asked = fake.service.calls_of("url").size();
+  const std::size_t fetched = fake.downloader.requested().size();
+  stop_playing(app);
+  play_selected(app);
+  settle();
+  EXPECT_EQ(plays().back(), "play " + song("一") + " #2");
+  EXPECT_EQ(fake.service.calls_of("url").size(), asked);
+  EXPECT_EQ(fake.downloader.requested().size(), fetched);
+  // A row of the songs on disk, a file of the user's own with no ids, plays from its path.
+  fake.files.put("C:\\Music\\mine.mp3", mp3);
+  SongRow mine{"", "", "", "mine", "", "", "", "C:\\Music\\mine.mp3"};
+  show_rows({mine});
+  play_selected(app);
+  settle();
+  EXPECT_EQ(plays().back(), "play C:\\Music\\mine.mp3 #3");
+  EXPECT_TRUE(window.messages().empty());
+}
+
+// The song playing at exit comes back paused at its place, and plays on at a click; nothing plays by
+// itself, and a song whose file went is not put back.
+TEST_F(Listening, TheSongPlayingAtExitComesBackPausedAtItsPlace) {
+  play_first({row("1", "一"), row("2", "二")});
+  fake.player.set_position_ms(83'000);
+  keep_playing_place(app);
+  ASSERT_TRUE(stores.settings.playing());
+  EXPECT_EQ(stores.settings.playing()->position_ms, 83'000);
+
+  AppContext next{window, fake.platform(), stores, "127.0.0.1:8765"};
+  next.rows = app.rows;
+  restore_playing_place(next);
+  settle();
+  EXPECT_EQ(plays().back(), "play " + song("一") + " #1 @83000 paused");
+  EXPECT_TRUE(window.paused());
+  EXPECT_EQ(window.playing_row(), 0);
+  EXPECT_EQ(plays().back(), "play " + song("一") + " #1 @83000 paused");  // nothing fetched while paused
+  toggle_pause(next);
+  settle();
+  const std::vector<Text> calls = fake.player.calls();
+  EXPECT_EQ(calls.end()[-2], "resume");
+  EXPECT_EQ(calls.back(), "next " + song("二") + " #2");  // playing on, the next row comes ahead
+  next.plays.stop_all();
+
+  fake.files.remove(song("一"));
+  const std::size_t before = plays().size();
+  AppContext third{window, fake.platform(), stores, "127.0.0.1:8765"};
+  restore_playing_place(third);
+  settle();
+  EXPECT_EQ(plays().size(), before);
+}
+
+}  // namespace
+}  // namespace qiwa
+
+namespace qiwa {
+namespace {
+
+// Favourites: the selected rows become favourites (marked in the list, listed under 我的收藏), and stop
+// being ones when all of them were; the menu offers what fits.
+TEST_F(Listening, FavouritesAreMarkedListedAndTakenBack) {
+  show_rows({row("1", "一"), row("2", "二"), row("3", "三")});
+  window.select_rows({0, 2});
+  open_list_menu(app);
+  EXPECT_TRUE(window.menu().any_selected && !window.menu().all_favourites && !window.menu().removable);
+  toggle_favourites(app);
+  EXPECT_EQ(window.favourites(), (std::vector<bool>{true, false, true}));
+  open_list_menu(app);
+  EXPECT_TRUE(window.menu().all_favourites);
+  window.select_rows({1, 2});  // one is, one is not: both become favourites
+  toggle_favourites(app);
+  EXPECT_EQ(window.favourites(), (std::vector<bool>{true, true, true}));
+  window.choose_list(ListKind::favourites);
+  show_chosen_list(app);
+  EXPECT_EQ(window.row_count(), 3);
+  window.select_rows({0});
+  toggle_favourites(app);  // taken back in the favourites' list: it leaves it
+  EXPECT_EQ(window.row_count(), 2);
+}
+
+// "从列表删除" on the songs on disk asks first: No keeps the file, Yes deletes it, Cancel does nothing.
+TEST_F(Listening, RemovingALocalSongDeletesItsFileOnlyWhenTheUserSaysSo) {
+  play_first({row("1", "一"), row("2", "二")});
+  stop_playing(app);
+  window.choose_list(ListKind::local);
+  show_chosen_list(app);
+  ASSERT_EQ(window.row_count(), 2);  // the song played and the one fetched ahead
+  window.select_rows({0});
+  window.answer_boxes(kAnswerCancel);
+  remove_selected(app);
+  EXPECT_EQ(window.row_count(), 2);
+  window.answer_boxes(kAnswerNo);
+  remove_selected(app);
+  EXPECT_EQ(window.row_count(), 1);
+  EXPECT_EQ(files().size(), 2u);
+  window.select_rows({0});
+  window.answer_boxes(kAnswerYes);
+  remove_selected(app);
+  EXPECT_EQ(window.row_count(), 0);
+  EXPECT_EQ(files().size(), 1u);
+  EXPECT_EQ(window.messages().size(), 3u);
 }
 
 }  // namespace

@@ -44,6 +44,8 @@ struct PlayFlow : AppFixture {
     show_rows({SongRow{id, "p" + id, id, std::move(title), "singer", "album", std::move(source)}});
     play_selected(app);
   }
+  // The song of another id, served as the first one is.
+  static Text song_url(std::string_view id) { return "http://127.0.0.1:8765/music/netease/" + Text(id) + ".mp3"; }
   Text part_of(std::string_view title, int play) const { return song(title) + "." + std::to_string(play) + ".part"; }
   std::optional<Text> file(std::string_view title) const { return fake.files.read(song(title)); }
   std::vector<Text> songs_left_at_exit() { return app.downloads.close().songs; }
@@ -224,7 +226,11 @@ TEST_F(PlayFlow, AFullDiskLeavesNothing) {
 }
 
 TEST_F(PlayFlow, HostileTitlesStayInTheRunDirectory) {
-  for (const char* title : {"..\\..\\escape", "a/b:c*d?e\"f<g>h|i", "CON", "  dots... ", ""}) play(title);
+  int id = 2000;
+  for (const char* title : {"..\\..\\escape", "a/b:c*d?e\"f<g>h|i", "CON", "  dots... ", ""}) {
+    fake.downloader.serve(song_url(std::to_string(++id)), {mp3});
+    play(title, std::to_string(id));
+  }
   EXPECT_EQ(files(), (std::set<Text>{".._.._escape.mp3", "a_b_c_d_e_f_g_h_i.mp3", "_CON.mp3", "dots.mp3", "_.mp3"}));
   EXPECT_TRUE(fake.files.names_in("C:").empty());  // nothing beside the run directory
   EXPECT_EQ(window.title(), "当前播放音乐:");       // the last title was empty
@@ -234,8 +240,8 @@ TEST_F(PlayFlow, ALaterDownloadOfTheSameTitleReplacesTheFile) {
   fake.files.put(song("晴天"), "the user's own song");
   play();
   const Text second = fakes::test_song("tone_vbr.mp3");
-  fake.downloader.serve(kSong, {second});
-  play();
+  fake.downloader.serve(song_url("1001"), {second});
+  play("晴天", "1001");
   EXPECT_EQ(file("晴天"), second);
   EXPECT_EQ(files().size(), 1u);
 }
@@ -347,16 +353,16 @@ TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
 
   fakes::ScriptedDownload unsized{mp3};
   unsized.declares_length = false;
-  fake.downloader.serve(kSong, unsized);
+  fake.downloader.serve(song_url("1001"), unsized);
   const std::size_t before = window.taskbar().size();
-  play();
+  play("晴天", "1001");
   shown = window.taskbar();
   ASSERT_EQ(shown.size(), before + 3);  // the click's, one "running" bar however many pieces come, the end's
   EXPECT_EQ(shown[before + 1].state, State::unknown);
   EXPECT_EQ(shown.back().state, State::hidden);
 
-  fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
-  play();
+  fake.downloader.serve(song_url("1002"), {mp3.substr(0, 20000), DownloadStatus::interrupted});
+  play("晴天", "1002");
   EXPECT_EQ(window.taskbar().back().state, State::hidden);
   EXPECT_EQ(window.messages().back().message, "抱歉，当前歌曲下载失败！");
 }

@@ -99,10 +99,16 @@ class Session:
         self.bench.start()
         return self
 
-    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None):
-        """Starts the exe in a new run directory (or again in run_dir); prepare(run_dir) runs first."""
+    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None, plays_on=False):
+        """Starts the exe in a new run directory (or again in run_dir); prepare(run_dir) runs first.
+        Unless plays_on, a new run directory's settings stop the sound with each song, as the tests of
+        one play at a time expect; the queue's own tests let it play on."""
         os.makedirs(self.runs_dir, exist_ok=True)
-        run_dir = run_dir or tempfile.mkdtemp(prefix="run-", dir=self.runs_dir)
+        if not run_dir:
+            run_dir = tempfile.mkdtemp(prefix="run-", dir=self.runs_dir)
+            if not plays_on:
+                with open(os.path.join(run_dir, "QiwaMusic.ini"), "w", encoding="utf-8") as f:
+                    f.write("play.auto_next=0\n")
         if prepare:
             prepare(run_dir)
         self.program = Program(self.bench, exe_name, run_dir, env)
@@ -405,8 +411,8 @@ class ProgramTestCase(unittest.TestCase):
         return id(self) not in failed and getattr(outcome, "success", True)
 
     # Shortcuts -------------------------------------------------------------------------------
-    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None):
-        return self.session.launch(exe_name, env, run_dir, prepare)
+    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None, plays_on=False):
+        return self.session.launch(exe_name, env, run_dir, prepare, plays_on)
 
     def driver(self, *args, check=True, env=None):
         return self.session.driver(*args, check=check, env=env)

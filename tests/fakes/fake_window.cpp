@@ -34,7 +34,7 @@ int FakeWindow::message_box(std::string_view message, int buttons, std::string_v
   ShownMessage shown{Text(message), buttons, Text(caption)};
   messages_.push_back(shown);
   if (message_hook_) message_hook_(shown);
-  return 0;
+  return box_answer_;
 }
 
 std::optional<SettingsForm> FakeWindow::edit_settings(const SettingsForm& form,

@@ -46,7 +46,15 @@ class FakeWindow : public MainWindow {
     if (row >= 0) selected_ = row;
   }
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
-  void popup_list_menu() override { ++popups_; }
+  void popup_list_menu(const ListMenu& menu) override {
+    ++popups_;
+    menu_ = menu;
+  }
+  std::vector<int> selected_rows() override {
+    if (!selection_.empty()) return selection_;
+    return selected_ >= 0 ? std::vector<int>{selected_} : std::vector<int>{};
+  }
+  void mark_favourites(std::vector<bool> marks) override { favourites_ = std::move(marks); }
   void set_taskbar_progress(const TaskbarProgress& progress) override { taskbar_.push_back(progress); }
   std::optional<SettingsForm> edit_settings(const SettingsForm& form,
                                             const std::function<CheckedForm(SettingsForm)>& check,
@@ -58,7 +66,16 @@ class FakeWindow : public MainWindow {
   void type(std::string_view words) { words_ = Text(words); }
   void choose(int catalogue_index) { catalogue_ = catalogue_index; }
   void drag_to(ScreenPoint at) { position_ = at; }
-  void select_row(int row) { selected_ = row; }
+  void select_row(int row) {
+    selected_ = row;
+    selection_.clear();
+  }
+  void select_rows(std::vector<int> rows) {
+    selection_ = std::move(rows);
+    selected_ = selection_.empty() ? -1 : selection_.front();
+  }
+  // The answer the next message boxes give (OK by default).
+  void answer_boxes(int answer) { box_answer_ = answer; }
   void tick_delete_on_exit(bool on) { delete_on_exit_ = on; }
   void seek_to(std::int64_t ms) { seek_target_ = ms; }
   void slide_volume(int volume) { volume_ = volume; }
@@ -81,6 +98,8 @@ class FakeWindow : public MainWindow {
   const SongTime& time() const { return time_; }
   const Text& mode() const { return mode_; }
   int playing_row() const { return playing_row_; }
+  const ListMenu& menu() const { return menu_; }
+  const std::vector<bool>& favourites() const { return favourites_; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<Text>& settings_problems() const { return settings_problems_; }  // said in the dialog
   const Bytes& cover() const { return cover_; }
@@ -100,6 +119,10 @@ class FakeWindow : public MainWindow {
   SongTime time_;
   Text mode_;
   int playing_row_ = -1;
+  ListMenu menu_;
+  std::vector<bool> favourites_;
+  std::vector<int> selection_;
+  int box_answer_ = 0;
   Text words_;
   int catalogue_ = 0;
   bool delete_on_exit_ = false;

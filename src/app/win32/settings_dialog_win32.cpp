@@ -10,7 +10,7 @@
 namespace qiwa {
 namespace {
 
-enum ItemId : int { kFolder = 101, kBrowse, kPattern, kLrc, kQuality, kLevel, kTray, kService, kKeys };
+enum ItemId : int { kFolder = 101, kBrowse, kPattern, kLrc, kQuality, kLevel, kTray, kService, kKeys, kAutoNext };
 
 constexpr DWORD kLabel = SS_LEFT;
 constexpr DWORD kField = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
@@ -28,7 +28,8 @@ const DialogTemplate& settings_template() {
       {DialogClass::button, "同时保存歌词文件（.lrc）", kLrc, 70, 44, 182, 12, kCheck},
       {DialogClass::text, "音质：", -1, 8, 64, 60, 10, kLabel},
       {DialogClass::combo, "", kQuality, 70, 62, 100, 80, kList},
-      {DialogClass::button, "音量均衡", kLevel, 70, 80, 182, 12, kCheck},
+      {DialogClass::button, "音量均衡", kLevel, 70, 80, 80, 12, kCheck},
+      {DialogClass::button, "自动播放下一首", kAutoNext, 152, 80, 100, 12, kCheck},
       {DialogClass::button, "关闭时最小化到托盘", kTray, 70, 96, 182, 12, kCheck},
       {DialogClass::text, "服务地址：", -1, 8, 116, 60, 10, kLabel},
       {DialogClass::edit, "", kService, 70, 114, 182, 14, kField},
@@ -75,6 +76,7 @@ void show_form(HWND dialog, const DialogState& state) {
   CheckDlgButton(dialog, kLrc, form.save_lrc ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, kLevel, form.level_loudness ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, kTray, form.close_to_tray ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, kAutoNext, form.auto_next ? BST_CHECKED : BST_UNCHECKED);
   set_item_text(dialog, kService, form.service);
   set_item_text(dialog, kKeys, state.note);
 }
@@ -89,6 +91,7 @@ SettingsForm read_dialog(HWND dialog) {
   form.save_lrc = IsDlgButtonChecked(dialog, kLrc) == BST_CHECKED;
   form.level_loudness = IsDlgButtonChecked(dialog, kLevel) == BST_CHECKED;
   form.close_to_tray = IsDlgButtonChecked(dialog, kTray) == BST_CHECKED;
+  form.auto_next = IsDlgButtonChecked(dialog, kAutoNext) == BST_CHECKED;
   form.service = item_text(dialog, kService);
   return form;
 }

@@ -277,6 +277,10 @@ bool on_player_key(WindowParts& parts, HWND focus, WPARAM key) {
       if (arrows_taken || list) return false;
       step_volume(parts, key == VK_UP ? kVolumeStep : -kVolumeStep);
       return true;
+    case 'D':
+      if (!ctrl) return false;
+      parts.emit(WindowEvent::favourite);
+      return true;
     default: return false;
   }
 }

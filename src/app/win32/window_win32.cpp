@@ -14,6 +14,9 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"QiwaMusicMainWindow";
 constexpr int kFirstControlId = 1001;
 constexpr UINT kMenuPlayId = 2001;
+constexpr UINT kMenuFavouriteId = 2002;
+constexpr UINT kMenuRemoveId = 2003;
+constexpr UINT kMenuSettingsId = 2004;
 constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
 constexpr UINT_PTR kSearchBoxSubclass = 1;
 constexpr UINT_PTR kFirstTimerId = 1;  // Timer's ids follow
@@ -155,8 +158,11 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
   if (on_thumb_button(parts, wparam)) return 0;
   if (lparam && on_strip_command(parts, reinterpret_cast<HWND>(lparam), HIWORD(wparam))) return 0;
   const int id = LOWORD(wparam);
-  if (lparam == 0 && HIWORD(wparam) == 0 && id == static_cast<int>(kMenuPlayId)) {
-    parts.emit(WindowEvent::play);
+  if (lparam == 0 && HIWORD(wparam) == 0) {  // a menu's item
+    if (id == static_cast<int>(kMenuPlayId)) parts.emit(WindowEvent::play);
+    if (id == static_cast<int>(kMenuFavouriteId)) parts.emit(WindowEvent::favourite);
+    if (id == static_cast<int>(kMenuRemoveId)) parts.emit(WindowEvent::remove_rows);
+    if (id == static_cast<int>(kMenuSettingsId)) parts.emit(WindowEvent::settings);
     return 0;
   }
   if (HIWORD(wparam) != BN_CLICKED) return 0;
@@ -167,9 +173,21 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
   return 0;
 }
 
+// A favourite's row is drawn in the favourites' colour.
+LRESULT on_list_custom_draw(const WindowParts& parts, NMLVCUSTOMDRAW& draw) {
+  if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+  if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+  const auto row = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
+  if (row < parts.favourites.size() && parts.favourites[row])
+    draw.clrText = RGB(kFavouriteLook.red, kFavouriteLook.green, kFavouriteLook.blue);
+  return CDRF_DODEFAULT;
+}
+
 LRESULT on_notify(WindowParts& parts, const NMHDR& header) {
   if (on_strip_notify(parts, header)) return 0;
   if (header.hwndFrom != parts.control(Role::results)) return 0;
+  if (header.code == NM_CUSTOMDRAW)
+    return on_list_custom_draw(parts, *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
   if (header.code == NM_RETURN) {  // Enter on a row plays it, as the play button does
     parts.emit(WindowEvent::play);
     return 1;
@@ -463,14 +481,39 @@ void Win32MainWindow::stop_timer(Timer timer) {
   parts_.ticks[index] = nullptr;
 }
 
-void Win32MainWindow::popup_list_menu() {
+// The design's item first, then what the rows selected allow, and the settings.
+void Win32MainWindow::popup_list_menu(const ListMenu& menu) {
+  MenuHandle popup(CreatePopupMenu());
+  if (!popup) return;
+  HMENU m = popup.get();
+  AppendMenuW(m, MF_STRING, kMenuPlayId, wide(kMenuPlayItem).c_str());
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+  const UINT selected = menu.any_selected ? MF_STRING : MF_STRING | MF_GRAYED;
+  AppendMenuW(m, selected, kMenuFavouriteId, wide(menu.all_favourites ? kUnfavouriteItem : kFavouriteItem).c_str());
+  if (menu.removable) AppendMenuW(m, selected, kMenuRemoveId, wide(kRemoveItem).c_str());
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(m, MF_STRING, kMenuSettingsId, wide(kSettingsItem).c_str());
   POINT at{};
   GetCursorPos(&at);
   HWND hwnd = parts_.hwnd;
   SetForegroundWindow(hwnd);  // so the menu closes when the user clicks elsewhere
-  TrackPopupMenu(GetSubMenu(parts_.menu.get(), 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x + kMenuOffset,
-                 at.y + kMenuOffset, 0, hwnd, nullptr);
+  TrackPopupMenu(m, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x + kMenuOffset, at.y + kMenuOffset, 0, hwnd,
+                 nullptr);
   PostMessageW(hwnd, WM_NULL, 0, 0);
+}
+
+std::vector<int> Win32MainWindow::selected_rows() {
+  std::vector<int> rows;
+  HWND list = parts_.control(Role::results);
+  for (int row = -1; (row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row),
+                                                           LVNI_SELECTED))) >= 0;)
+    rows.push_back(row);
+  return rows;
+}
+
+void Win32MainWindow::mark_favourites(std::vector<bool> marks) {
+  parts_.favourites = std::move(marks);
+  InvalidateRect(parts_.control(Role::results), nullptr, FALSE);
 }
 
 namespace {

@@ -41,6 +41,7 @@ struct WindowParts {
   std::int64_t seek_scale_ms = 1000;          // ms per step of the seek bar
   SongTime time;                              // the last one shown
   int playing_row = -1;
+  std::vector<bool> favourites;  // one flag a row of the results
 
   HWND control(Role role) const { return controls[static_cast<std::size_t>(role)]; }
   HWND control(StripRole role) const { return strip[static_cast<std::size_t>(role)]; }
@@ -84,7 +85,9 @@ class Win32MainWindow final : public MainWindow {
   void show_list(ListKind list) override;
   void mark_playing_row(int row) override;
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
-  void popup_list_menu() override;
+  void popup_list_menu(const ListMenu& menu) override;
+  std::vector<int> selected_rows() override;
+  void mark_favourites(std::vector<bool> marks) override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
   std::optional<SettingsForm> edit_settings(const SettingsForm& form,
                                             const std::function<CheckedForm(SettingsForm)>& check,
