@@ -63,6 +63,7 @@ set(QIWA_music_SOURCES
 set(QIWA_app_SOURCES
   src/app/application.cpp
   src/app/context.cpp
+  src/app/desktop.cpp
   src/app/desktop_lyrics.cpp
   src/app/keeping.cpp
   src/app/layout.cpp
@@ -88,6 +89,7 @@ set(QIWA_app_WIN32_SOURCES
   src/app/win32/settings_dialog_win32.cpp
   src/app/win32/strip_win32.cpp
   src/app/win32/taskbar_win32.cpp
+  src/app/win32/tray_win32.cpp
   src/app/win32/window_win32.cpp
 )
 
@@ -134,6 +136,7 @@ set(QIWA_TEST_SOURCES
   tests/music/search_test.cpp
   tests/music/track_test.cpp
   tests/app/desktop_lyrics_test.cpp
+  tests/app/desktop_test.cpp
   tests/app/keeping_test.cpp
   tests/app/listening_test.cpp
   tests/app/lyrics_follow_test.cpp

@@ -1,5 +1,6 @@
 #include "app/application.hpp"
 
+#include "app/desktop.hpp"
 #include "app/keeping.hpp"
 #include "app/listening.hpp"
 #include "app/lists.hpp"
@@ -16,6 +17,7 @@ void Application::on_event(WindowEvent event) {
       on_main_window_created(app);
       apply_settings(app);
       start_listening(app);
+      start_desktop(app);
       break;
     case WindowEvent::shown: load_library(app); break;
     case WindowEvent::destroying:
@@ -31,6 +33,7 @@ void Application::on_event(WindowEvent event) {
     case WindowEvent::list_menu: open_list_menu(app); break;
     case WindowEvent::favourite: toggle_favourites(app); break;
     case WindowEvent::remove_rows: remove_selected(app); break;
+    case WindowEvent::desktop_lyrics: toggle_desktop_lyrics(app); break;
     case WindowEvent::settings: open_settings(app); break;
     case WindowEvent::previous: play_previous(app); break;
     case WindowEvent::next: play_next(app); break;

@@ -7,6 +7,7 @@
 #include <stop_token>
 #include <vector>
 
+#include "app/desktop_lyrics.hpp"
 #include "app/lyrics_follow.hpp"
 #include "app/main_window.hpp"
 #include "app/queue.hpp"
@@ -97,6 +98,8 @@ struct AppContext {
   bool queue_in_view = false;      // the results show the queue's list
   ListKind shown_list = ListKind::search;  // what the results show
   std::vector<SongRow> search_rows;        // the search's rows while another list shows
+  std::unique_ptr<DesktopLyricsFollower> desktop;  // once the desktop lyrics were first turned on
+  LibrarySong desktop_song;                        // the song they show, for its nudge
 
   // Shared with the workers.
   Newest searches;

@@ -86,6 +86,7 @@ void open_settings(AppContext& app) {
       app.keys_note);
   if (!kept || !apply_form(settings, *kept)) return;
   app.service.host = settings.service();
+  app.window.set_close_to_tray(settings.close_to_tray());
   stores_changed(app);
   refetch_ahead(app);  // playing on may have been turned on or off
 }

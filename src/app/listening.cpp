@@ -1,5 +1,6 @@
 #include "app/listening.hpp"
 
+#include "app/desktop.hpp"
 #include "app/keeping.hpp"
 #include "app/lists.hpp"
 #include "app/playing.hpp"
@@ -22,6 +23,7 @@ void song_ended(AppContext& app) {
   app.playing_id = 0;
   app.ahead_id = 0;
   app.on_ahead = nullptr;
+  desktop_between_songs(app);
   if (!app.stores.settings.auto_next()) return;
   if (const std::optional<int> next = app.queue.advance()) play_row(app, *next, PlayOrigin::queue);
 }
@@ -100,6 +102,7 @@ void stop_playing(AppContext& app) {
   app.window.set_paused(false);
   app.window.show_time({});
   app.window.set_title(kIdleTitle);
+  desktop_between_songs(app);
 }
 
 void seek_to_target(AppContext& app) {
@@ -107,6 +110,7 @@ void seek_to_target(AppContext& app) {
   app.platform.player.seek(app.window.seek_target());
   show_position(app);
   app.lyrics.tick();
+  desktop_seeked(app);
 }
 
 void volume_changed(AppContext& app) {

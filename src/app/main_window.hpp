@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "app/desktop_lyrics_window.hpp"
 #include "app/settings_form.hpp"
 #include "music/song.hpp"
 #include "runtime/types.hpp"
@@ -72,7 +73,8 @@ enum class WindowEvent {
   mode,            // the mode button
   list_chosen,     // a list tab: chosen_list() says which
   favourite,       // "收藏"/"取消收藏" in the list's menu, Ctrl+D: for the selected rows
-  remove_rows      // "从列表删除" in the list's menu
+  remove_rows,     // "从列表删除" in the list's menu
+  desktop_lyrics   // "桌面歌词" in a menu, Ctrl+Alt+L: on or off
 };
 
 // What a multi-line edit box shows: its selection (UTF-16 positions) and its first visible line.
@@ -164,6 +166,15 @@ class MainWindow {
   virtual void mark_favourites(std::vector<bool> marks) = 0;
   // The row playing, marked and kept in sight; -1 for none.
   virtual void mark_playing_row(int row) = 0;
+  // Closing the window hides it in the tray instead of ending the program.
+  virtual void set_close_to_tray(bool on) = 0;
+  // The global keys another program holds (left to it), for the settings to say; empty when none.
+  virtual Text taken_keys() = 0;
+  // The desktop lyrics window, made at the first call with what its buttons do; the window owns it.
+  // Null where it cannot be made.
+  virtual DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) = 0;
+  // Whether the menus show the desktop lyrics as on.
+  virtual void show_desktop_lyrics_state(bool on) = 0;
   // Modal to the program; returns 0 OK, 1 Cancel, ...
   virtual int message_box(std::string_view message, int buttons = kOk,
                           std::string_view caption = kDefaultCaption) = 0;

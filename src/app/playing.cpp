@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/listening.hpp"
+#include "app/desktop.hpp"
 #include "app/keeping.hpp"
 #include "app/lists.hpp"
 #include "music/catalogue.hpp"
@@ -75,6 +76,7 @@ void sound_started(Play& p) {
   app.window.set_paused(false);
   app.queue_failures = 0;
   follow_position(app, true);
+  desktop_playing(app, true);
   if (p.origin != PlayOrigin::ahead) record_played(app);
 }
 
@@ -92,12 +94,12 @@ void show_extras(const PlayRef& p) {
   Bytes cover = fetch_cover(p->service, p->track);
   when_current(p, [&app, cover = std::move(cover)] { app.window.show_cover(cover); });
   Lyrics lyrics = fetch_lyrics(p->service, p->track);
-  if (!lyrics.lines.empty()) {
-    when_current(p, [&app, lyrics = std::move(lyrics)]() mutable {
-      app.window.add_lyrics(lyrics.lines);
-      app.lyrics.follow(std::move(lyrics.cues));
-    });
-  }
+  when_current(p, [&app, row = p->row, lyrics = std::move(lyrics)]() mutable {
+    desktop_song(app, lyrics, row);
+    if (lyrics.lines.empty()) return;
+    app.window.add_lyrics(lyrics.lines);
+    app.lyrics.follow(std::move(lyrics.cues));
+  });
   when_current(p, [&app, title = Text(kPlayingTitle) + p->track.title] { app.window.set_title(title); });
 }
 
@@ -368,6 +370,7 @@ void toggle_pause(AppContext& app) {
   app.paused = !app.paused;
   follow_position(app, !app.paused && app.playing_id != 0);
   app.window.set_paused(app.paused);
+  desktop_playing(app, !app.paused && app.playing_id != 0);
   if (app.paused) {
     app.platform.player.pause();
   } else {

@@ -479,9 +479,9 @@ class ServiceTestCase(ProgramTestCase):
     # What a user does with the service ----------------------------------------------------------
     SOURCES = ("netease", "kugou", "tencent")  # the items of 组合框1, in order
 
-    def start(self, prepare=None):
+    def start(self, prepare=None, plays_on=False):
         """The program launched and its window shown; returns the dump of the window."""
-        self.launch(prepare=prepare)
+        self.launch(prepare=prepare, plays_on=plays_on)
         self.wait_window()
         self.wait_for(lambda: self.driver("window")["window"]["visible"], what="the window to show")
         return self.dump()

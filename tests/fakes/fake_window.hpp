@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/main_window.hpp"
+#include "fakes/fake_desktop_lyrics_window.hpp"
 
 namespace qiwa::fakes {
 
@@ -55,6 +56,13 @@ class FakeWindow : public MainWindow {
     return selected_ >= 0 ? std::vector<int>{selected_} : std::vector<int>{};
   }
   void mark_favourites(std::vector<bool> marks) override { favourites_ = std::move(marks); }
+  void set_close_to_tray(bool on) override { close_to_tray_ = on; }
+  Text taken_keys() override { return taken_keys_; }
+  DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) override {
+    desktop_buttons_ = std::move(buttons);
+    return &desktop_;
+  }
+  void show_desktop_lyrics_state(bool on) override { desktop_on_ = on; }
   void set_taskbar_progress(const TaskbarProgress& progress) override { taskbar_.push_back(progress); }
   std::optional<SettingsForm> edit_settings(const SettingsForm& form,
                                             const std::function<CheckedForm(SettingsForm)>& check,
@@ -76,6 +84,9 @@ class FakeWindow : public MainWindow {
   }
   // The answer the next message boxes give (OK by default).
   void answer_boxes(int answer) { box_answer_ = answer; }
+  void take_keys(Text names) { taken_keys_ = std::move(names); }  // another program holds them
+  // The desktop lyrics window's buttons, as the user presses them.
+  const DesktopButtons& desktop_buttons() const { return desktop_buttons_; }
   void tick_delete_on_exit(bool on) { delete_on_exit_ = on; }
   void seek_to(std::int64_t ms) { seek_target_ = ms; }
   void slide_volume(int volume) { volume_ = volume; }
@@ -99,6 +110,9 @@ class FakeWindow : public MainWindow {
   const Text& mode() const { return mode_; }
   int playing_row() const { return playing_row_; }
   const ListMenu& menu() const { return menu_; }
+  bool close_to_tray() const { return close_to_tray_; }
+  bool desktop_lyrics_shown_on() const { return desktop_on_; }
+  FakeDesktopLyricsWindow& desktop() { return desktop_; }
   const std::vector<bool>& favourites() const { return favourites_; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<Text>& settings_problems() const { return settings_problems_; }  // said in the dialog
@@ -123,6 +137,11 @@ class FakeWindow : public MainWindow {
   std::vector<bool> favourites_;
   std::vector<int> selection_;
   int box_answer_ = 0;
+  bool close_to_tray_ = false;
+  bool desktop_on_ = false;
+  Text taken_keys_;
+  FakeDesktopLyricsWindow desktop_;
+  DesktopButtons desktop_buttons_;
   Text words_;
   int catalogue_ = 0;
   bool delete_on_exit_ = false;

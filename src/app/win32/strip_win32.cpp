@@ -107,11 +107,6 @@ void emit_seek(WindowParts& parts, std::int64_t ms) {
   parts.emit(WindowEvent::seek);
 }
 
-void step_volume(WindowParts& parts, int by) {
-  strip_set_volume(parts, strip_volume(parts) + by);
-  parts.emit(WindowEvent::volume);
-}
-
 }  // namespace
 
 bool create_strip(HWND hwnd, WindowParts& parts) {
@@ -196,7 +191,7 @@ bool on_volume_wheel(WindowParts& parts, int delta) {
   RECT bar{};
   GetWindowRect(strip_control(parts, StripRole::volume), &bar);
   if (!PtInRect(&bar, at)) return false;
-  step_volume(parts, delta > 0 ? kVolumeStep : -kVolumeStep);
+  strip_step_volume(parts, delta > 0 ? kVolumeStep : -kVolumeStep);
   return true;
 }
 
@@ -215,6 +210,11 @@ void strip_show_time(WindowParts& parts, const SongTime& time) {
     const Text text = clock_text(time.elapsed_ms) + " / " + (time.duration_ms ? clock_text(*time.duration_ms) : "--:--");
     SetWindowTextW(strip_control(parts, StripRole::time), wide(text).c_str());
   }
+}
+
+void strip_step_volume(WindowParts& parts, int by) {
+  strip_set_volume(parts, strip_volume(parts) + by);
+  parts.emit(WindowEvent::volume);
 }
 
 void strip_set_volume(WindowParts& parts, int volume) {
@@ -275,7 +275,7 @@ bool on_player_key(WindowParts& parts, HWND focus, WPARAM key) {
     case VK_UP:
     case VK_DOWN:
       if (arrows_taken || list) return false;
-      step_volume(parts, key == VK_UP ? kVolumeStep : -kVolumeStep);
+      strip_step_volume(parts, key == VK_UP ? kVolumeStep : -kVolumeStep);
       return true;
     case 'D':
       if (!ctrl) return false;

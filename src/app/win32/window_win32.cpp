@@ -17,7 +17,9 @@ constexpr UINT kMenuPlayId = 2001;
 constexpr UINT kMenuFavouriteId = 2002;
 constexpr UINT kMenuRemoveId = 2003;
 constexpr UINT kMenuSettingsId = 2004;
+constexpr UINT kMenuLyricsId = 2005;
 constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
+constexpr UINT kSystemLyricsId = 0x0020;
 constexpr UINT_PTR kSearchBoxSubclass = 1;
 constexpr UINT_PTR kFirstTimerId = 1;  // Timer's ids follow
 constexpr const char* kPauseCaption = "暂停播放";
@@ -126,12 +128,29 @@ void add_system_items(HWND hwnd) {
   HMENU system = GetSystemMenu(hwnd, FALSE);
   if (!system) return;
   AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(system, MF_STRING, kSystemLyricsId, wide(kDesktopLyricsItem).c_str());
   AppendMenuW(system, MF_STRING, kSystemSettingsId, wide(kSettingsItem).c_str());
 }
 
 bool on_system_command(const WindowParts& parts, WPARAM wparam) {
-  if ((wparam & 0xFFF0) != kSystemSettingsId) return false;
-  parts.emit(WindowEvent::settings);
+  const UINT id = static_cast<UINT>(wparam & 0xFFF0);
+  if (id == kSystemSettingsId) parts.emit(WindowEvent::settings);
+  else if (id == kSystemLyricsId) parts.emit(WindowEvent::desktop_lyrics);
+  else return false;
+  return true;
+}
+
+// The system menu's check mark follows the desktop lyrics.
+void on_init_menu(const WindowParts& parts, HMENU menu) {
+  if (menu != GetSystemMenu(parts.hwnd, FALSE)) return;
+  CheckMenuItem(menu, kSystemLyricsId, MF_BYCOMMAND | (parts.desktop_lyrics_on ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// Closing hides the window in the tray when the user asked for it (not the tray's 退出, nor Windows
+// ending the session).
+bool hide_on_close(HWND hwnd, const WindowParts& parts) {
+  if (!parts.close_to_tray || parts.exiting) return false;
+  ShowWindow(hwnd, SW_HIDE);
   return true;
 }
 
@@ -163,6 +182,7 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
     if (id == static_cast<int>(kMenuFavouriteId)) parts.emit(WindowEvent::favourite);
     if (id == static_cast<int>(kMenuRemoveId)) parts.emit(WindowEvent::remove_rows);
     if (id == static_cast<int>(kMenuSettingsId)) parts.emit(WindowEvent::settings);
+    if (id == static_cast<int>(kMenuLyricsId)) parts.emit(WindowEvent::desktop_lyrics);
     return 0;
   }
   if (HIWORD(wparam) != BN_CLICKED) return 0;
@@ -231,6 +251,7 @@ void on_timer(const WindowParts& parts, WPARAM id) {
 
 void on_destroy(HWND hwnd, const WindowParts& parts) {
   unregister_media_keys(hwnd);
+  remove_tray_icon(hwnd);
   RemovePropW(parts.control(Role::results), L"QiwaPlayingRow");
   parts.emit(WindowEvent::destroying);
   PostQuitMessage(0);
@@ -246,6 +267,10 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   if (!parts) return DefWindowProcW(hwnd, message, wparam, lparam);
   if (message == taskbar_button_created_message()) {
     on_taskbar_button_created(hwnd, *parts);
+    return 0;
+  }
+  if (message == taskbar_created_message()) {  // the shell came back: the tray's icon with it
+    add_tray_icon(hwnd, *parts);
     return 0;
   }
   switch (message) {
@@ -267,6 +292,11 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (on_app_command(*parts, lparam)) return TRUE;
       break;
     case WM_HOTKEY: on_hot_key(*parts, wparam); return 0;
+    case kTrayMessage: on_tray_message(hwnd, *parts, lparam); return 0;
+    case WM_INITMENUPOPUP: on_init_menu(*parts, reinterpret_cast<HMENU>(wparam)); break;
+    case WM_CLOSE:
+      if (hide_on_close(hwnd, *parts)) return 0;
+      break;
     case WM_DPICHANGED: on_dpi_changed(hwnd, *parts, HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_DESTROY: on_destroy(hwnd, *parts); return 0;
     case WM_NCDESTROY: parts->hwnd = nullptr; break;
@@ -339,6 +369,8 @@ bool Win32MainWindow::create() {
                               parts_.instance, &parts_);
   if (!hwnd) return false;
   register_media_keys(hwnd);
+  parts_.taken_keys = register_global_keys(hwnd);
+  add_tray_icon(hwnd, parts_);
   parts_.emit(WindowEvent::created);
   return true;
 }
@@ -419,7 +451,15 @@ void Win32MainWindow::show_cover(const Bytes& image) {
   InvalidateRect(box, nullptr, TRUE);
 }
 
-void Win32MainWindow::set_title(std::string_view title) { SetWindowTextW(parts_.hwnd, wide(title).c_str()); }
+void Win32MainWindow::set_title(std::string_view title) {
+  SetWindowTextW(parts_.hwnd, wide(title).c_str());
+  set_tray_tip(parts_.hwnd, parts_, title);
+}
+
+DesktopLyricsWindow* Win32MainWindow::desktop_lyrics(DesktopButtons buttons) {
+  if (!parts_.desktop_lyrics) parts_.desktop_lyrics = Win32DesktopLyrics::create(parts_.instance, std::move(buttons));
+  return parts_.desktop_lyrics.get();
+}
 
 void Win32MainWindow::set_paused(bool paused) {
   parts_.paused = paused;
@@ -492,6 +532,8 @@ void Win32MainWindow::popup_list_menu(const ListMenu& menu) {
   AppendMenuW(m, selected, kMenuFavouriteId, wide(menu.all_favourites ? kUnfavouriteItem : kFavouriteItem).c_str());
   if (menu.removable) AppendMenuW(m, selected, kMenuRemoveId, wide(kRemoveItem).c_str());
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(m, MF_STRING | (parts_.desktop_lyrics_on ? MF_CHECKED : 0), kMenuLyricsId,
+              wide(kDesktopLyricsItem).c_str());
   AppendMenuW(m, MF_STRING, kMenuSettingsId, wide(kSettingsItem).c_str());
   POINT at{};
   GetCursorPos(&at);

@@ -11,6 +11,7 @@
 #include "runtime/win32/handle.hpp"
 #include "app/layout.hpp"
 #include "app/main_window.hpp"
+#include "app/win32/desktop_lyrics_win32.hpp"
 
 namespace qiwa {
 
@@ -42,6 +43,13 @@ struct WindowParts {
   SongTime time;                              // the last one shown
   int playing_row = -1;
   std::vector<bool> favourites;  // one flag a row of the results
+  // The tray, the global keys and the desktop lyrics (tray_win32.cpp, keys_win32.cpp).
+  Text tray_tip;
+  Text taken_keys;                  // global keys another program holds
+  bool desktop_lyrics_on = false;   // for the menus' check marks
+  bool close_to_tray = false;       // closing hides the window
+  bool exiting = false;             // the tray's 退出: closing ends the program whatever the setting
+  std::unique_ptr<Win32DesktopLyrics> desktop_lyrics;  // made when first shown
 
   HWND control(Role role) const { return controls[static_cast<std::size_t>(role)]; }
   HWND control(StripRole role) const { return strip[static_cast<std::size_t>(role)]; }
@@ -76,6 +84,10 @@ class Win32MainWindow final : public MainWindow {
   void show_cover(const Bytes& image) override;
   void set_title(std::string_view title) override;
   void set_paused(bool paused) override;
+  void set_close_to_tray(bool on) override { parts_.close_to_tray = on; }
+  Text taken_keys() override { return parts_.taken_keys; }
+  DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) override;
+  void show_desktop_lyrics_state(bool on) override { parts_.desktop_lyrics_on = on; }
   std::int64_t seek_target() override;
   int volume() override;
   ListKind chosen_list() override;
@@ -128,6 +140,7 @@ bool on_strip_notify(WindowParts& parts, const NMHDR& header);
 bool on_volume_wheel(WindowParts& parts, int delta);
 void strip_show_time(WindowParts& parts, const SongTime& time);
 void strip_set_volume(WindowParts& parts, int volume);
+void strip_step_volume(WindowParts& parts, int by);  // and tells the application
 int strip_volume(const WindowParts& parts);
 void strip_show_mode(WindowParts& parts, std::string_view name);
 void strip_show_list(WindowParts& parts, ListKind list);
@@ -136,11 +149,21 @@ void strip_follow_pause(WindowParts& parts);
 // The strip's keys (when the search box has no focus): Space, Ctrl+Left/Right, Left/Right, Up/Down.
 bool on_player_key(WindowParts& parts, HWND focus, WPARAM key);
 
+// The notification area's icon (tray_win32.cpp).
+inline constexpr UINT kTrayMessage = WM_APP + 1;
+UINT taskbar_created_message();
+void add_tray_icon(HWND hwnd, const WindowParts& parts);
+void remove_tray_icon(HWND hwnd);
+void set_tray_tip(HWND hwnd, WindowParts& parts, std::string_view tip);
+void on_tray_message(HWND hwnd, WindowParts& parts, LPARAM lparam);
+void show_main_window(HWND hwnd);
+
 // The keyboard (keys_win32.cpp).
+Text register_global_keys(HWND window);
 void register_media_keys(HWND window);
 void unregister_media_keys(HWND window);
-bool on_app_command(const WindowParts& parts, LPARAM lparam);
-bool on_hot_key(const WindowParts& parts, WPARAM id);
+bool on_app_command(WindowParts& parts, LPARAM lparam);
+bool on_hot_key(WindowParts& parts, WPARAM id);
 // Tab (or Shift+Tab) from the control that has the focus; false when it is none of ours.
 bool move_focus(const WindowParts& parts, HWND from, bool back);
 

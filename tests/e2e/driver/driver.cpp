@@ -203,6 +203,16 @@ void cmd_click(const Args& a, Json&) {
   }
 }
 
+// A left click at a fraction of a control's width, across its middle (a tab of a tab control, a place
+// on a track bar's channel): "click-at NAME PERCENT".
+void cmd_click_at(const Args& a, Json&) {
+  HWND h = control(main_window(), a, 1);
+  const long percent = number(a, 2, L"percent of the width");
+  RECT r{};
+  GetWindowRect(h, &r);
+  mouse_click(POINT{r.left + static_cast<LONG>((r.right - r.left) * percent / 100), (r.top + r.bottom) / 2}, false);
+}
+
 void cmd_check(const Args& a, Json& j) {
   HWND h = control(main_window(), a, 1);
   bool want = !has_flag(a, L"--off");
@@ -542,7 +552,7 @@ using Command = void (*)(const Args&, Json&);
 const std::map<std::wstring, Command>& commands() {
   static const std::map<std::wstring, Command> table{
       {L"dump", cmd_dump},           {L"window", cmd_window},         {L"control", cmd_control},
-      {L"click", cmd_click},         {L"check", cmd_check},           {L"type", cmd_type},
+      {L"click", cmd_click},         {L"click-at", cmd_click_at},         {L"check", cmd_check},           {L"type", cmd_type},
       {L"set-text", cmd_set_text},   {L"enter", cmd_enter},           {L"key", cmd_key},
       {L"select-combo", cmd_select_combo}, {L"select-row", cmd_select_row}, {L"rclick-list", cmd_rclick_list},
       {L"menu", cmd_menu},           {L"menu-choose", cmd_menu_choose}, {L"msgbox", cmd_msgbox},
