@@ -51,6 +51,7 @@ set(QIWA_music_SOURCES
 set(QIWA_app_SOURCES
   src/app/actions.cpp
   src/app/application.cpp
+  src/app/command_line.cpp
   src/app/context.cpp
   src/app/layout.cpp
   src/app/lyrics_follow.cpp
@@ -103,6 +104,7 @@ set(QIWA_TEST_SOURCES
   tests/music/search_test.cpp
   tests/music/track_test.cpp
   tests/app/actions_test.cpp
+  tests/app/command_line_test.cpp
   tests/app/lyrics_follow_test.cpp
   tests/app/play_worker_test.cpp
   tests/app/search_worker_test.cpp

@@ -3,9 +3,12 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "app/application.hpp"
+#include "app/command_line.hpp"
+#include "runtime/win32/wide.hpp"
 #include "runtime/win32/backends.hpp"
 #include "app/win32/window_win32.hpp"
 
@@ -30,9 +33,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   InitCommonControlsEx(&controls);
 
   using namespace qiwa;
+  TextArray args;
+  for (int i = 1; i < __argc; ++i) args.push_back(narrow(__wargv[i]));
+  const CommandLine line = parse_command_line(args, QIWA_SERVICE_HOST);
+  if (!line.error.empty()) {
+    MessageBoxW(nullptr, wide(line.error).c_str(), L"Qiwa音乐", MB_OK | MB_ICONERROR);
+    return 2;
+  }
   // Nothing below is ever destroyed: detached workers may still use it until ExitProcess.
   auto* window = new Win32MainWindow(instance);
-  auto* context = new std::shared_ptr<AppContext>(std::make_shared<AppContext>(*window, win32_platform()));
+  auto* context =
+      new std::shared_ptr<AppContext>(std::make_shared<AppContext>(*window, win32_platform(), line.service_host));
   auto* application = new Application(*context);
   window->set_handler([application](WindowEvent event) { application->on_event(event); });
 
