@@ -92,11 +92,14 @@ target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs)
 target_sources(qiwa_win32_tests PRIVATE skin/src/draw.cpp skin/src/theme.cpp skin/src/skin_format.cpp)
 target_include_directories(qiwa_win32_tests PRIVATE skin/src)
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
-set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all")
+# Every Wine test takes one of the bench's lanes (tests/e2e/lanes.json): a prefix, display and service
+# port of its own, so two run side by side (ctest -j2 with the test presets' resource file).
+set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" RESOURCE_GROUPS lanes:1)
 # The WinHTTP backends against a local test server of ours (tests/win32/http_test_server.py).
 add_test(NAME win32_http COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win32/run_with_server.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
                                     $<TARGET_FILE:qiwa_win32_tests> "WinHttp*")
-set_tests_properties(win32_http PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300)
+set_tests_properties(win32_http PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 300
+                     RESOURCE_GROUPS lanes:1)
 
 # The files themselves, read without Wine: bitness, subsystem, imports, the skin library's export.
 add_test(NAME pe_files COMMAND ${QIWA_PYTHON} ${CMAKE_SOURCE_DIR}/tests/win32/pe_check.py ${QIWA_OBJDUMP}
@@ -115,13 +118,13 @@ target_link_options(qiwa_driver PRIVATE -municode)
 set_target_properties(qiwa_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(qiwa_driver qiwa_probe)
 
-# One ctest per tests/e2e/test_*.py; they share the bench's prefix and display, so one at a time.
+# One ctest per tests/e2e/test_*.py, each in a lane of its own while it runs.
 file(GLOB QIWA_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
 foreach(test_file IN LISTS QIWA_E2E_TESTS)
   get_filename_component(test_name ${test_file} NAME_WE)
   add_test(NAME e2e_${test_name} COMMAND ${QIWA_PYTHON} -m unittest -v ${test_name}
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
-  set_tests_properties(e2e_${test_name} PROPERTIES LABELS e2e TIMEOUT 600 RESOURCE_LOCK e2e
+  set_tests_properties(e2e_${test_name} PROPERTIES LABELS e2e TIMEOUT 600 RESOURCE_GROUPS lanes:1
                        ENVIRONMENT "QIWA_BUILD_DIR=${CMAKE_BINARY_DIR};PYTHONDONTWRITEBYTECODE=1")
 endforeach()
 
