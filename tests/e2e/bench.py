@@ -53,8 +53,12 @@ pcm.qiwa_sink {{
   channels {channels}
 }}
 pcm.!default {{
-  type plug
-  slave.pcm "qiwa_sink"
+  type asym
+  playback.pcm {{
+    type plug
+    slave.pcm "qiwa_sink"
+  }}
+  capture.pcm "null"
 }}
 """
 

@@ -92,7 +92,10 @@ class Session:
     def __init__(self, build_dir=None):
         self.bench = Bench(build_dir)
         self.program = None
-        self.runs_dir = os.path.join(self.bench.build_dir, "e2e-runs")
+        # A folder of its own per lane: a test that checks what appeared beside its run directory does
+        # not see another lane's.
+        self.runs_dir = os.path.join(self.bench.build_dir,
+                                     "e2e-runs" + (f"-lane{self.bench.lane}" if self.bench.lane else ""))
 
     def start(self):
         for name in ("QiwaMusic.exe", "qiwa_driver.exe", "qiwa_probe.dll"):

@@ -13,12 +13,17 @@ import bench
 
 RATE = 44100
 # A player in short: opens the default device (S16, stereo, 44.1 kHz, 50 ms of buffer) and plays the
-# steps: ["tone", seconds], ["pause", seconds] (the device runs dry), ["drop"] or ["drain"].
+# steps: ["tone", seconds], ["pause", seconds] (the device runs dry), ["drop"] or ["drain"]; without steps
+# it only opens and closes the device, as a program probing the devices does.
 PLAYER = r"""
 import ctypes, json, math, struct, sys, time
 alsa = ctypes.CDLL("libasound.so.2")
 pcm = ctypes.c_void_p()
 assert alsa.snd_pcm_open(ctypes.byref(pcm), b"default", 0, 0) == 0, "no device"
+if sys.argv[1] == "[]":
+    alsa.snd_pcm_close(pcm)
+    print("{}")
+    sys.exit(0)
 assert alsa.snd_pcm_set_params(pcm, 2, 3, 2, 44100, 1, 50000) == 0, "no parameters"
 times = {"opened": time.monotonic()}
 for step in json.loads(sys.argv[1]):
@@ -89,6 +94,15 @@ class SinkTest(unittest.TestCase):
         # Written: 0.3 s; heard: what the 50 ms buffer had played by then, at most.
         self.assertLess(self.capture.frames(), 0.3 * RATE)
         self.assertEqual(len(self.capture.pcm()), self.capture.frames() * 4)
+
+    def test_an_opening_that_does_not_play_keeps_the_last_capture(self):
+        self.play(["tone", 0.1], ["drain"])
+        heard, marks = self.capture.pcm(), self.capture.marks()
+        self.play()
+        self.assertEqual(self.capture.pcm(), heard)
+        self.assertEqual(self.capture.marks(), marks)
+        self.play(["tone", 0.05], ["drain"])
+        self.assertEqual(self.capture.frames(), int(0.05 * RATE), "a playing opening starts afresh")
 
 
 if __name__ == "__main__":

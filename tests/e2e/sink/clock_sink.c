@@ -3,7 +3,8 @@
  * keeps a side file of marks, "byte offset, CLOCK_MONOTONIC ns", one wherever the sound starts again
  * (the device started, resumed, or fed again after it ran dry), so that the time at which any sample was
  * heard is the time of the mark before it plus its distance at the rate. Samples written but dropped
- * before they were heard never reach the file.
+ * before they were heard never reach the file. Both files start afresh when an opening of the device
+ * first prepares to play.
  *
  *   pcm_type.qiwa_clock { lib "/path/libasound_module_pcm_qiwa_clock.so" }
  *   pcm.sink { type qiwa_clock file "/path/audio.raw" marks "/path/audio.raw.marks" rate 44100 channels 2 }
@@ -26,8 +27,9 @@
 
 typedef struct {
   snd_pcm_ioplug_t io;
-  int out;         /* the capture file */
-  FILE *marks;     /* the side file of marks */
+  char *out_path, *marks_path;
+  int out;         /* the capture file, opened at the first prepare: a program probing formats opens */
+  FILE *marks;     /* and closes the device many times, and such openings leave the files alone */
   int timer;       /* poll descriptor: ticks once a period */
   unsigned rate, channels, frame_bytes;
   char *ring;      /* buffer_size frames: what was written and not yet heard */
@@ -165,11 +167,24 @@ static int sink_sw_params(snd_pcm_ioplug_t *io, snd_pcm_sw_params_t *params) {
   return 0;
 }
 
+/* The capture and its marks start afresh with each opening of the device that plays. */
+static int open_files(Sink *s) {
+  s->out = open(s->out_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (s->out < 0) {
+    const int err = -errno;
+    SNDERR("qiwa_clock: cannot open %s", s->out_path);
+    return err;
+  }
+  if (s->marks_path && (s->marks = fopen(s->marks_path, "we")) != NULL)
+    fprintf(s->marks, "rate %u channels %u format S16_LE\n", s->rate, s->channels), fflush(s->marks);
+  return 0;
+}
+
 static int sink_prepare(snd_pcm_ioplug_t *io) {
   Sink *s = io->private_data;
   s->running = 0;
   s->written = s->heard = 0;
-  return 0;
+  return s->out < 0 ? open_files(s) : 0;
 }
 
 static int sink_poll_revents(snd_pcm_ioplug_t *io, struct pollfd *pfd, unsigned int nfds,
@@ -187,10 +202,12 @@ static int sink_poll_revents(snd_pcm_ioplug_t *io, struct pollfd *pfd, unsigned 
 
 static int sink_close(snd_pcm_ioplug_t *io) {
   Sink *s = io->private_data;
-  close(s->out);
+  if (s->out >= 0) close(s->out);
   close(s->timer);
   if (s->marks) fclose(s->marks);
   free(s->ring);
+  free(s->out_path);
+  free(s->marks_path);
   free(s);
   return 0;
 }
@@ -252,17 +269,18 @@ SND_PCM_PLUGIN_DEFINE_FUNC(qiwa_clock) {
   s->channels = (unsigned)channels;
   s->frame_bytes = 2 * s->channels;
   s->boundary = 1;
-  s->out = open(file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  s->out = -1;
+  s->out_path = strdup(file);
+  s->marks_path = marks ? strdup(marks) : NULL;
   s->timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (s->out < 0 || s->timer < 0) {
-    SNDERR("qiwa_clock: cannot open %s", file);
-    if (s->out >= 0) close(s->out);
+  if (!s->out_path || (marks && !s->marks_path) || s->timer < 0) {
+    const int err = s->timer < 0 ? -errno : -ENOMEM;
     if (s->timer >= 0) close(s->timer);
+    free(s->out_path);
+    free(s->marks_path);
     free(s);
-    return -errno;
+    return err;
   }
-  if (marks && (s->marks = fopen(marks, "we")) != NULL)
-    fprintf(s->marks, "rate %u channels %u format S16_LE\n", s->rate, s->channels), fflush(s->marks);
   s->io.version = SND_PCM_IOPLUG_VERSION;
   s->io.name = "Qiwa bench sound device with a clock";
   s->io.callback = &callbacks;
