@@ -1,7 +1,7 @@
 #pragma once
-// The program's command line. `--service HOST[:PORT]` names the music service for this run (tests that
-// run side by side each give their own); without it the compiled-in host stays. Other arguments are
-// left alone, as they always were.
+// The program's command line. `--service HOST[:PORT]` names the music service for this run only (tests
+// that run side by side each give their own); without it the settings' address stays. Other arguments
+// are left alone, as they always were.
 #include "runtime/types.hpp"
 
 namespace qiwa {

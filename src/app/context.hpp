@@ -1,24 +1,27 @@
 #pragma once
-// State shared by the window's thread and the worker threads. Held by shared_ptr so a worker that
-// outlives the window still finds it.
-#include <atomic>
+// The application's state. Everything but the download registry and the stop tokens belongs to the
+// window's thread: workers get copies of what they need when they start, and hand their results back by
+// posting work there.
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <stop_token>
+#include <vector>
 
 #include "app/lyrics_follow.hpp"
 #include "app/main_window.hpp"
+#include "app/stores.hpp"
 #include "music/service.hpp"
+#include "music/song.hpp"
 #include "runtime/platform.hpp"
 
 namespace qiwa {
 
-// The song files this run put in place, and the part files still growing. Placing a song and closing
-// take one lock, so once the window closes no part file begins and no song is placed any more.
+// The song files this run put in place, and the part files still growing. Workers and the window's thread
+// share it: placing a song and closing take one lock, so once the window closes no part file begins and no
+// song is placed any more.
 class DownloadRegistry {
  public:
-  // A part file is about to grow; false once closed (then it must not be made).
+  // A part file now exists; false once closed (then its maker removes it).
   bool begin(const Text& part);
   // The part file is gone: removed, or placed.
   void end(const Text& part);
@@ -40,24 +43,8 @@ class DownloadRegistry {
   bool closed_ = false;
 };
 
-class LockedText {
- public:
-  Text get() const {
-    std::lock_guard lock(mutex_);
-    return value_;
-  }
-  void set(Text value) {
-    std::lock_guard lock(mutex_);
-    value_ = std::move(value);
-  }
-
- private:
-  mutable std::mutex mutex_;
-  Text value_;
-};
-
 // The newest of a kind of work (a search, a play): each new one stops the one before, and once the window
-// closes every token is stopped, those handed out later too. A worker whose token is stopped is superseded
+// closes every token is stopped, those handed out later too. Work whose token is stopped is superseded
 // and changes nothing the user sees.
 class Newest {
  public:
@@ -74,25 +61,34 @@ class Newest {
 };
 
 struct AppContext {
-  AppContext(MainWindow& w, const Platform& p, Text host = QIWA_SERVICE_HOST)
-      : window(w), platform(p), service{std::move(host), p.requests}, libraries(p.libraries),
-        run_directory(p.files.run_directory()), lyrics(w, p.player, p.clock) {}
+  AppContext(MainWindow& w, const Platform& p, Stores& s, Text host)
+      : window(w), platform(p), executor(p.executor), stores(s), service{std::move(host), p.requests},
+        libraries(p.libraries), run_directory(p.files.run_directory()), lyrics(w, p.player, p.clock) {}
 
   MainWindow& window;
   const Platform platform;
-  const ServiceClient service;
+  Executor& executor;
+  Stores& stores;  // the settings and the library
+  ServiceClient service;  // workers take a copy when they start
   LibraryBindings libraries;
   const Text run_directory;
-  LockedText skin_library_path;  // the file the skin was bound from at start
+  Text skin_library_path;  // the file the skin was bound from at start
 
-  std::atomic<int> current_page{0};
-  LockedText current_source;
+  // The window's thread's own.
+  std::vector<SongRow> rows;  // what the results show, in order
+  int current_page = 0;
+  Text current_source;        // the last search's catalogue, searched again when none is chosen
+  bool paused = false;        // the pause button offers to continue
+  unsigned plays_started = 0;  // tells the part files of two plays apart
+  bool player_prepared = false;
+  bool store_writing = false;  // a worker writes the stores now
+  Text keys_note;              // which global keys another program holds, for the settings to say
+  LyricsFollower lyrics;
+
+  // Shared with the workers.
   Newest searches;
   Newest plays;
-  std::atomic<unsigned> plays_started{0};  // tells the part files of two plays apart
-  std::atomic<bool> player_prepared{false};
   DownloadRegistry downloads;
-  LyricsFollower lyrics;  // window's thread only
 };
 
 }  // namespace qiwa

@@ -72,7 +72,7 @@ Text short_hash(std::string_view title) {
 
 Text safe_file_name(std::string_view title) {
   Text name = strip_edges(replace_forbidden(title));
-  if (is_device_name(name)) name.insert(0, "_");
+  if (is_device_name(name)) name = "_" + name;
   if (name.size() > kMaxFileNameBytes)
     name = strip_edges(cut_to(name, kMaxFileNameBytes - kHashSuffixBytes)) + "~" + short_hash(title);
   return name.empty() ? Text("_") : name;

@@ -4,6 +4,7 @@
 #include "music/lyrics.hpp"
 #include "runtime/text.hpp"
 #include "text/extract.hpp"
+#include "text/unescape.hpp"
 
 namespace qiwa {
 namespace {
@@ -34,7 +35,7 @@ Bytes fetch_cover(const ServiceClient& service, const Track& track) {
 
 Lyrics fetch_lyrics(const ServiceClient& service, const Track& track) {
   Text answer = query_service_raw(service, kTrackCallback, track_form("lyric", track.lyric_id, track.source));
-  return read_lyrics(decode_answer_value(lyric_value(answer)));
+  return read_lyrics(unescape_text(lyric_value(answer)));
 }
 
 SongFiles song_files(std::string_view run_directory, std::string_view title, unsigned tag) {

@@ -2,8 +2,8 @@
 #include "app/startup.hpp"
 
 #include "app/app_fixture.hpp"
-#include "app/skin_blobs.hpp"
-#include "app/skin_entry.hpp"
+#include "skin/skin_blobs.hpp"
+#include "skin/skin_entry.hpp"
 
 namespace qiwa {
 namespace {
@@ -28,7 +28,7 @@ static_assert(std::is_same_v<decltype(&fake_attach), SkinAttachRes>);
 class StartupTest : public AppFixture {
  protected:
   void SetUp() override { g_call = {}; }
-  Text in_run(const char* name) const { return app->run_directory + "\\" + name; }
+  Text in_run(const char* name) const { return app.run_directory + "\\" + name; }
   Text in_system(const char* name) { return fake.files.system_directory() + name; }
   // A skin library at this path, exporting the entry point.
   void library_at(const Text& path) {
@@ -36,19 +36,19 @@ class StartupTest : public AppFixture {
     fake.libraries.provide(path, kSkinEntryName, reinterpret_cast<void*>(&fake_attach));
   }
   Text resolve(std::string_view candidate) {
-    return resolve_skin_library_path(fake.files, candidate, app->run_directory, fake.files.system_directory());
+    return resolve_skin_library_path(fake.files, candidate, app.run_directory, fake.files.system_directory());
   }
-  bool attach(const Text& path) { return attach_skin(fake.files, app->libraries, path, skin_data(), nullptr, 0, 0, 0); }
+  bool attach(const Text& path) { return attach_skin(fake.files, app.libraries, path, skin_data(), nullptr, 0, 0, 0); }
 };
 
 TEST_F(StartupTest, WritesThePfDllImageAtEveryStartAndAttachesTheSkinFromIt) {
   library_at(in_run("pf.dll"));
   fake.files.put(in_run("pf.dll"), "an older copy, longer than the image itself");
-  on_main_window_created(*app);
+  on_main_window_created(app);
 
   const auto image = skin_library_image();
   EXPECT_EQ(fake.files.read(in_run("pf.dll")), Text(image.begin(), image.end()));
-  EXPECT_EQ(app->skin_library_path.get(), in_run("pf.dll"));
+  EXPECT_EQ(app.skin_library_path, in_run("pf.dll"));
   EXPECT_EQ(fake.libraries.loaded(), std::vector<Text>{in_run("pf.dll")});
   EXPECT_EQ(g_call.calls, 1);
   EXPECT_EQ(g_call.data, skin_data().data());
@@ -56,20 +56,20 @@ TEST_F(StartupTest, WritesThePfDllImageAtEveryStartAndAttachesTheSkinFromIt) {
   EXPECT_EQ(g_call.text, nullptr);
   EXPECT_EQ(g_call.a | g_call.b | g_call.c, 0);
   // The binding is reset, the library stays loaded.
-  EXPECT_EQ(app->libraries.bound(kSkinEntryName), nullptr);
+  EXPECT_EQ(app.libraries.bound(kSkinEntryName), nullptr);
   EXPECT_TRUE(fake.libraries.freed().empty());
-  EXPECT_EQ(app->libraries.loaded_count(), 1u);
+  EXPECT_EQ(app.libraries.loaded_count(), 1u);
 }
 
 TEST_F(StartupTest, AnUnwritablePfDllFallsBackToTheCopiesBesideAndInTheSystemDirectory) {
   fake.files.make_directory(in_run("pf.dll"));  // a folder: the image cannot be written there
   library_at(in_run("SkinH_EL.dll"));
-  on_main_window_created(*app);
-  EXPECT_EQ(app->skin_library_path.get(), in_run("SkinH_EL.dll"));
+  on_main_window_created(app);
+  EXPECT_EQ(app.skin_library_path, in_run("SkinH_EL.dll"));
 
   library_at(in_system("SkinH_EL.dll"));
-  on_main_window_created(*app);
-  EXPECT_EQ(app->skin_library_path.get(), in_system("SkinH_EL.dll"));
+  on_main_window_created(app);
+  EXPECT_EQ(app.skin_library_path, in_system("SkinH_EL.dll"));
   EXPECT_EQ(fake.libraries.loaded().back(), in_system("SkinH_EL.dll"));
 }
 
@@ -107,7 +107,7 @@ TEST_F(StartupTest, AttachFailsWithoutAFileAnExportOrASuccessfulAnswer) {
   g_call.answer = 3;  // the library refused the skin
   EXPECT_FALSE(attach(in_run("pf.dll")));
   EXPECT_EQ(g_call.calls, 1);
-  EXPECT_EQ(app->libraries.bound(kSkinEntryName), nullptr);
+  EXPECT_EQ(app.libraries.bound(kSkinEntryName), nullptr);
 
   g_call.answer = 0;
   EXPECT_TRUE(attach(in_run("pf.dll")));
@@ -123,38 +123,31 @@ class CleanUpTest : public StartupTest {
     for (const char* name : {"song one.mp3", "song two.mp3", "gone already.mp3", "x.mp3"}) record(in_run(name));
     fake.files.put(in_run("song one.mp3"));
     fake.files.put(in_run("song two.mp3"));
-    ASSERT_TRUE(app->downloads.begin(in_run("growing.mp3.3.part")));
+    ASSERT_TRUE(app.downloads.begin(in_run("growing.mp3.3.part")));
     fake.files.put(in_run("growing.mp3.3.part"), "half a song");
   }
   // A song this run put in place.
-  bool record(const Text& path) { return app->downloads.place(path + ".1.part", path, [] { return true; }); }
+  bool record(const Text& path) { return app.downloads.place(path + ".1.part", path, [] { return true; }); }
 };
 
 TEST_F(CleanUpTest, UntickedRemovesOnlyTheDownloadCutShort) {
-  on_main_window_destroying(*app);
+  on_main_window_destroying(app);
   EXPECT_EQ(files(), (std::set<Text>{"mine.mp3", "notes.txt", "song one.mp3", "song two.mp3"}));
-  EXPECT_TRUE(app->plays.current().stop_requested());  // every worker is told to stop
+  EXPECT_TRUE(app.plays.current().stop_requested());  // every worker is told to stop
   EXPECT_EQ(fake.player.calls(), std::vector<Text>{"stop"});
 }
 
 TEST_F(CleanUpTest, TickedDeletesOnlyTheSongsThisRunDownloaded) {
-  window.tick(true);
-  on_main_window_destroying(*app);
+  window.tick_delete_on_exit(true);
+  on_main_window_destroying(app);
   EXPECT_EQ(files(), (std::set<Text>{"mine.mp3", "notes.txt"}));
   EXPECT_EQ(fake.files.read(in_run("mine.mp3")), "the user's own song");
   EXPECT_TRUE(fake.files.is_directory(in_run("x.mp3")));
   EXPECT_EQ(fake.player.calls(), std::vector<Text>{"stop"});  // stopped before anything is deleted
-  EXPECT_TRUE(app->searches.current().stop_requested());
+  EXPECT_TRUE(app.searches.current().stop_requested());
   // A download finishing now is not placed, and no new one begins.
   EXPECT_FALSE(record(in_run("late.mp3")));
-  EXPECT_FALSE(app->downloads.begin(in_run("later.mp3.4.part")));
-}
-
-TEST_F(CleanUpTest, TickedWithTheWindowGoneDeletesNothing) {
-  window.tick(true);
-  window.close();  // the box can no longer be read: nothing is assumed
-  on_main_window_destroying(*app);
-  EXPECT_TRUE(fake.files.exact_exists(in_run("song one.mp3")));
+  EXPECT_FALSE(app.downloads.begin(in_run("later.mp3.4.part")));
 }
 
 }  // namespace

@@ -132,7 +132,8 @@ TEST_F(SearchPage, PostsTheSearchFormAndReadsTheHits) {
   EXPECT_EQ(calls[0].form.size(), 5u);
   EXPECT_EQ(calls[0].field("name"), "周杰伦 & =");
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0], (SongRow{"1000", "109951163000000000", "1000", "晴天", "周杰伦", "叶惠美"}));
+  EXPECT_EQ(rows[0], (SongRow{"1000", "109951163000000000", "1000", "晴天", "周杰伦", "叶惠美", "netease"}));
+  for (const SongRow& row : rows) EXPECT_EQ(row.source, "netease");  // each keeps the catalogue it came from
 }
 
 TEST_F(SearchPage, WordsCannotOverrideTheSourceOrTheKind) {
