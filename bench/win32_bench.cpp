@@ -4,10 +4,11 @@
 //                                     program is then ended
 //   win32_bench download URL          WinHTTP download to a null sink: MB/s and peak working set
 //   win32_bench play FILE.mp3 CAPTURE ms from play() until the captured audio file starts to grow
-//   win32_bench play-cost FILE.mp3    private bytes idle and while playing, CPU (user + system) over 30 s
+//   win32_bench play-cost FILE.mp3 [S] private bytes idle and while playing, CPU (user + system) per
+//                                     second of wall time over S s (default 20) of playing
 //   win32_bench download-plain URL    the yardstick: the plainest WinHTTP loop, 1 MiB reads, no sink
-//   win32_bench play-floor            the yardstick of play-cost: private bytes and CPU of a bare device
-//                                     fed silence, and private bytes of one more idle thread
+//   win32_bench play-floor [S]        the yardstick of play-cost: private bytes and CPU of a bare device
+//                                     fed silence for S s, and private bytes of one more idle thread
 //   win32_bench desktop-lyrics        the desktop lyrics following a song that plays by the clock: private
 //                                     bytes before and after the window shows, CPU over 10 s with it on
 //                                     and over 10 s with it off, and the pictures it drew
@@ -15,6 +16,8 @@
 //                                     place (tests/data/steps.mp3: a tone a half second), and from a turn
 //                                     of the volume until it is heard, beside the ms from play() to the
 //                                     first captured audio
+// The bench's sound device has a clock: sound is taken at its real rate, so the sound played in a
+// measure ("sound_ms") is the wall time it took, and CPU per wall second is the CPU of real-time play.
 #include <windows.h>
 #include <psapi.h>
 #include <winhttp.h>
@@ -164,9 +167,9 @@ double cpu_ms() {
   return ms(kernel) + ms(user);
 }
 
-// CPU is given per second of sound the device played: a sound device without a clock of its own (as in
-// the bench) takes sound faster than real time, and the figure then still tells the cost of real time.
-int play_cost(const wchar_t* mp3) {
+double seconds_arg(int argc, wchar_t** argv, int at) { return argc > at ? _wtof(argv[at]) : 20.0; }
+
+int play_cost(const wchar_t* mp3, double seconds) {
   auto files = qiwa::make_win32_files();
   auto player = qiwa::make_waveout_player(*files);
   player->prepare();
@@ -177,15 +180,15 @@ int play_cost(const wchar_t* mp3) {
   const std::size_t playing = private_kb(GetCurrentProcess());
   const double cpu0 = cpu_ms(), wall0 = now_ms();
   const std::int64_t sound0 = player->position_ms();
-  Sleep(30000);
+  Sleep(static_cast<DWORD>(seconds * 1000));
   const double cpu = cpu_ms() - cpu0, wall = now_ms() - wall0;
   const std::int64_t sound = player->position_ms() - sound0;
   const std::size_t late = private_kb(GetCurrentProcess());
   player->stop();
-  std::printf("{\"idle_private_kb\":%u,\"playing_private_kb\":%u,\"late_private_kb\":%u,\"cpu_percent\":%.2f,"
-              "\"sound_ms\":%lld,\"wall_ms\":%.0f,\"cpu_percent_of_sound\":%.2f}\n",
+  std::printf("{\"idle_private_kb\":%u,\"playing_private_kb\":%u,\"late_private_kb\":%u,\"cpu_percent\":%.3f,"
+              "\"sound_ms\":%lld,\"wall_ms\":%.0f}\n",
               static_cast<unsigned>(idle), static_cast<unsigned>(playing), static_cast<unsigned>(late),
-              100.0 * cpu / wall, static_cast<long long>(sound), wall, sound > 0 ? 100.0 * cpu / sound : 0.0);
+              100.0 * cpu / wall, static_cast<long long>(sound), wall);
   return 0;
 }
 
@@ -208,8 +211,8 @@ long long feed_silence(HWAVEOUT device, HANDLE done, WAVEHDR (&headers)[4], doub
 // The yardstick of play-cost: what any waveOut player with a thread of its own costs under this Wine,
 // whatever it decodes. Private bytes of the device opened and playing (the sound system's own threads)
 // and of one more thread (Wine commits about 1 MB for every thread, whatever the size of its stack); CPU
-// per second of sound while the device is fed silence, as play-cost gives it.
-int play_floor() {
+// per second of wall time while the device is fed silence, as play-cost gives it.
+int play_floor(double seconds) {
   waveOutGetNumDevs();  // the driver loaded before "idle", as play-cost's prepare() does
   Sleep(500);
   const std::size_t idle = private_kb(GetCurrentProcess());
@@ -233,18 +236,18 @@ int play_floor() {
   KernelHandle thread(CreateThread(nullptr, 64 * 1024, wait_for, stop.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   feed_silence(device, done.get(), headers, 200);
   const std::size_t threaded = private_kb(GetCurrentProcess());
-  const double cpu0 = cpu_ms();
-  const long long sound = feed_silence(device, done.get(), headers, 30000);
-  const double cpu = cpu_ms() - cpu0;
+  const double cpu0 = cpu_ms(), wall0 = now_ms();
+  const long long sound = feed_silence(device, done.get(), headers, seconds * 1000);
+  const double cpu = cpu_ms() - cpu0, wall = now_ms() - wall0;
   SetEvent(stop.get());
   WaitForSingleObject(thread.get(), INFINITE);
   waveOutReset(device);
   for (WAVEHDR& h : headers) waveOutUnprepareHeader(device, &h, sizeof h);
   waveOutClose(device);
-  std::printf("{\"idle_private_kb\":%u,\"device_kb\":%d,\"thread_kb\":%d,\"sound_ms\":%lld,"
-              "\"cpu_percent_of_sound\":%.2f}\n",
+  std::printf("{\"idle_private_kb\":%u,\"device_kb\":%d,\"thread_kb\":%d,\"sound_ms\":%lld,\"wall_ms\":%.0f,"
+              "\"cpu_percent\":%.3f}\n",
               static_cast<unsigned>(idle), static_cast<int>(playing - idle), static_cast<int>(threaded - playing),
-              sound, sound > 0 ? 100.0 * cpu / static_cast<double>(sound) : 0.0);
+              sound, wall, 100.0 * cpu / wall);
   return 0;
 }
 
@@ -453,12 +456,12 @@ int wmain(int argc, wchar_t** argv) {
   if (what == L"startup" && argc > 2) return startup(argv[2]);
   if (what == L"download" && argc > 2) return download(argv[2]);
   if (what == L"play" && argc > 3) return play(argv[2], argv[3]);
-  if (what == L"play-cost" && argc > 2) return play_cost(argv[2]);
+  if (what == L"play-cost" && argc > 2) return play_cost(argv[2], seconds_arg(argc, argv, 3));
   if (what == L"download-plain" && argc > 2) return download_plain(argv[2]);
-  if (what == L"play-floor") return play_floor();
+  if (what == L"play-floor") return play_floor(seconds_arg(argc, argv, 2));
   if (what == L"desktop-lyrics") return desktop_lyrics();
   if (what == L"seek" && argc > 3) return seek(argv[2], argv[3]);
   std::fprintf(stderr, "usage: win32_bench startup EXE | download URL | download-plain URL | play FILE.mp3 CAPTURE"
-                       " | play-cost FILE.mp3 | play-floor | desktop-lyrics | seek STEPS.mp3 CAPTURE\n");
+                       " | play-cost FILE.mp3 [S] | play-floor [S] | desktop-lyrics | seek STEPS.mp3 CAPTURE\n");
   return 2;
 }

@@ -62,9 +62,11 @@ set(QIWA_music_SOURCES
 )
 set(QIWA_app_SOURCES
   src/app/application.cpp
+  src/app/command_line.cpp
   src/app/context.cpp
   src/app/desktop.cpp
   src/app/desktop_lyrics.cpp
+  src/app/host.cpp
   src/app/keeping.cpp
   src/app/layout.cpp
   src/app/listening.cpp
@@ -135,6 +137,7 @@ set(QIWA_TEST_SOURCES
   tests/music/lyrics_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
+  tests/app/command_line_test.cpp
   tests/app/desktop_lyrics_test.cpp
   tests/app/desktop_test.cpp
   tests/app/keeping_test.cpp

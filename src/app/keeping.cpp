@@ -84,8 +84,9 @@ void open_settings(AppContext& app) {
   std::optional<SettingsForm> kept = app.window.edit_settings(
       read_form(settings), [&files](SettingsForm form) { return check_form(std::move(form), files); },
       app.keys_note);
+  const Text service = settings.service();
   if (!kept || !apply_form(settings, *kept)) return;
-  app.service.host = settings.service();
+  if (settings.service() != service) app.service.host = settings.service();  // else a --service run keeps its own
   app.window.set_close_to_tray(settings.close_to_tray());
   stores_changed(app);
   refetch_ahead(app);  // playing on may have been turned on or off

@@ -1,7 +1,6 @@
 #include "app/settings_form.hpp"
 
-#include <charconv>
-
+#include "app/host.hpp"
 #include "runtime/text.hpp"
 
 namespace qiwa {
@@ -14,30 +13,6 @@ Text bare_host(std::string_view address) {
     if (std::string_view(host).starts_with(scheme)) host.erase(0, scheme.size());
   while (!host.empty() && host.back() == '/') host.pop_back();
   return host;
-}
-
-bool valid_port(std::string_view port) {
-  int n = 0;
-  const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), n);
-  return error == std::errc() && end == port.data() + port.size() && n >= 1 && n <= 65535;
-}
-
-// A host name or address and an optional port: letters, digits, dots and dashes, or an IPv6 address in
-// brackets.
-bool valid_host(std::string_view host) {
-  std::string_view name = host;
-  const std::size_t bracket = host.rfind(']');
-  const std::size_t colon = host.rfind(':');
-  if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket)) {
-    if (!valid_port(host.substr(colon + 1))) return false;
-    name = host.substr(0, colon);
-  }
-  if (name.empty() || name.size() > 253) return false;
-  if (name.front() == '[') return name.size() > 2 && name.back() == ']';
-  for (char c : name)
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'))
-      return false;
-  return true;
 }
 
 }  // namespace

@@ -126,6 +126,29 @@ TEST_F(Keeping, TheSettingsDialogKeepsAFormOnlyOnceItIsSound) {
   EXPECT_EQ(fake.service.calls().at(0).url.rfind("http://192.168.1.9:8080/", 0), 0u);
 }
 
+// A run started with --service keeps that address while the user changes other settings, and never
+// writes it into them; an address the user keeps in the dialog takes over.
+TEST_F(Keeping, ARunsOwnServiceStaysUntilTheUserChangesTheAddress) {
+  AppContext run{window, fake.platform(), stores, "127.0.0.1:18901"};
+  window.answer_settings([](const SettingsForm& shown) {
+    SettingsForm form = shown;
+    form.save_lrc = true;
+    return std::vector{form};
+  });
+  open_settings(run);
+  EXPECT_EQ(run.service.host, "127.0.0.1:18901");
+  keep_at_exit(run);
+  EXPECT_EQ(NextRun(*this).stores.settings.value("service"), std::nullopt);
+
+  window.answer_settings([](const SettingsForm& shown) {
+    SettingsForm form = shown;
+    form.service = "music.example:80";
+    return std::vector{form};
+  });
+  open_settings(run);
+  EXPECT_EQ(run.service.host, "music.example:80");
+}
+
 TEST_F(Keeping, ACancelledSettingsDialogChangesNothing) {
   window.answer_settings([](const SettingsForm&) { return std::vector<SettingsForm>{}; });  // looked, cancelled
   open_settings(app);

@@ -55,8 +55,8 @@ class PlayEarlyTest(PlayCase):
         heard = clicked + self.first_sound(clicked)
         self.wait_title(PLAYING + "故障 song-trickle")
         self.session.quiet_audio(timeout=SONG_SECONDS + 20)
-        # The bench's sound device takes sound as fast as it is given, not in real time, so the player
-        # catches up with the download again and again here; what counts is that all of the song is heard.
+        # Served faster than it plays, the song is heard through; what counts is that all of it is heard
+        # (a busy machine may still starve Wine's sound thread now and then, a gap that is not counted).
         self.assertGreaterEqual(self.sound_seconds(), SONG_SECONDS * 0.95, "parts of the song were not heard")
         run_dir = self.session.program.run_dir
         self.assertEqual(self.songs_in(run_dir), ["故障 song-trickle.mp3"])

@@ -34,7 +34,7 @@ LVS_REPORT, LVS_TYPEMASK, LVS_SINGLESEL, LVS_SORTASCENDING, LVS_SORTDESCENDING =
 def skin_library(build_dir):
     """The skin library DLL the build made and embedded in the program."""
     for root, dirs, files in os.walk(build_dir):
-        dirs[:] = [d for d in dirs if d not in ("wine-prefix", "wine-home", "e2e-runs", "demo-catalogue")]
+        dirs[:] = [d for d in dirs if not d.startswith(("wine-prefix", "wine-home", "e2e-runs", "demo-catalogue"))]
         if "QiwaSkin.dll" in files:
             return os.path.join(root, "QiwaSkin.dll")
     raise unittest.SkipTest("the skin library is not built")

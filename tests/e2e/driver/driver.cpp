@@ -451,6 +451,27 @@ void cmd_wait_title(const Args& a, Json& j) {
   if (!ok) fail(1, L"the title stayed " + title);
 }
 
+// Prints an edit box's selection as a JSON line of its own each time it changes, at once, for MS ms: the
+// reader times each change on its own clock (the lyrics' mark against the moment its line was heard).
+void cmd_watch_selection(const Args& a, Json& j) {
+  HWND h = control(main_window(), a, 1);
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(number(a, 2, L"milliseconds"));
+  DWORD last = ~DWORD{0};
+  long long changes = 0;
+  while (GetTickCount64() < end && IsWindow(h)) {
+    const DWORD sel = static_cast<DWORD>(send(h, EM_GETSEL));
+    if (sel != last) {
+      Json line;
+      line.begin_object().key("selection").begin_array().num(LOWORD(sel)).num(HIWORD(sel)).end_array().end_object();
+      print(line.text());
+      last = sel;
+      ++changes;
+    }
+    Sleep(5);
+  }
+  j.key("changes").num(changes);
+}
+
 // Plays a tone through waveOut, to check where the bench's audio goes.
 void cmd_beep(const Args& a, Json& j) {
   int ms = a.size() > 1 ? _wtoi(a[1].c_str()) : 500;
@@ -559,7 +580,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"msgbox-ok", cmd_msgbox_ok}, {L"close", cmd_close},           {L"wait-window", cmd_wait_window},
       {L"wait-title", cmd_wait_title}, {L"beep", cmd_beep},         {L"stats", cmd_stats},
       {L"locale", cmd_locale},       {L"appcommand", cmd_appcommand}, {L"focus", cmd_focus},
-      {L"text-metrics", cmd_text_metrics},
+      {L"text-metrics", cmd_text_metrics}, {L"watch-selection", cmd_watch_selection},
   };
   return table;
 }
