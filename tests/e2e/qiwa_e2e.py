@@ -442,18 +442,21 @@ class ProgramTestCase(unittest.TestCase):
 
 class ServiceTestCase(ProgramTestCase):
     """ProgramTestCase with the demo service running for the whole class on the build's address.
-    Set service_fault (a --fault mode) and service_delay in a subclass; self.service is the
-    DemoService (its request log: requests(), api_requests(), wait_request(), clear_log())."""
+    Set service_fault (a --fault mode), service_delay and service_throttle (bytes a second for every
+    song) in a subclass; self.service is the DemoService (its request log: requests(), api_requests(),
+    wait_request(), clear_log())."""
 
     service_fault = None
     service_delay = None
+    service_throttle = None
     service = None
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
         try:
-            cls.service = DemoService(cls.session.bench.build_dir, cls.service_fault, cls.service_delay).start()
+            cls.service = DemoService(cls.session.bench.build_dir, cls.service_fault, cls.service_delay,
+                                      cls.service_throttle).start()
         except BaseException:
             cls.session.stop()
             raise
