@@ -71,7 +71,7 @@ void paint_playing_mark(HWND list, HDC dc, int item, RECT row, COLORREF bg, int&
     }
   }
   const int h = row.bottom - row.top;
-  const int w = h / 7 > 2 ? h / 7 : 2, tall = h * 3 / 5;
+  const int w = h / 5 > 2 ? h / 5 : 2, tall = h * 3 / 5;
   const int x = start + w, y = row.top + (h - tall) / 2;
   Canvas c(dc, w, tall);
   if (!c.ok()) return;
