@@ -6,6 +6,7 @@ import shutil
 import subprocess
 
 import qiwa_e2e
+from test_dpi import FONTS_KEY
 from test_window import skin_library
 
 # skin/default.skin
@@ -13,6 +14,12 @@ ACCENT = qiwa_e2e.hex_rgb("#2F6BEA")  # accent and button_face
 CHANNEL = qiwa_e2e.hex_rgb("#CBD1DA")  # edit_border: a track bar's channel beyond its filled part
 SELECTION = qiwa_e2e.hex_rgb("#DCE7FD")  # a selected row
 VK_LEFT = 0x25
+
+
+def set_dpi(bench, dpi):
+    """The DPI the prefix's next program starts with (Wine's LogPixels)."""
+    bench.wine("reg", "add", FONTS_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f",
+               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
 
 
 def client_origin(dump):
@@ -137,6 +144,32 @@ class SkinTest(qiwa_e2e.ProgramTestCase):
         self.assertEqual(max(range(4), key=shares.__getitem__), 2, f"the accent did not follow the choice: {shares}")
         self.assertLess(shares[0], 0.02, f"the tab left is still in the accent: {shares}")
 
+    def bar_sizes(self, name, height):
+        """The full volume bar's thumb and channel heights in pixels (its tallest and its usual column in the
+        accent), in a fresh start with the window `height` pixels tall at the screen's top."""
+
+        def at_the_top(run_dir):  # the strip of a window 1.5 times as tall stays on the screen
+            with open(os.path.join(run_dir, "QiwaMusic.ini"), "w", encoding="utf-8") as f:
+                f.write(f"window.x=0\nwindow.y=0\nwindow.width={height * 601 // 760}\nwindow.height={height}\n")
+
+        self.open(prepare=at_the_top)
+        dump, shot = self.strip_shot(name)
+        _, counts = bar_columns(shot, screen_rect(dump, self.control(dump, "volume")))
+        self.session.stop_program()
+        filled = sorted(n for n in counts if n)
+        return max(counts), filled[len(filled) // 2]
+
+    def test_at_144_dpi_the_track_bars_are_drawn_half_as_large_again(self):
+        thumb, channel = self.bar_sizes("dpi-96.png", 760)
+        set_dpi(self.session.bench, 144)
+        try:
+            big_thumb, big_channel = self.bar_sizes("dpi-144.png", 1140)
+        finally:
+            set_dpi(self.session.bench, 96)
+        self.assertLessEqual(abs(big_thumb - 1.5 * thumb), 2, f"thumb: {big_thumb} px at 144 DPI, {thumb} at 96")
+        self.assertLessEqual(abs(big_channel - 1.5 * channel), 1.5,
+                             f"channel: {big_channel} px at 144 DPI, {channel} at 96")
+
     def test_broken_skin_data_leaves_the_systems_look_and_a_working_window(self):
         self.open("QiwaMusic_broken_skin.exe")
         colour = self.button_colour("unskinned.png")
@@ -169,7 +202,7 @@ class SkinTest(qiwa_e2e.ProgramTestCase):
 
 class SkinPlayingTest(qiwa_e2e.ServiceTestCase):
     # Songs come slowly, so that one plays on its row for a while and arrives part by part.
-    service_throttle = 6000
+    service_throttle = 3000
 
     def test_the_seek_bar_shows_what_has_arrived_apart_from_the_rest(self):
         self.start()
@@ -181,7 +214,8 @@ class SkinPlayingTest(qiwa_e2e.ServiceTestCase):
             return seek["range_max"] > 0 and 0 < seek["selection_end"] < seek["range_max"]
 
         self.wait_for(arriving, timeout=30, what="part of the song to have arrived")
-        for attempt in range(5):  # the dump and the picture must show the same state
+        self.driver("click", "play_pause")  # the thumb holds still; the song goes on arriving
+        for attempt in range(8):  # the dump and the picture must show the same state
             dump = self.driver("dump")
             shot = self.session.screenshot(f"seek-{attempt}.png")
             seek = self.control(dump, "seek")
