@@ -41,8 +41,6 @@ int playing_row(HWND list) {
   return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(list, L"QiwaPlayingRow"))) - 1;
 }
 
-// The playing row's mark: an accent bar at the start of its first visible cell, whose text then moves
-// right by `indent`. Its sizes follow the row's height.
 // The left edge of what can be seen of the list: its client area, cut by every parent's client area (a
 // list may reach out past its window's edge).
 int visible_left(HWND list) {
@@ -59,6 +57,8 @@ int visible_left(HWND list) {
   return seen.left;
 }
 
+// The playing row's mark: an accent bar at the start of its first visible cell, whose text then moves
+// right by `indent`. Its sizes follow the row's height.
 void paint_playing_mark(HWND list, HDC dc, int item, RECT row, COLORREF bg, int& indent) {
   const int seen = visible_left(list);
   int start = row.right;  // the left edge of the first cell in sight
