@@ -501,11 +501,13 @@ class ProgramTestCase(unittest.TestCase):
 
 class ServiceTestCase(ProgramTestCase):
     """ProgramTestCase with the demo service running for the whole class on the build's address.
-    Set service_fault (a --fault mode) and service_delay in a subclass; self.service is the
-    DemoService (its request log: requests(), api_requests(), wait_request(), clear_log())."""
+    Set service_fault (a --fault mode), service_delay and service_throttle (bytes a second for every
+    song) in a subclass; self.service is the DemoService (its request log: requests(), api_requests(),
+    wait_request(), clear_log())."""
 
     service_fault = None
     service_delay = None
+    service_throttle = None
     service = None
 
     @classmethod
@@ -513,7 +515,7 @@ class ServiceTestCase(ProgramTestCase):
         super().setUpClass()
         try:
             cls.service = DemoService(cls.session.bench.build_dir, cls.service_fault, cls.service_delay,
-                                      lane=cls.session.bench.lane).start()
+                                      cls.service_throttle, lane=cls.session.bench.lane).start()
         except BaseException:
             cls.session.stop()
             raise
