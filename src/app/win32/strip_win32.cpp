@@ -135,7 +135,7 @@ void place_strip(WindowParts& parts) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(parts.ui_font.get()), TRUE);
     if (layout.kind == StripKind::tabs) {
       const int tabs = static_cast<int>(std::size(kListTabs));
-      SendMessageW(control, TCM_SETITEMSIZE, 0, MAKELPARAM(r.width / tabs - at_dpi(3, parts.dpi), r.height - 2));
+      SendMessageW(control, TCM_SETITEMSIZE, 0, MAKELPARAM(r.width / tabs - at_dpi(8, parts.dpi), r.height - 2));
     }
     if (layout.kind == StripKind::track_bar)
       SendMessageW(control, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(r.height * 2 / 3), 0);
