@@ -42,6 +42,7 @@ set(QIWA_http_SOURCES
 set(QIWA_music_SOURCES
   src/music/catalogue.cpp
   src/music/file_name.cpp
+  src/music/id3_tag.cpp
   src/music/json_scan.cpp
   src/music/lyrics.cpp
   src/music/search.cpp
@@ -98,6 +99,7 @@ set(QIWA_TEST_SOURCES
   tests/http/cookies_test.cpp
   tests/http/request_test.cpp
   tests/music/file_name_test.cpp
+  tests/music/id3_tag_test.cpp
   tests/music/json_scan_test.cpp
   tests/music/lyrics_test.cpp
   tests/music/search_test.cpp

@@ -8,9 +8,6 @@
 namespace qiwa {
 namespace {
 
-constexpr const char* kPauseCaption = "暂停播放";
-constexpr const char* kResumeCaption = "继续播放";
-
 // What the search thread needs, read now on the window's thread so a later click cannot change it.
 void search_in_background(const std::shared_ptr<AppContext>& app, std::stop_token stop) {
   SearchRequest request;
@@ -25,10 +22,18 @@ Text selected_cell(MainWindow& w, int row, Cell cell) {
   return row < 0 ? Text() : w.list_cell(row, static_cast<int>(cell));
 }
 
+// The catalogue the row came from (the list may hold rows of two catalogues); the newest search's for a
+// row it does not know.
+Text row_source(AppContext& app, int row) {
+  if (row >= 0 && static_cast<std::size_t>(row) < app.row_sources.size()) return app.row_sources[static_cast<std::size_t>(row)];
+  return app.current_source.get();
+}
+
 }  // namespace
 
 void start_search(const std::shared_ptr<AppContext>& app) {
   app->window.list_clear();
+  app->row_sources.clear();
   app->current_page = 1;
   search_in_background(app, app->searches.renew());  // supersedes every search still running
 }
@@ -52,7 +57,9 @@ void play_selected(const std::shared_ptr<AppContext>& app) {
   request.track.url_id = selected_cell(w, row, Cell::url_id);
   request.track.pic_id = selected_cell(w, row, Cell::pic_id);
   request.track.lyric_id = selected_cell(w, row, Cell::lyric_id);
-  request.track.source = app->current_source.get();
+  request.track.singer = selected_cell(w, row, Cell::singer);
+  request.track.album = selected_cell(w, row, Cell::album);
+  request.track.source = row_source(*app, row);
   start_thread([app, request] { run_play(*app, request); });
   // The sound system is readied while the first song downloads; later plays find it ready.
   if (!app->player_prepared.exchange(true)) start_thread([app] { app->platform.player.prepare(); });

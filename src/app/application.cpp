@@ -8,7 +8,8 @@ namespace qiwa {
 void Application::on_event(WindowEvent event) {
   switch (event) {
     case WindowEvent::created: on_main_window_created(*context_); break;
-    case WindowEvent::destroying: on_main_window_destroying(*context_); break;
+    case WindowEvent::destroying:
+    case WindowEvent::session_ending: on_main_window_destroying(*context_); break;
     case WindowEvent::search_clicked:
     case WindowEvent::search_enter: start_search(context_); break;
     case WindowEvent::load_more: load_more(context_); break;

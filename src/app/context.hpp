@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 
 #include "app/lyrics_follow.hpp"
@@ -14,23 +15,25 @@
 
 namespace qiwa {
 
-// The song files this run put in place, and the part files still growing. Placing a song and closing
-// take one lock, so once the window closes no part file begins and no song is placed any more.
+// The song files this run put in place, and its part files still growing. Making a part file, placing a
+// song and closing take one lock, so once the window closes no part file is made and no song is placed
+// any more, and every part file made before is in the list the closing removes.
 class DownloadRegistry {
  public:
-  // A part file is about to grow; false once closed (then it must not be made).
-  bool begin(const Text& part);
+  // Unless closed, runs `make` (which makes a part file and gives its path, or nothing when it could not)
+  // and records the part file; false once closed, when nothing may be made.
+  bool begin(const std::function<std::optional<Text>()>& make);
   // The part file is gone: removed, or placed.
   void end(const Text& part);
-  // Runs `move` (the part into place at `path`) unless closed, and on success records `path` as a song
-  // of this run. The part ends either way.
-  bool place(const Text& part, const Text& path, const std::function<bool()>& move);
+  // Unless closed, runs `move` (the part file into place; the song's path, or empty when it failed) and
+  // records the song as one of this run. The part ends either way; true when the song was placed.
+  bool place(const Text& part, const std::function<Text()>& move);
 
   struct Leftovers {
     std::vector<Text> parts;  // still growing: downloads cut short by the closing
     std::vector<Text> songs;  // put in place by this run
   };
-  // Hands over both lists and refuses every later begin and place.
+  // Hands over both lists (empty ones after the first closing) and refuses every later begin and place.
   Leftovers close();
 
  private:
@@ -65,6 +68,9 @@ class Newest {
   std::stop_token renew();
   // The token of the work now newest (a next page joins the search it belongs to).
   std::stop_token current();
+  // Runs fn unless the token is stopped, under the lock renew takes: no newer work begins between the
+  // check and fn.
+  void run_if_current(const std::stop_token& token, const std::function<void()>& fn);
   void stop_all();
 
  private:
@@ -86,7 +92,8 @@ struct AppContext {
   LockedText skin_library_path;  // the file the skin was bound from at start
 
   std::atomic<int> current_page{0};
-  LockedText current_source;
+  LockedText current_source;       // of the newest search
+  std::vector<Text> row_sources;   // window's thread only: the catalogue of each row of 超级列表框1
   Newest searches;
   Newest plays;
   std::atomic<unsigned> plays_started{0};  // tells the part files of two plays apart

@@ -14,6 +14,7 @@ enum class Control { 选择框1, 编辑框2, 图片框1, 按钮4, 按钮3, 按�
 enum class WindowEvent {
   created,          // window and controls exist
   destroying,       // about to be destroyed
+  session_ending,   // Windows is logging off or shutting down: the process ends without a destroying
   search_clicked,   // 按钮1
   search_enter,     // Enter in 编辑框1
   load_more,        // 按钮2
@@ -77,6 +78,9 @@ class MainWindow {
   virtual void popup_list_menu() = 0;
   // Where the taskbar offers it (Windows 7 on); nothing otherwise.
   virtual void set_taskbar_progress(const TaskbarProgress& progress) = 0;
+  // Takes the media play/pause key (its global hot key, and the key while the window is active) or leaves
+  // it to other programs.
+  virtual void hold_media_key(bool held) = 0;
   // Calls tick on the window's thread every period_ms until stop_ticks; one such timer per window.
   virtual void start_ticks(int period_ms, std::function<void()> tick) = 0;
   virtual void stop_ticks() = 0;

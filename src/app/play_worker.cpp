@@ -39,17 +39,31 @@ struct Play {
   }
 };
 
-void report_failure(const Play& p, const char* message) {
-  if (!p.show([&] { p.app.window.set_title(kIdleTitle); })) return;
-  p.app.window.message_box(message, kOk, kDefaultCaption);
+// In one step on the window's thread, unless a newer play has started: the box, and with `idle` the idle
+// title before it. A play superseded meanwhile shows nothing.
+void report(const Play& p, const char* message, bool idle) {
+  p.show([&] {
+    if (idle) p.app.window.set_title(kIdleTitle);
+    p.app.window.message_box(message, kOk, kDefaultCaption);
+  });
 }
 
-// The part file becomes the song's file, unless the window is closing (then it goes).
-bool place(AppContext& app, const SongFiles& song) {
+// On the window's thread: the song before stops and `start` starts the new one. 按钮4 reads "暂停播放"
+// for a song that starts, and the media key is held only while a song is loaded.
+bool switch_sound(AppContext& app, const std::function<bool()>& start) {
+  app.platform.player.stop();
+  const bool playing = start();
+  if (playing) app.window.set_text(Control::按钮4, kPauseCaption);
+  app.window.hold_media_key(playing);
+  return playing;
+}
+
+// The part file takes the first of the title's names that no file has, unless the window is closing
+// (then it goes).
+void place(AppContext& app, const Text& part, const Text& title) {
   Files& files = app.platform.files;
-  if (app.downloads.place(song.part, song.path, [&] { return put_in_place(files, song); })) return true;
-  files.remove(song.part);
-  return false;
+  if (!app.downloads.place(part, [&] { return put_in_place(files, part, app.run_directory, title); }))
+    files.remove(part);
 }
 
 void show_cover(const Play& p) {
@@ -81,7 +95,7 @@ void show_extras(const Play& p) {
 // whole frames is there, and the cover and the lyrics are fetched beside the rest of the download.
 class EarlyStart {
  public:
-  EarlyStart(Play& p, const SongFiles& song) : p_(p), song_(song) {}
+  EarlyStart(Play& p, const Text& part) : p_(p), part_(part) {}
   ~EarlyStart() { end(SourceState::failed); }  // the sound ends where the bytes do; extras joined
 
   void written(const Mp3Sniffer& sniffer) {
@@ -89,9 +103,10 @@ class EarlyStart {
     tried_ = true;
     AppContext& app = p_.app;
     p_.show([&] {
-      app.platform.player.stop();  // the song before, before it could hold this name's file
       app.window.set_title(kBufferedTitle);
-      started_ = app.platform.player.play_growing(song_.part, [growth = growth_] { return growth->load(); });
+      started_ = switch_sound(app, [&] {
+        return app.platform.player.play_growing(part_, [growth = growth_] { return growth->load(); });
+      });
     });
     if (!started_) return;
     try {
@@ -110,7 +125,7 @@ class EarlyStart {
 
  private:
   Play& p_;
-  const SongFiles& song_;
+  const Text& part_;
   Growth growth_ = std::make_shared<std::atomic<SourceState>>(SourceState::growing);
   bool tried_ = false;
   bool started_ = false;
@@ -141,84 +156,100 @@ class TaskbarReport {
   bool shown_ = false;
 };
 
-// In one step on the window's thread: unless a newer play has started, the song goes into place and
-// starts playing. A play overtaken after its download still keeps the song's file, and nothing else.
-bool start_playing(const Play& p, const SongFiles& song) {
+// In one step on the window's thread, unless a newer play has started: the whole part file starts
+// playing, or the failure shows. Only a file the player opened is ever put in place.
+bool start_playing(const Play& p, const Text& part) {
   AppContext& app = p.app;
   bool played = false;
-  const bool current = p.show([&] {
-    app.platform.player.stop();  // it may hold an earlier file of this name open
-    if (!place(app, song)) return;
-    app.window.set_title(kBufferedTitle);
-    played = app.platform.player.play(song.path, 1);
+  p.show([&] {
+    played = switch_sound(app, [&] { return app.platform.player.play(part, 1); });
+    app.window.set_title(played ? kBufferedTitle : kIdleTitle);
+    if (!played) app.window.message_box(kDownloadFailed, kOk, kDefaultCaption);
   });
-  if (!current) {
-    place(app, song);
-    return false;
-  }
-  if (!played) report_failure(p, kDownloadFailed);
   return played;
 }
 
 // A download that broke off after its sound started: the sound stops, and the play shows its failure.
 void break_off(Play& p) {
-  const bool shown = p.show([&] {
-    p.app.platform.player.stop();
+  p.show([&] {
+    switch_sound(p.app, [] { return false; });
     p.app.lyrics.stop();
     p.app.window.set_title(kIdleTitle);
     p.broken = true;  // on this thread, so no cover or lyrics come after it
+    p.app.window.message_box(kDownloadFailed, kOk, kDefaultCaption);
   });
-  if (shown) p.app.window.message_box(kDownloadFailed, kOk, kDefaultCaption);
 }
 
-// Downloads the song into a part file beside its file; the sound may start before it is whole. A
-// download that failed, was stopped, or is no song leaves no file and touches no earlier file of the
-// song's name.
-void download_and_play(Play& p, const Text& address) {
+// Makes this play's part file beside the song's free name, and registers it once it exists; nothing when
+// the window is closing or the folder takes no new file.
+std::optional<PartFile> begin_part(const Play& p, const Text& free, bool& closing) {
+  std::optional<PartFile> part;
+  closing = !p.app.downloads.begin([&]() -> std::optional<Text> {
+    part = create_part_file(p.app.platform.files, free, p.request.tag);
+    return part ? std::optional<Text>(part->path) : std::nullopt;
+  });
+  return part;
+}
+
+// Downloads the song into a part file beside its free name; the sound may start before it is whole. A
+// download that failed, was stopped or is no whole song leaves no file and touches no other file.
+void download_and_play(Play& p, const Text& address, const Text& free) {
   AppContext& app = p.app;
-  const SongFiles song = song_files(app.run_directory, p.request.track.title, p.request.tag);
-  if (!app.downloads.begin(song.part)) return;  // the window is closing
-  EarlyStart early(p, song);
+  bool closing = false;
+  std::optional<PartFile> part = begin_part(p, free, closing);
+  if (closing) return;
+  if (!part) return report(p, kDownloadFailed, true);
+  const Text path = part->path;
+  EarlyStart early(p, path);
   TaskbarReport progress(p);
-  const Downloaded got = download_to_part(
-      app.platform.downloader, app.platform.files, address, song, p.request.stop,
+  const Fetched got = download_to_part(
+      app.platform.downloader, app.platform.files, address, *part, song_tag(p.request.track), p.request.stop,
       [&](const Mp3Sniffer& sniffer, std::uint64_t written, std::optional<std::uint64_t> length) {
         progress.written(written, length);
         early.written(sniffer);
       });
   progress.clear();
-  const bool whole = got.fetched == Fetched::whole && got.song;
-  early.end(whole ? SourceState::complete : SourceState::failed);
-  if (!whole) {
-    app.downloads.end(song.part);
-    if (got.fetched == Fetched::whole) app.platform.files.remove(song.part);  // a web page, not a song
-    if (got.fetched == Fetched::stopped) return;
-    if (early.started())
-      break_off(p);
-    else
-      report_failure(p, kDownloadFailed);
+  early.end(got == Fetched::whole ? SourceState::complete : SourceState::failed);
+  if (got != Fetched::whole) {
+    app.downloads.end(path);  // the part file is gone
+    if (got == Fetched::stopped) return;
+    return early.started() ? break_off(p) : report(p, kDownloadFailed, true);
+  }
+  if (!early.started() && !start_playing(p, path)) {
+    app.downloads.end(path);
+    app.platform.files.remove(path);
     return;
   }
-  if (early.started()) {
-    place(app, song);  // the player reads on through its handle, whatever the file's name
-    return;
-  }
-  if (start_playing(p, song)) show_extras(p);
+  place(app, path, p.request.track.title);  // the player reads on through its handle, whatever the name
+  if (!early.started()) show_extras(p);
+}
+
+// A whole song saved before plays from its file, before anything is asked of the service.
+void play_saved(const Play& p, const Text& path) {
+  AppContext& app = p.app;
+  bool played = false;
+  p.show([&] {
+    played = switch_sound(app, [&] { return app.platform.player.play(path, 1); });
+    app.window.set_title(played ? Text(kPlayingTitle) + p.request.track.title : Text(kIdleTitle));
+    if (!played) app.window.message_box(kDownloadFailed, kOk, kDefaultCaption);
+  });
+  if (!played) return;
+  show_cover(p);
+  show_lyrics(p);
 }
 
 }  // namespace
 
 void run_play(AppContext& app, const PlayRequest& request) {
   Play p{app, request};
-  MainWindow& w = app.window;
-  const Catalogue* shown = catalogue_at(w.selected_item(Control::组合框1));
-  Text address = resolve_track(app.service, request.track, shown && shown->ask_m500);
-  if (address.empty()) {
-    if (p.current()) w.message_box(kParseFailed, kOk, kDefaultCaption);
-    return;
-  }
-  if (!p.show([&] { w.set_title(kBufferingTitle); })) return;
-  download_and_play(p, address);
+  const SongPlace found = find_song_place(app.platform.files, app.run_directory, request.track);
+  if (!found.saved.empty()) return play_saved(p, found.saved);
+  if (found.free.empty()) return report(p, kDownloadFailed, true);  // every name is taken
+  const Catalogue* catalogue = catalogue_named(request.track.source);
+  const Text address = resolve_track(app.service, request.track, catalogue && catalogue->ask_m500);
+  if (address.empty()) return report(p, kParseFailed, false);
+  if (!p.show([&] { app.window.set_title(kBufferingTitle); })) return;
+  download_and_play(p, address, found.free);
 }
 
 }  // namespace qiwa

@@ -14,8 +14,8 @@ struct SearchRequest {
   Text words;
 };
 
-// Sets current_source, asks for the page and appends its rows as one block, unless the search was
-// superseded meanwhile.
+// Sets current_source, asks for the page and appends its rows (and their catalogues to row_sources) as one
+// block, unless the search was superseded meanwhile.
 void run_search(AppContext& app, const SearchRequest& request);
 
 }  // namespace qiwa

@@ -20,4 +20,10 @@ const Catalogue* catalogue_at(int index) {
                                                                      : nullptr;
 }
 
+const Catalogue* catalogue_named(std::string_view source) {
+  for (const Catalogue& c : kCatalogues)
+    if (source == c.source) return &c;
+  return nullptr;
+}
+
 }  // namespace qiwa

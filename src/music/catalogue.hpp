@@ -2,6 +2,7 @@
 // The service's three catalogues: how the window names each, what a request calls it, and whether its
 // addresses ask for a lower quality file.
 #include <span>
+#include <string_view>
 
 namespace qiwa {
 
@@ -15,5 +16,7 @@ struct Catalogue {
 std::span<const Catalogue> catalogues();
 // The catalogue at an index of 组合框1, nullptr outside them.
 const Catalogue* catalogue_at(int index);
+// The catalogue a form's "source" names, nullptr for any other text.
+const Catalogue* catalogue_named(std::string_view source);
 
 }  // namespace qiwa

@@ -69,12 +69,13 @@ SongRow parse_hit(std::string_view hit, const Catalogue* catalogue) {
   row.album = cut_value(hit, "album\":\"", "\",\"");
   // The ids as their own characters, whether written as numbers or strings; null gives nothing.
   // An unselected source: no id is read as its song ids.
-  static constexpr std::string_view kIds[] = {"pic_id", "url_id", "lyric_id"};
-  std::string_view ids[3];
-  json_scalars_after_keys(hit, std::span(kIds, catalogue ? 3 : 1), ids);
-  row.pic_id = decode_answer_value(ids[0]);
-  row.url_id = decode_answer_value(ids[1]);
-  row.lyric_id = decode_answer_value(ids[2]);
+  static constexpr std::string_view kKeys[] = {"pic_id", "source", "url_id", "lyric_id"};
+  std::string_view values[4];
+  json_scalars_after_keys(hit, std::span(kKeys, catalogue ? 4 : 2), values);
+  row.pic_id = decode_answer_value(values[0]);
+  row.source = decode_answer_value(values[1]);
+  row.url_id = decode_answer_value(values[2]);
+  row.lyric_id = decode_answer_value(values[3]);
   return row;
 }
 
@@ -96,7 +97,11 @@ std::vector<SongRow> parse_search_hits(std::string_view answer, const Catalogue*
 }
 
 std::vector<SongRow> search_page(const ServiceClient& service, const SearchQuery& query) {
-  return parse_search_hits(fetch_search_page(service, query.source, query.words, query.page), query.catalogue);
+  std::vector<SongRow> rows =
+      parse_search_hits(fetch_search_page(service, query.source, query.words, query.page), query.catalogue);
+  for (SongRow& row : rows)
+    if (!catalogue_named(row.source)) row.source = query.source;  // the hit names none we know
+  return rows;
 }
 
 }  // namespace qiwa

@@ -2,6 +2,7 @@
 // The file system as the program uses it: UTF-8 paths, each backend converts to the system's form.
 // Every operation reports failure by its result and never throws.
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "runtime/types.hpp"
@@ -17,6 +18,14 @@ class OutputFile {
   virtual bool close() = 0;
 };
 
+// A file being read from its start, piece by piece.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Up to `size` bytes into data: how many came, 0 at the end, nothing when the read failed.
+  virtual std::optional<std::size_t> read(unsigned char* data, std::size_t size) = 0;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
@@ -29,10 +38,16 @@ class Files {
   // Creates or truncates and writes the parts in order; false on any failure, and then no partial file stays.
   virtual bool write(std::string_view path, const std::vector<Bytes>& parts) = 0;
   virtual bool remove(std::string_view path) = 0;
-  // Renames, replacing an existing target.
-  virtual bool move(std::string_view from, std::string_view to) = 0;
-  // Creates or truncates for writing; nullptr when it cannot.
-  virtual std::unique_ptr<OutputFile> create(std::string_view path) = 0;
+  // Renames, only when no file or folder has the target's name: nothing is ever replaced.
+  virtual bool move_new(std::string_view from, std::string_view to) = 0;
+  // Creates a file for writing only when none of that name exists, so it never truncates one; nullptr
+  // when it cannot. Others may read it, and delete or rename it, while it is written.
+  virtual std::unique_ptr<OutputFile> create_new(std::string_view path) = 0;
+  // Opens an existing file for reading without keeping anyone else from writing, renaming or deleting it;
+  // nullptr when it cannot.
+  virtual std::unique_ptr<InputFile> open(std::string_view path) = 0;
+  // Tells this process's temporary files from those of another copy of the program running beside it.
+  virtual unsigned process_id() = 0;
 
   bool write(std::string_view path, const Bytes& bytes) { return write(path, std::vector<Bytes>{bytes}); }
 };

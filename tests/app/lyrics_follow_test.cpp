@@ -25,7 +25,7 @@ struct LyricsFlow : AppFixture {
     for (const char* id : {"1", "2"}) fake.downloader.serve(Text("http://h/") + id + ".mp3", {fakes::test_song()});
   }
   void play(const char* id) {
-    run_play(*app, PlayRequest{app->plays.renew(), ++plays, Track{"t", id, "p", id, "netease"}});
+    run_play(*app, PlayRequest{app->plays.renew(), ++plays, Track{"t", id, "p", id, "netease", "", ""}});
   }
   // The player at `ms`, the clock a tick on, and the timer fired.
   void at(std::int64_t ms) {

@@ -5,6 +5,7 @@
 #include "app/actions.hpp"
 #include "app/app_fixture.hpp"
 #include "app/startup.hpp"
+#include "music/id3_tag.hpp"
 #include "fakes/test_song.hpp"
 #include "runtime/text.hpp"
 
@@ -38,10 +39,17 @@ struct PlayFlow : AppFixture {
   }
 
   // A play of a row, as the click captures it: its token stops the play before.
-  PlayRequest request(Text title = "晴天", Text id = "1000") {
-    return PlayRequest{app->plays.renew(), ++plays, Track{std::move(title), id, "p" + id, id, "netease"}};
+  PlayRequest request(Text title = "晴天", Text id = "1000", Text source = "netease") {
+    return PlayRequest{app->plays.renew(), ++plays,
+                       Track{std::move(title), id, "p" + id, id, std::move(source), "周杰伦", "叶惠美"}};
   }
   std::optional<Text> file(std::string_view title) const { return fake.files.read(song(title)); }
+  // The part file of the n-th play of this test beside a song's name.
+  Text part(const Text& song_path, unsigned n) const { return song_path + ".4242-" + std::to_string(n) + ".part"; }
+  // A song file as the program saves it: its tag, then the body as it came.
+  static Text saved(const Text& body, Text title = "晴天", Text id = "1000") {
+    return fakes::tag_text(song_tag(Track{std::move(title), id, "p" + id, id, "netease", "周杰伦", "叶惠美"})) + body;
+  }
   std::vector<Text> songs_left_at_exit() { return app->downloads.close().songs; }
 };
 
@@ -52,12 +60,14 @@ TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
 
   const Text path = song("晴天");
   EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
-  EXPECT_EQ(file("晴天"), mp3);
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + path + ".1.part"}));
+  EXPECT_EQ(file("晴天"), saved(mp3));
+  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + part(path, 1)}));
   const Text early = fake.player.played_contents().at(0);
-  EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tag before
-  EXPECT_LT(early.size(), mp3.size());
-  EXPECT_EQ(early, mp3.substr(0, early.size()));
+  EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tags before
+  EXPECT_LT(early.size(), saved(mp3).size());
+  EXPECT_EQ(early, saved(mp3).substr(0, early.size()));
+  EXPECT_EQ(window.text(Control::按钮4), "暂停播放");
+  EXPECT_TRUE(window.media_key_held());
   EXPECT_EQ(fake.player.growing_state(), SourceState::complete);
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
   EXPECT_EQ(to_text(window.picture()), "JPEG cover bytes");
@@ -75,13 +85,15 @@ TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
   EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{path});
 }
 
-// A song whose last byte comes before a second of it is played whole from its place, as before.
+// A song whose last byte comes before a second of it plays from its whole part file, which takes the
+// song's name once the player has opened it.
 TEST_F(PlayFlow, ASongWholeBeforeASecondOfItPlaysFromItsFile) {
   const Text short_song = fakes::test_song("tone_vbr.mp3");
   fake.downloader.serve(kSong, {short_song});
   run_play(*app, request());
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + song("晴天") + " 1"}));
-  EXPECT_EQ(fake.player.played_contents().at(0), short_song);
+  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + part(song("晴天"), 1) + " 1"}));
+  EXPECT_EQ(fake.player.played_contents().at(0), saved(short_song));
+  EXPECT_EQ(file("晴天"), saved(short_song));
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
   EXPECT_EQ(to_text(window.picture()), "JPEG cover bytes");
   EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
@@ -93,7 +105,8 @@ TEST_F(PlayFlow, ADownloadCutAfterTheSoundStartedStopsItAndLeavesNothing) {
   fake.files.put(song("晴天"), "the user's own song");
   fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
   run_play(*app, request());
-  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + song("晴天") + ".1.part", "stop"}));
+  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + part(song("晴天 (2)"), 1), "stop"}));
+  EXPECT_FALSE(window.media_key_held());
   EXPECT_EQ(fake.player.growing_state(), SourceState::failed);
   EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
   EXPECT_EQ(file("晴天"), "the user's own song");
@@ -122,18 +135,21 @@ TEST_F(PlayFlow, ANewerPlayAbortsTheDownloadOfTheSongPlayingEarly) {
   EXPECT_TRUE(songs_left_at_exit().empty());
 }
 
-TEST_F(PlayFlow, QqMusicShownAsksForTheM500File) {
-  fake.service.on("url", [](const fakes::ServiceCall&) {
-    return jsonp(R"({"url":"http:\/\/h\/music\/tencent\/M80000abc.mp3","size":27,"br":128})");
+// The row's own catalogue, not the one the drop-down shows now, names the song and asks for the M500
+// file where that catalogue wants it.
+TEST_F(PlayFlow, ARowPlaysWithItsOwnCatalogue) {
+  fake.service.on("url", [](const fakes::ServiceCall& c) {
+    return jsonp(R"({"url":"http:\/\/h\/)" + c.field("source") + R"(\/M800)" + c.field("id") + R"(.mp3","br":128})");
   });
-  fake.downloader.serve("http://h/music/tencent/M50000abc.mp3", {mp3});
-  fake.downloader.serve("http://h/music/tencent/M80000abc.mp3", {mp3});
+  fake.downloader.serve("http://h/tencent/M500abc.mp3", {mp3});
+  fake.downloader.serve("http://h/netease/M800abc.mp3", {mp3});
+  window.choose(0);
+  run_play(*app, request("一", "abc", "tencent"));
   window.choose(2);
-  run_play(*app, request());
-  window.choose(0);  // rows of a QQ search, but another source shown at play time: the address as cut
-  run_play(*app, request());
+  run_play(*app, request("二", "abc", "netease"));
   EXPECT_EQ(fake.downloader.requested(),
-            (std::vector<Text>{"http://h/music/tencent/M50000abc.mp3", "http://h/music/tencent/M80000abc.mp3"}));
+            (std::vector<Text>{"http://h/tencent/M500abc.mp3", "http://h/netease/M800abc.mp3"}));
+  EXPECT_EQ(files(), (std::set<Text>{"一.mp3", "二.mp3"}));
 }
 
 TEST_F(PlayFlow, NoAddressShowsTheParseFailureAndTouchesNothing) {
@@ -160,6 +176,7 @@ TEST_F(PlayFlow, AFailedDownloadOrOneThatIsNoSongLeavesTheUsersFileAlone) {
       {mp3.substr(0, 6000), DownloadStatus::interrupted, 1000},  // cut before a second of it
       {"", DownloadStatus::too_large},
       {"<html><body>Access denied</body></html>"},  // whole, but no song
+      {mp3.substr(0, 7000), DownloadStatus::ok, 1000, {}, {}, false},  // no length, closed cleanly, cut
   };
   for (const auto& failure : failures) {
     fake.downloader.serve(kSong, failure);
@@ -178,14 +195,22 @@ TEST_F(PlayFlow, AFailedDownloadOrOneThatIsNoSongLeavesTheUsersFileAlone) {
   EXPECT_EQ(file("晴天"), "the user's own song");
 }
 
-TEST_F(PlayFlow, ASongThePlayerCannotPlayIsReportedAndStays) {
+// No codec for MP3 on this machine: the player opens nothing, and nothing takes the song's place; the
+// user's file of that name stays as it was.
+TEST_F(PlayFlow, ASongThePlayerCannotPlayIsReportedAndNotKept) {
+  fake.files.put(song("晴天"), "the user's own song");
   fake.player.fail_every_play(true);
-  run_play(*app, request());
-  EXPECT_EQ(file("晴天"), mp3);  // a whole song, counted as this run's
-  ASSERT_EQ(window.messages().size(), 1u);
-  EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
+  for (Text body : {mp3, fakes::test_song("tone_vbr.mp3")}) {  // one tried early, one whole first
+    fake.downloader.serve(kSong, {body});
+    run_play(*app, request());
+  }
+  EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
+  EXPECT_EQ(file("晴天"), "the user's own song");
+  ASSERT_EQ(window.messages().size(), 2u);
+  EXPECT_EQ(window.messages()[1].message, "抱歉，当前歌曲下载失败！");
   EXPECT_EQ(window.title(), "Qiwa音乐");
-  EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
+  EXPECT_FALSE(window.media_key_held());
+  EXPECT_TRUE(songs_left_at_exit().empty());
 }
 
 TEST_F(PlayFlow, AnUnwritableRunDirectoryIsADownloadFailure) {
@@ -212,14 +237,72 @@ TEST_F(PlayFlow, HostileTitlesStayInTheRunDirectory) {
   EXPECT_EQ(window.title(), "当前播放音乐:");       // the last title was empty
 }
 
-TEST_F(PlayFlow, ALaterDownloadOfTheSameTitleReplacesTheFile) {
-  fake.files.put(song("晴天"), "the user's own song");
+// The user's own 晴天.mp3 (not a song at all) is left byte for byte: the download takes the next free
+// name, and only that file is this run's for the exit clean-up.
+TEST_F(PlayFlow, AUsersFileOfTheSongsNameIsNeverTouched) {
+  fake.files.put(song("晴天"), "ID3 a few bytes of the user's");
   run_play(*app, request());
-  const Text second = fakes::test_song("tone_vbr.mp3");
-  fake.downloader.serve(kSong, {second});
+  EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3", "晴天 (2).mp3"}));
+  EXPECT_EQ(file("晴天 (2)"), saved(mp3));
+  EXPECT_EQ(window.title(), "当前播放音乐:晴天");
+  window.tick(true);
+  on_main_window_destroying(*app);
+  EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
+  EXPECT_EQ(file("晴天"), "ID3 a few bytes of the user's");
+}
+
+// 晴天 by another singer is another song: it gets a name of its own beside the first.
+TEST_F(PlayFlow, TwoSongsOfOneTitleKeepTwoFiles) {
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/2000.mp3", {fakes::test_song("tone_vbr.mp3")});
+  run_play(*app, request("晴天", "1000"));
+  run_play(*app, request("晴天", "2000"));
+  EXPECT_EQ(file("晴天"), saved(mp3));
+  EXPECT_EQ(file("晴天 (2)"), saved(fakes::test_song("tone_vbr.mp3"), "晴天", "2000"));
+  EXPECT_EQ(songs_left_at_exit(), (std::vector<Text>{song("晴天"), song("晴天 (2)")}));
+}
+
+// A song saved whole before, by this run or another, plays from its file at once: nothing is asked of the
+// service before the sound, nothing is downloaded, and the service may be gone altogether.
+TEST_F(PlayFlow, ASongSavedBeforePlaysFromItsFileWithoutTheService) {
   run_play(*app, request());
-  EXPECT_EQ(file("晴天"), second);
-  EXPECT_EQ(files().size(), 1u);
+  fake.service.on("url", [](const fakes::ServiceCall&) { return fakes::bytes_response("<html>no network</html>"); });
+  run_play(*app, request());
+  EXPECT_EQ(fake.downloader.requested().size(), 1u);
+  EXPECT_EQ(fake.service.calls_of("url").size(), 1u);
+  EXPECT_EQ(fake.player.calls_without_stop().back(), "play " + song("晴天") + " 1");
+  EXPECT_EQ(window.title(), "当前播放音乐:晴天");
+  EXPECT_EQ(to_text(window.picture()), "JPEG cover bytes");
+  EXPECT_TRUE(window.messages().empty());
+
+  fakes::FakePlatform other_run;  // the next start finds it too, and does not count it as its own
+  other_run.files.put(song("晴天"), *file("晴天"));
+  auto next = std::make_shared<AppContext>(window, other_run.platform(), "127.0.0.1:8765");
+  run_play(*next, PlayRequest{next->plays.renew(), 1, request().track});
+  EXPECT_TRUE(other_run.downloader.requested().empty());
+  EXPECT_EQ(other_run.player.calls_without_stop(), std::vector<Text>{"play " + song("晴天") + " 1"});
+  EXPECT_TRUE(next->downloads.close().songs.empty());
+}
+
+// The file of this song cut short (by anyone) is no saved song: it is left as it is and the song is
+// downloaded again beside it.
+TEST_F(PlayFlow, ACutFileOfTheSongIsLeftAndTheSongDownloadedAgain) {
+  fake.files.put(song("晴天"), saved(mp3.substr(0, 10000)));
+  run_play(*app, request());
+  EXPECT_EQ(file("晴天"), saved(mp3.substr(0, 10000)));
+  EXPECT_EQ(file("晴天 (2)"), saved(mp3));
+  EXPECT_EQ(fake.downloader.requested().size(), 1u);
+}
+
+// A new song starts unpaused: after pausing one and playing the next, 按钮4 reads "暂停播放" again.
+TEST_F(PlayFlow, ANewSongResetsThePauseButton) {
+  run_play(*app, request());
+  toggle_pause(*app);
+  EXPECT_EQ(window.text(Control::按钮4), "继续播放");
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/2000.mp3", {mp3});
+  run_play(*app, request("江南", "2000"));
+  EXPECT_EQ(window.text(Control::按钮4), "暂停播放");
+  toggle_pause(*app);
+  EXPECT_EQ(fake.player.calls().back(), "pause");
 }
 
 TEST_F(PlayFlow, ANewerPlayDuringTheDownloadSilencesTheOlderOne) {
@@ -293,12 +376,26 @@ TEST_F(PlayFlow, AnOlderPlayNeverReachesThePlayerOnceANewerOneHasStarted) {
   gate.open();
   older.join();
 
-  EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + song("二") + " 1"});
+  EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + part(song("二"), 2) + " 1"});
   EXPECT_EQ(to_text(window.picture()), "second cover");
   EXPECT_EQ(window.picture_count(), 1);
   EXPECT_EQ(window.title(), "当前播放音乐:二");
   EXPECT_EQ(window.text(Control::编辑框2), "晴天\r\nchorus\r\n\r\nlast line\r\n");  // once, the newer's
   EXPECT_EQ(files(), std::set<Text>{"二.mp3"});  // the older download was stopped
+}
+
+// A play superseded between its failure and the box shows no box: the check and the box are one step.
+TEST_F(PlayFlow, ASupersededPlaysFailureBoxNeverAppears) {
+  fake.downloader.serve(kSong, {"", DownloadStatus::no_connection});
+  std::stop_token first;
+  window.on_invoked([&] {
+    if (window.title() == "Qiwa音乐" && !first.stop_requested()) app->plays.renew();
+  });
+  window.on_message([&](const fakes::ShownMessage&) { EXPECT_FALSE(first.stop_requested()) << "a box after a newer play"; });
+  PlayRequest r = request();
+  first = r.stop;
+  run_play(*app, r);
+  EXPECT_TRUE(first.stop_requested());
 }
 
 TEST_F(PlayFlow, AfterTheWindowClosesNothingIsWrittenOrPlayed) {
@@ -334,16 +431,16 @@ TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
 
   fakes::ScriptedDownload unsized{mp3};
   unsized.declares_length = false;
-  fake.downloader.serve(kSong, unsized);
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/2000.mp3", unsized);
   const std::size_t before = window.taskbar().size();
-  run_play(*app, request());
+  run_play(*app, request("江南", "2000"));
   shown = window.taskbar();
   ASSERT_EQ(shown.size(), before + 2);  // one "running" bar, however many pieces come
   EXPECT_EQ(shown[before].state, State::unknown);
   EXPECT_EQ(shown.back().state, State::hidden);
 
-  fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
-  run_play(*app, request());
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/3000.mp3", {mp3.substr(0, 20000), DownloadStatus::interrupted});
+  run_play(*app, request("后来", "3000"));
   EXPECT_EQ(window.taskbar().back().state, State::hidden);
   EXPECT_EQ(window.messages().back().message, "抱歉，当前歌曲下载失败！");
 }

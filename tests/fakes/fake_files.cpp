@@ -1,5 +1,7 @@
 #include "fakes/fake_files.hpp"
 
+#include <algorithm>
+
 namespace qiwa::fakes {
 namespace {
 
@@ -36,6 +38,27 @@ class FakeOutputFile final : public OutputFile {
   Text path_;
   bool failed_ = false;
   bool closed_ = false;
+};
+
+// A file read through its path as it is at each read: bytes written after the open are seen, as on a real
+// disk; once it is renamed or deleted the next read fails.
+class FakeInputFile final : public InputFile {
+ public:
+  FakeInputFile(FakeFiles& files, Text path) : files_(files), path_(std::move(path)) {}
+  std::optional<std::size_t> read(unsigned char* data, std::size_t size) override {
+    Lock lock(files_.mutex_);
+    auto it = files_.files_.find(path_);
+    if (it == files_.files_.end() || files_.refused(path_)) return std::nullopt;
+    const std::size_t n = at_ < it->second.size() ? std::min(size, it->second.size() - at_) : 0;
+    std::copy_n(it->second.data() + at_, n, data);
+    at_ += n;
+    return n;
+  }
+
+ private:
+  FakeFiles& files_;
+  Text path_;
+  std::size_t at_ = 0;
 };
 
 FakeFiles::FakeFiles(Text run_directory, Text system_directory)
@@ -90,10 +113,11 @@ bool FakeFiles::remove(std::string_view path) {
   return !refused(path) && files_.erase(Text(path)) > 0;
 }
 
-bool FakeFiles::move(std::string_view from, std::string_view to) {
+bool FakeFiles::move_new(std::string_view from, std::string_view to) {
   Lock lock(mutex_);
   auto it = files_.find(Text(from));
-  if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) || !parent_exists(to))
+  if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) || files_.count(Text(to)) ||
+      !parent_exists(to))
     return false;
   Text content = std::move(it->second);
   files_.erase(it);
@@ -101,12 +125,27 @@ bool FakeFiles::move(std::string_view from, std::string_view to) {
   return true;
 }
 
-std::unique_ptr<OutputFile> FakeFiles::create(std::string_view path) {
+std::unique_ptr<OutputFile> FakeFiles::create_new(std::string_view path) {
+  std::function<void(std::string_view)> hook;
+  {
+    Lock lock(mutex_);
+    hook = before_create_;
+  }
+  if (hook) hook(path);
   Lock lock(mutex_);
   const Text key(path);
-  if (path.empty() || refused(path) || directories_.count(key) || !parent_exists(path)) return nullptr;
+  if (path.empty() || refused(path) || directories_.count(key) || files_.count(key) || !parent_exists(path))
+    return nullptr;
   files_[key].clear();
+  created_.push_back(key);
   return std::make_unique<FakeOutputFile>(*this, key);
+}
+
+std::unique_ptr<InputFile> FakeFiles::open(std::string_view path) {
+  Lock lock(mutex_);
+  const Text key(path);
+  if (!files_.count(key) || refused(path)) return nullptr;
+  return std::make_unique<FakeInputFile>(*this, key);
 }
 
 void FakeFiles::put(std::string_view path, std::string_view content) {
@@ -117,6 +156,16 @@ void FakeFiles::put(std::string_view path, std::string_view content) {
 void FakeFiles::make_directory(std::string_view path) {
   Lock lock(mutex_);
   directories_.insert(Text(path));
+}
+
+void FakeFiles::before_create(std::function<void(std::string_view)> hook) {
+  Lock lock(mutex_);
+  before_create_ = std::move(hook);
+}
+
+std::vector<Text> FakeFiles::created() const {
+  Lock lock(mutex_);
+  return created_;
 }
 
 void FakeFiles::fill_disk_after(std::optional<std::size_t> bytes) {

@@ -1,7 +1,9 @@
 #pragma once
 // An in-memory file system with Windows' rules where the program meets them: "\" separates, a directory
-// is no file, a move replaces its target, an open file can still be deleted (the share mode the program
-// asks for). A test can make the disk fail: full after some bytes, or refusing to create or move a path.
+// is no file, a move and a creation never take a name that is there, an open file can still be read,
+// deleted or renamed (the share modes the program asks for). A test can make the disk fail: full after
+// some bytes, or refusing to create, read or move a path.
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -20,8 +22,10 @@ class FakeFiles : public Files {
   bool exact_exists(std::string_view path) override;
   bool write(std::string_view path, const std::vector<Bytes>& parts) override;
   bool remove(std::string_view path) override;
-  bool move(std::string_view from, std::string_view to) override;
-  std::unique_ptr<OutputFile> create(std::string_view path) override;
+  bool move_new(std::string_view from, std::string_view to) override;
+  std::unique_ptr<OutputFile> create_new(std::string_view path) override;
+  std::unique_ptr<InputFile> open(std::string_view path) override;
+  unsigned process_id() override { return 4242; }
   using Files::write;
 
   // Setting the scene.
@@ -29,16 +33,20 @@ class FakeFiles : public Files {
   void make_directory(std::string_view path);
   // The disk is full once this many more bytes are written (nullopt: never).
   void fill_disk_after(std::optional<std::size_t> bytes);
-  // Creating, writing into, moving to or from, or removing a path that contains `part` fails.
+  // Creating, writing into, reading, moving to or from, or removing a path that contains `part` fails.
   void refuse(std::string_view part);
+  // Runs before each creation of a file, with its path (another program making a file meanwhile, say).
+  void before_create(std::function<void(std::string_view)> hook);
 
   // Looking at it.
   std::optional<Text> read(std::string_view path) const;
   std::set<Text> names_in(std::string_view directory) const;  // file names directly in it
+  std::vector<Text> created() const;                          // every path created for writing, in order
   bool is_directory(std::string_view path) const;
 
  private:
   friend class FakeOutputFile;
+  friend class FakeInputFile;
   bool refused(std::string_view path) const;
   bool take_space(std::size_t bytes);  // false once the disk is full
   bool parent_exists(std::string_view path) const;
@@ -49,6 +57,8 @@ class FakeFiles : public Files {
   std::set<Text> directories_;
   std::optional<std::size_t> space_;
   std::vector<Text> refused_;
+  std::vector<Text> created_;
+  std::function<void(std::string_view)> before_create_;
 };
 
 }  // namespace qiwa::fakes

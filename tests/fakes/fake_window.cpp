@@ -7,10 +7,15 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 FakeWindow::FakeWindow() : title_("Qiwa音乐") { texts_[Control::按钮4] = "暂停播放"; }
 
 bool FakeWindow::invoke(const std::function<void()>& fn) {
-  Lock lock(mutex_);
-  if (gone_) return false;
-  ++invokes_;
-  fn();
+  std::function<void()> hook;
+  {
+    Lock lock(mutex_);
+    if (gone_) return false;
+    ++invokes_;
+    fn();
+    hook = invoked_hook_;
+  }
+  if (hook) hook();
   return true;
 }
 
@@ -124,6 +129,16 @@ void FakeWindow::set_taskbar_progress(const TaskbarProgress& progress) {
   taskbar_.push_back(progress);
 }
 
+void FakeWindow::hold_media_key(bool held) {
+  Lock lock(mutex_);
+  media_key_ = held;
+}
+
+bool FakeWindow::media_key_held() {
+  Lock lock(mutex_);
+  return media_key_;
+}
+
 std::vector<TaskbarProgress> FakeWindow::taskbar() {
   Lock lock(mutex_);
   return taskbar_;
@@ -224,6 +239,11 @@ int FakeWindow::invokes() {
 void FakeWindow::on_message(std::function<void(const ShownMessage&)> hook) {
   Lock lock(mutex_);
   message_hook_ = std::move(hook);
+}
+
+void FakeWindow::on_invoked(std::function<void()> hook) {
+  Lock lock(mutex_);
+  invoked_hook_ = std::move(hook);
 }
 
 }  // namespace qiwa::fakes

@@ -39,6 +39,7 @@ class FakeWindow : public MainWindow {
   void mark_line(Control c, int line) override;
   EditView edit_view(Control c) override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
+  void hold_media_key(bool held) override;
   void start_ticks(int period_ms, std::function<void()> tick) override;
   void stop_ticks() override;
 
@@ -63,8 +64,11 @@ class FakeWindow : public MainWindow {
   std::vector<int> marked_lines();  // every line marked in 编辑框2, in order
   int tick_period();  // 0 when no timer runs
   std::vector<TaskbarProgress> taskbar();  // every progress shown, in order
+  bool media_key_held();
   // Called (outside the lock) whenever a message box is shown, e.g. to stop a test's waiting.
   void on_message(std::function<void(const ShownMessage&)> hook);
+  // Called (outside the lock) after each invoke's work, as if the user acted between two of them.
+  void on_invoked(std::function<void()> hook);
 
  private:
   mutable std::recursive_mutex mutex_;
@@ -79,6 +83,7 @@ class FakeWindow : public MainWindow {
   int picture_count_ = 0;
   std::vector<ShownMessage> messages_;
   std::function<void(const ShownMessage&)> message_hook_;
+  std::function<void()> invoked_hook_;
   int popups_ = 0;
   int invokes_ = 0;
   bool gone_ = false;
@@ -86,6 +91,7 @@ class FakeWindow : public MainWindow {
   EditView lyrics_view_;
   int tick_period_ = 0;
   std::vector<TaskbarProgress> taskbar_;
+  bool media_key_ = false;
   std::function<void()> tick_;
 };
 

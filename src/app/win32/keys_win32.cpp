@@ -1,5 +1,6 @@
 // The keyboard: the media play/pause key (WM_APPCOMMAND while the window is active, a global hot key
-// otherwise, when no other program holds it) and Tab through the controls in reading order.
+// otherwise, when no other program holds it), held only while a song is loaded so that other players
+// have it the rest of the time, and Tab through the controls in reading order.
 #include "app/win32/window_win32.hpp"
 
 namespace qiwa {
@@ -13,12 +14,17 @@ constexpr Control kTabOrder[] = {Control::编辑框1, Control::组合框1, Contr
 
 }  // namespace
 
-void register_media_keys(HWND window) { RegisterHotKey(window, kPlayPauseHotKey, 0, VK_MEDIA_PLAY_PAUSE); }
-
-void unregister_media_keys(HWND window) { UnregisterHotKey(window, kPlayPauseHotKey); }
+void hold_media_keys(HWND window, WindowParts& parts, bool held) {
+  if (held == parts.media_key_held) return;
+  parts.media_key_held = held;
+  if (held)
+    RegisterHotKey(window, kPlayPauseHotKey, 0, VK_MEDIA_PLAY_PAUSE);
+  else
+    UnregisterHotKey(window, kPlayPauseHotKey);
+}
 
 bool on_app_command(const WindowParts& parts, LPARAM lparam) {
-  if (GET_APPCOMMAND_LPARAM(lparam) != APPCOMMAND_MEDIA_PLAY_PAUSE) return false;
+  if (!parts.media_key_held || GET_APPCOMMAND_LPARAM(lparam) != APPCOMMAND_MEDIA_PLAY_PAUSE) return false;
   parts.emit(WindowEvent::pause_clicked);
   return true;
 }

@@ -189,10 +189,18 @@ LRESULT on_invoke(LPARAM lparam) {
   return kInvokeDone;
 }
 
-void on_destroy(HWND hwnd, const WindowParts& parts) {
-  unregister_media_keys(hwnd);
+void on_destroy(HWND hwnd, WindowParts& parts) {
+  hold_media_keys(hwnd, parts, false);
   parts.emit(WindowEvent::destroying);
   PostQuitMessage(0);
+}
+
+// Log-off or shut-down: Windows ends the process after this returns, without a WM_DESTROY, so the exit
+// clean-up runs now.
+void on_end_session(HWND hwnd, WindowParts& parts, bool ending) {
+  if (!ending) return;
+  hold_media_keys(hwnd, parts, false);
+  parts.emit(WindowEvent::session_ending);
 }
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -226,6 +234,8 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       break;
     case WM_HOTKEY: on_hot_key(*parts, wparam); return 0;
     case WM_DPICHANGED: on_dpi_changed(hwnd, *parts, HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION: on_end_session(hwnd, *parts, wparam != 0); return 0;
     case WM_DESTROY: on_destroy(hwnd, *parts); return 0;
     case WM_NCDESTROY: parts->hwnd.store(nullptr); break;
   }
@@ -284,7 +294,6 @@ bool Win32MainWindow::create() {
                               kWindowRect.top, kWindowRect.width, kWindowRect.height, nullptr, nullptr,
                               parts_.instance, &parts_);
   if (!hwnd) return false;
-  register_media_keys(hwnd);
   parts_.emit(WindowEvent::created);
   return true;
 }
@@ -318,6 +327,10 @@ void Win32MainWindow::set_text(Control c, std::string_view text) {
     SetWindowTextW(parts_.control(c), wide(text).c_str());
     if (c == Control::按钮4) follow_pause_caption(parts_.hwnd.load(), parts_);
   });
+}
+
+void Win32MainWindow::hold_media_key(bool held) {
+  invoke([&] { hold_media_keys(parts_.hwnd.load(), parts_, held); });
 }
 
 void Win32MainWindow::set_taskbar_progress(const TaskbarProgress& progress) {

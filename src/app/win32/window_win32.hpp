@@ -35,6 +35,7 @@ struct WindowParts {
   TaskbarProgress progress;       // the last one shown, for a taskbar button made later
   IconHandle thumb_icon;
   std::function<void()> tick;  // the running timer's, if any
+  bool media_key_held = false;  // while a song is loaded
 
   HWND control(Control c) const { return controls[static_cast<std::size_t>(c)]; }
   void emit(WindowEvent e) const {
@@ -71,6 +72,7 @@ class Win32MainWindow final : public MainWindow {
   void mark_line(Control c, int line) override;
   EditView edit_view(Control c) override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
+  void hold_media_key(bool held) override;
   void start_ticks(int period_ms, std::function<void()> tick) override;
   void stop_ticks() override;
 
@@ -99,8 +101,7 @@ void follow_pause_caption(HWND hwnd, WindowParts& parts);
 bool on_thumb_button(const WindowParts& parts, WPARAM wparam);
 
 // The keyboard (keys_win32.cpp).
-void register_media_keys(HWND window);
-void unregister_media_keys(HWND window);
+void hold_media_keys(HWND window, WindowParts& parts, bool held);
 bool on_app_command(const WindowParts& parts, LPARAM lparam);
 bool on_hot_key(const WindowParts& parts, WPARAM id);
 // Tab (or Shift+Tab) from the control that has the focus; false when it is none of ours.
