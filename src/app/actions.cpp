@@ -25,7 +25,8 @@ Text selected_cell(MainWindow& w, int row, Cell cell) {
 // The catalogue the row came from (the list may hold rows of two catalogues); the newest search's for a
 // row it does not know.
 Text row_source(AppContext& app, int row) {
-  if (row >= 0 && static_cast<std::size_t>(row) < app.row_sources.size()) return app.row_sources[static_cast<std::size_t>(row)];
+  if (row >= 0 && static_cast<std::size_t>(row) < app.row_sources.size())
+    return app.row_sources[static_cast<std::size_t>(row)];
   return app.current_source.get();
 }
 

@@ -92,8 +92,8 @@ struct AppContext {
   LockedText skin_library_path;  // the file the skin was bound from at start
 
   std::atomic<int> current_page{0};
-  LockedText current_source;       // of the newest search
-  std::vector<Text> row_sources;   // window's thread only: the catalogue of each row of 超级列表框1
+  LockedText current_source;      // of the newest search
+  std::vector<Text> row_sources;  // window's thread only: the catalogue of each row of 超级列表框1
   Newest searches;
   Newest plays;
   std::atomic<unsigned> plays_started{0};  // tells the part files of two plays apart

@@ -19,7 +19,7 @@ void run_search(AppContext& app, const SearchRequest& request) {
       for (std::size_t c = 0; c < kCellCount; ++c)
         w.list_set_cell(i, static_cast<int>(c), row.cell(static_cast<Cell>(c)));
       app.row_sources.resize(static_cast<std::size_t>(i));  // in step with the rows, whatever came before
-      app.row_sources.push_back(row.source);                  // the row plays with its own catalogue
+      app.row_sources.push_back(row.source);                // the row plays with its own catalogue
     }
   });
 }

@@ -78,9 +78,13 @@ Text safe_name(std::string_view title, std::size_t max) {
 
 }  // namespace
 
-Text safe_file_name(std::string_view title) { return safe_name(title, kMaxFileNameBytes); }
+Text safe_file_name(std::string_view title) {
+  return safe_name(title, kMaxFileNameBytes);
+}
 
-Text song_file_path(std::string_view directory, std::string_view title) { return song_file_path(directory, title, 1); }
+Text song_file_path(std::string_view directory, std::string_view title) {
+  return song_file_path(directory, title, 1);
+}
 
 Text song_file_path(std::string_view directory, std::string_view title, unsigned n) {
   const Text number = n > 1 ? " (" + to_text(static_cast<long long>(n)) + ")" : Text();

@@ -65,7 +65,8 @@ Text read_string(unsigned char encoding, const unsigned char*& p, const unsigned
   if (encoding == 0 || encoding == 3) {  // Latin-1, UTF-8
     const unsigned char* stop = std::find(p, end, 0);
     if (encoding == 3) {
-      out = valid_utf8(std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(stop - p)));
+      out =
+          valid_utf8(std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(stop - p)));
     } else {
       for (const unsigned char* c = p; c < stop; ++c) append_utf8(out, *c);
     }
@@ -73,13 +74,15 @@ Text read_string(unsigned char encoding, const unsigned char*& p, const unsigned
     return out;
   }
   bool big_endian = encoding == 2;
-  if (encoding == kUtf16WithBom && end - p >= 2 && ((p[0] == 0xFE && p[1] == 0xFF) || (p[0] == 0xFF && p[1] == 0xFE))) {
+  if (encoding == kUtf16WithBom && end - p >= 2 &&
+      ((p[0] == 0xFE && p[1] == 0xFF) || (p[0] == 0xFF && p[1] == 0xFE))) {
     big_endian = p[0] == 0xFE;
     p += 2;
   }
   std::u16string units;
   for (; end - p >= 2; p += 2) {
-    const char16_t u = big_endian ? static_cast<char16_t>(p[0] << 8 | p[1]) : static_cast<char16_t>(p[1] << 8 | p[0]);
+    const char16_t u =
+        big_endian ? static_cast<char16_t>(p[0] << 8 | p[1]) : static_cast<char16_t>(p[1] << 8 | p[0]);
     if (u == 0) {
       p += 2;
       return utf16_to_utf8(units);
@@ -125,17 +128,6 @@ bool frame_id(const unsigned char* p) {
   return true;
 }
 
-// Where the frames start, past an extended header; nothing when that header does not fit.
-std::optional<std::size_t> frames_start(const unsigned char* data, std::size_t end, bool v4) {
-  if (!(data[5] & 0x40)) return 10;
-  if (end < 14) return std::nullopt;
-  const std::optional<std::uint32_t> size = v4 ? syncsafe(data + 10) : std::optional<std::uint32_t>(be32(data + 10));
-  if (!size) return std::nullopt;
-  const std::uint64_t start = v4 ? 10ull + *size : 14ull + *size;
-  if (start > end) return std::nullopt;
-  return static_cast<std::size_t>(start);
-}
-
 // Reads until `want` bytes are in `out` or the file ends; false when a read failed.
 bool read_up_to(InputFile& file, Bytes& out, std::size_t want) {
   while (out.size() < want) {
@@ -177,13 +169,13 @@ std::optional<SongTag> read_id3_tag(const unsigned char* data, std::size_t size)
   const bool v4 = data[3] == 4;
   const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(10ull + *body, size));
   SongTag tag;
-  if (data[5] & 0x80) return tag;  // unsynchronised as a whole: its frames are not read
-  std::optional<std::size_t> pos = frames_start(data, end, v4);
-  if (!pos) return tag;
-  for (std::size_t at = *pos; end - at >= 10 && frame_id(data + at);) {
-    const std::optional<std::uint32_t> length = v4 ? syncsafe(data + at + 4) : std::optional<std::uint32_t>(be32(data + at + 4));
+  if (data[5] & 0xC0) return tag;  // unsynchronised, or an extended header: never the program's, not read
+  for (std::size_t at = 10; end - at >= 10 && frame_id(data + at);) {
+    const std::optional<std::uint32_t> length =
+        v4 ? syncsafe(data + at + 4) : std::optional<std::uint32_t>(be32(data + at + 4));
     if (!length || *length > end - at - 10) break;
-    const unsigned char unread = v4 ? 0x4F : 0xE0;  // grouped, compressed, encrypted (, unsynchronised, sized)
+    // Grouped, compressed, encrypted (and in 2.4 unsynchronised, or with a data length): not read.
+    const unsigned char unread = v4 ? 0x4F : 0xE0;
     if (!(data[at + 9] & unread))
       read_frame(std::string_view(reinterpret_cast<const char*>(data + at), 4), data + at + 10,
                  data + at + 10 + *length, tag);

@@ -28,10 +28,13 @@ inline constexpr std::size_t kMaxTagTextUnits = 1024;  // UTF-16 code units
 Bytes write_id3_tag(const SongTag& tag);
 
 // The texts of the ID3v2.3 or v2.4 tag the data starts with; nothing when it starts with none. Frames it
-// does not read (other kinds, compressed, encrypted, unsynchronised) are passed over, a frame cut off by the
-// data's end ends the reading; every text comes back as well-formed UTF-8.
+// does not read (other kinds, compressed, encrypted) are passed over, a frame cut off by the data's end
+// ends the reading, and a tag unsynchronised or with an extended header gives no texts; every text comes
+// back as well-formed UTF-8.
 std::optional<SongTag> read_id3_tag(const unsigned char* data, std::size_t size);
-inline std::optional<SongTag> read_id3_tag(const Bytes& data) { return read_id3_tag(data.data(), data.size()); }
+inline std::optional<SongTag> read_id3_tag(const Bytes& data) {
+  return read_id3_tag(data.data(), data.size());
+}
 
 // The tag at the start of the file, read through `files` (at most kMaxTagRead bytes of it); nothing when the
 // file cannot be read or starts with no tag.

@@ -47,7 +47,10 @@ SongTag song_tag(const Track& track) {
   return {track.title,
           track.singer,
           track.album,
-          {{kTagSource, track.source}, {kTagId, track.url_id}, {kTagPicId, track.pic_id}, {kTagLyricId, track.lyric_id}}};
+          {{kTagSource, track.source},
+           {kTagId, track.url_id},
+           {kTagPicId, track.pic_id},
+           {kTagLyricId, track.lyric_id}}};
 }
 
 bool is_tag_of(const SongTag& tag, const Track& track) {
@@ -114,13 +117,14 @@ Fetched download_to_part(Downloader& downloader, Files& files, std::string_view 
   }
   const bool closed = part.file->close();
   const Fetched fetched = stop.stop_requested() || result.status == DownloadStatus::stopped ? Fetched::stopped
-                          : result.status == DownloadStatus::ok && closed && check.whole() ? Fetched::whole
+                          : result.status == DownloadStatus::ok && closed && check.whole()  ? Fetched::whole
                                                                                             : Fetched::failed;
   if (fetched != Fetched::whole) files.remove(part.path);
   return fetched;
 }
 
-Text put_in_place(Files& files, std::string_view part, std::string_view run_directory, std::string_view title) {
+Text put_in_place(Files& files, std::string_view part, std::string_view run_directory,
+                  std::string_view title) {
   for (unsigned n = 1; n <= kMaxNumberedNames; ++n) {
     Text path = song_file_path(run_directory, title, n);
     if (!files.exact_exists(path) && files.move_new(part, path)) return path;

@@ -74,6 +74,7 @@ Fetched download_to_part(Downloader& downloader, Files& files, std::string_view 
                          const SongTag& tag, std::stop_token stop, const PartWritten& written = {});
 // Moves the whole part file to the first of the title's names that no file has, never over a file. The
 // name it took, or empty when none would take it (the part file is then gone).
-Text put_in_place(Files& files, std::string_view part, std::string_view run_directory, std::string_view title);
+Text put_in_place(Files& files, std::string_view part, std::string_view run_directory,
+                  std::string_view title);
 
 }  // namespace qiwa

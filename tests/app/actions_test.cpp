@@ -13,9 +13,10 @@ Text page_of(const Text& words, const Text& page, int n, const Text& source = "n
   Text json = "[";
   for (int i = 0; i < n; ++i) {
     if (i) json += ",";
-    json += R"({"id":)" + std::to_string(i) + R"(,"name":")" + words + " p" + page + " #" + std::to_string(i) +
-            R"(","artist":["a"],"album":"b","pic_id":"p)" + std::to_string(i) + R"(","url_id":)" +
-            std::to_string(i) + R"(,"lyric_id":)" + std::to_string(i) + R"(,"source":")" + source + R"("})";
+    json += R"({"id":)" + std::to_string(i) + R"(,"name":")" + words + " p" + page + " #" +
+            std::to_string(i) + R"(","artist":["a"],"album":"b","pic_id":"p)" + std::to_string(i) +
+            R"(","url_id":)" + std::to_string(i) + R"(,"lyric_id":)" + std::to_string(i) + R"(,"source":")" +
+            source + R"("})";
   }
   return json + "]";
 }
@@ -23,7 +24,8 @@ Text page_of(const Text& words, const Text& page, int n, const Text& source = "n
 struct ActionsFlow : AppFixture {
   void SetUp() override {
     fake.service.on("search", [](const fakes::ServiceCall& c) {
-      return jsonp(page_of(c.field("name"), c.field("pages"), c.field("pages") == "3" ? 0 : 3, c.field("source")));
+      return jsonp(
+          page_of(c.field("name"), c.field("pages"), c.field("pages") == "3" ? 0 : 3, c.field("source")));
     });
   }
   std::vector<Text> titles_in_list() {
@@ -105,16 +107,19 @@ TEST_F(ActionsFlow, RowsOfTwoCataloguesEachPlayWithTheirOwn) {
   load_more(app);
   ASSERT_TRUE(eventually([&] { return window.list_row_count() == 6; }));
   fake.service.on("url", [](const fakes::ServiceCall& c) {
-    return jsonp(R"({"url":"http:\/\/h\/)" + c.field("source") + "M800" + c.field("id") + R"(.mp3","br":128})");
+    return jsonp(R"({"url":"http:\/\/h\/)" + c.field("source") + "M800" + c.field("id") +
+                 R"(.mp3","br":128})");
   });
   for (const char* address : {"http://h/neteaseM8001.mp3", "http://h/tencentM5001.mp3"})
     fake.downloader.serve(address, {fakes::test_song()});
   for (int row : {1, 4}) {
     window.select_row(row);
     play_selected(app);
-    ASSERT_TRUE(eventually([&] { return window.title() == "当前播放音乐:" + window.rows()[static_cast<std::size_t>(row)][3]; }));
+    ASSERT_TRUE(eventually(
+        [&] { return window.title() == "当前播放音乐:" + window.rows()[static_cast<std::size_t>(row)][3]; }));
   }
-  EXPECT_EQ(fake.downloader.requested(), (std::vector<Text>{"http://h/neteaseM8001.mp3", "http://h/tencentM5001.mp3"}));
+  EXPECT_EQ(fake.downloader.requested(),
+            (std::vector<Text>{"http://h/neteaseM8001.mp3", "http://h/tencentM5001.mp3"}));
   auto urls = fake.service.calls_of("url");
   ASSERT_EQ(urls.size(), 2u);
   EXPECT_EQ(urls[0].field("source"), "netease");

@@ -45,10 +45,14 @@ struct PlayFlow : AppFixture {
   }
   std::optional<Text> file(std::string_view title) const { return fake.files.read(song(title)); }
   // The part file of the n-th play of this test beside a song's name.
-  Text part(const Text& song_path, unsigned n) const { return song_path + ".4242-" + std::to_string(n) + ".part"; }
+  Text part(const Text& song_path, unsigned n) const {
+    return song_path + ".4242-" + std::to_string(n) + ".part";
+  }
   // A song file as the program saves it: its tag, then the body as it came.
   static Text saved(const Text& body, Text title = "晴天", Text id = "1000") {
-    return fakes::tag_text(song_tag(Track{std::move(title), id, "p" + id, id, "netease", "周杰伦", "叶惠美"})) + body;
+    return fakes::tag_text(
+               song_tag(Track{std::move(title), id, "p" + id, id, "netease", "周杰伦", "叶惠美"})) +
+           body;
   }
   std::vector<Text> songs_left_at_exit() { return app->downloads.close().songs; }
 };
@@ -105,7 +109,8 @@ TEST_F(PlayFlow, ADownloadCutAfterTheSoundStartedStopsItAndLeavesNothing) {
   fake.files.put(song("晴天"), "the user's own song");
   fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
   run_play(*app, request());
-  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + part(song("晴天 (2)"), 1), "stop"}));
+  EXPECT_EQ(fake.player.calls(),
+            (std::vector<Text>{"stop", "play-growing " + part(song("晴天 (2)"), 1), "stop"}));
   EXPECT_FALSE(window.media_key_held());
   EXPECT_EQ(fake.player.growing_state(), SourceState::failed);
   EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
@@ -139,7 +144,8 @@ TEST_F(PlayFlow, ANewerPlayAbortsTheDownloadOfTheSongPlayingEarly) {
 // file where that catalogue wants it.
 TEST_F(PlayFlow, ARowPlaysWithItsOwnCatalogue) {
   fake.service.on("url", [](const fakes::ServiceCall& c) {
-    return jsonp(R"({"url":"http:\/\/h\/)" + c.field("source") + R"(\/M800)" + c.field("id") + R"(.mp3","br":128})");
+    return jsonp(R"({"url":"http:\/\/h\/)" + c.field("source") + R"(\/M800)" + c.field("id") +
+                 R"(.mp3","br":128})");
   });
   fake.downloader.serve("http://h/tencent/M500abc.mp3", {mp3});
   fake.downloader.serve("http://h/netease/M800abc.mp3", {mp3});
@@ -172,10 +178,10 @@ TEST_F(PlayFlow, AFailedDownloadOrOneThatIsNoSongLeavesTheUsersFileAlone) {
   const std::vector<fakes::ScriptedDownload> failures = {
       {"", DownloadStatus::no_connection},
       {"<html>404</html>", DownloadStatus::bad_status},
-      {"", DownloadStatus::ok},  // an empty body
+      {"", DownloadStatus::ok},                                  // an empty body
       {mp3.substr(0, 6000), DownloadStatus::interrupted, 1000},  // cut before a second of it
       {"", DownloadStatus::too_large},
-      {"<html><body>Access denied</body></html>"},  // whole, but no song
+      {"<html><body>Access denied</body></html>"},                     // whole, but no song
       {mp3.substr(0, 7000), DownloadStatus::ok, 1000, {}, {}, false},  // no length, closed cleanly, cut
   };
   for (const auto& failure : failures) {
@@ -251,21 +257,12 @@ TEST_F(PlayFlow, AUsersFileOfTheSongsNameIsNeverTouched) {
   EXPECT_EQ(file("晴天"), "ID3 a few bytes of the user's");
 }
 
-// 晴天 by another singer is another song: it gets a name of its own beside the first.
-TEST_F(PlayFlow, TwoSongsOfOneTitleKeepTwoFiles) {
-  fake.downloader.serve("http://127.0.0.1:8765/music/netease/2000.mp3", {fakes::test_song("tone_vbr.mp3")});
-  run_play(*app, request("晴天", "1000"));
-  run_play(*app, request("晴天", "2000"));
-  EXPECT_EQ(file("晴天"), saved(mp3));
-  EXPECT_EQ(file("晴天 (2)"), saved(fakes::test_song("tone_vbr.mp3"), "晴天", "2000"));
-  EXPECT_EQ(songs_left_at_exit(), (std::vector<Text>{song("晴天"), song("晴天 (2)")}));
-}
-
 // A song saved whole before, by this run or another, plays from its file at once: nothing is asked of the
 // service before the sound, nothing is downloaded, and the service may be gone altogether.
 TEST_F(PlayFlow, ASongSavedBeforePlaysFromItsFileWithoutTheService) {
   run_play(*app, request());
-  fake.service.on("url", [](const fakes::ServiceCall&) { return fakes::bytes_response("<html>no network</html>"); });
+  fake.service.on("url",
+                  [](const fakes::ServiceCall&) { return fakes::bytes_response("<html>no network</html>"); });
   run_play(*app, request());
   EXPECT_EQ(fake.downloader.requested().size(), 1u);
   EXPECT_EQ(fake.service.calls_of("url").size(), 1u);
@@ -281,16 +278,6 @@ TEST_F(PlayFlow, ASongSavedBeforePlaysFromItsFileWithoutTheService) {
   EXPECT_TRUE(other_run.downloader.requested().empty());
   EXPECT_EQ(other_run.player.calls_without_stop(), std::vector<Text>{"play " + song("晴天") + " 1"});
   EXPECT_TRUE(next->downloads.close().songs.empty());
-}
-
-// The file of this song cut short (by anyone) is no saved song: it is left as it is and the song is
-// downloaded again beside it.
-TEST_F(PlayFlow, ACutFileOfTheSongIsLeftAndTheSongDownloadedAgain) {
-  fake.files.put(song("晴天"), saved(mp3.substr(0, 10000)));
-  run_play(*app, request());
-  EXPECT_EQ(file("晴天"), saved(mp3.substr(0, 10000)));
-  EXPECT_EQ(file("晴天 (2)"), saved(mp3));
-  EXPECT_EQ(fake.downloader.requested().size(), 1u);
 }
 
 // A new song starts unpaused: after pausing one and playing the next, 按钮4 reads "暂停播放" again.
@@ -391,7 +378,9 @@ TEST_F(PlayFlow, ASupersededPlaysFailureBoxNeverAppears) {
   window.on_invoked([&] {
     if (window.title() == "Qiwa音乐" && !first.stop_requested()) app->plays.renew();
   });
-  window.on_message([&](const fakes::ShownMessage&) { EXPECT_FALSE(first.stop_requested()) << "a box after a newer play"; });
+  window.on_message([&](const fakes::ShownMessage&) {
+    EXPECT_FALSE(first.stop_requested()) << "a box after a newer play";
+  });
   PlayRequest r = request();
   first = r.stop;
   run_play(*app, r);
@@ -439,7 +428,8 @@ TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
   EXPECT_EQ(shown[before].state, State::unknown);
   EXPECT_EQ(shown.back().state, State::hidden);
 
-  fake.downloader.serve("http://127.0.0.1:8765/music/netease/3000.mp3", {mp3.substr(0, 20000), DownloadStatus::interrupted});
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/3000.mp3",
+                        {mp3.substr(0, 20000), DownloadStatus::interrupted});
   run_play(*app, request("后来", "3000"));
   EXPECT_EQ(window.taskbar().back().state, State::hidden);
   EXPECT_EQ(window.messages().back().message, "抱歉，当前歌曲下载失败！");

@@ -127,7 +127,9 @@ class CleanUpTest : public StartupTest {
     ASSERT_TRUE(begin(in_run("growing.mp3.3.part")));
   }
   // A song this run put in place.
-  bool record(const Text& path) { return app->downloads.place(path + ".1.part", [path] { return path; }); }
+  bool record(const Text& path) {
+    return app->downloads.place(path + ".1.part", [path] { return path; });
+  }
   // A part file this run made, with half a song in it.
   bool begin(const Text& part) {
     return app->downloads.begin([&]() -> std::optional<Text> {

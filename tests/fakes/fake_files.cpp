@@ -116,8 +116,8 @@ bool FakeFiles::remove(std::string_view path) {
 bool FakeFiles::move_new(std::string_view from, std::string_view to) {
   Lock lock(mutex_);
   auto it = files_.find(Text(from));
-  if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) || files_.count(Text(to)) ||
-      !parent_exists(to))
+  if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) ||
+      files_.count(Text(to)) || !parent_exists(to))
     return false;
   Text content = std::move(it->second);
   files_.erase(it);

@@ -26,7 +26,8 @@ TEST(SearchHits, EveryHitGivesOneRowWithItsOwnIds) {
   auto rows = parse(kNeteaseThree);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0], (SongRow{"1000", "109951163000000000", "1000", "晴天", "周杰伦", "叶惠美", "netease"}));
-  EXPECT_EQ(rows[1], (SongRow{"35847388", "1407374890649284", "35847388", "Hello", "Adele", "25", "netease"}));
+  EXPECT_EQ(rows[1],
+            (SongRow{"35847388", "1407374890649284", "35847388", "Hello", "Adele", "25", "netease"}));
   // "\/" decoded, several artists joined by "/".
   EXPECT_EQ(rows[2], (SongRow{"7", "9", "7", "AC/DC", "A/B", "x/y", "netease"}));
 }
@@ -143,7 +144,8 @@ TEST_F(SearchPage, EachRowKeepsItsCatalogue) {
                  R"({"name":"c","url_id":3}])");
   });
   std::vector<Text> sources;
-  for (const SongRow& row : search_page(client, {"tencent", catalogue_at(2), "x", 1})) sources.push_back(row.source);
+  for (const SongRow& row : search_page(client, {"tencent", catalogue_at(2), "x", 1}))
+    sources.push_back(row.source);
   EXPECT_EQ(sources, (std::vector<Text>{"kugou", "tencent", "tencent"}));
 }
 

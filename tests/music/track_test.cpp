@@ -139,7 +139,7 @@ TEST_F(SongDownload, PlacingPassesOverEveryNameItCannotTake) {
 TEST_F(SongDownload, OnlyAWholeSongStays) {
   const std::vector<fakes::ScriptedDownload> failures = {
       {"<html><body>Access denied</body></html>"},
-      {mp3.substr(0, mp3.size() * 2 / 5), DownloadStatus::ok, 4096, {}, {}, false},  // cut, no length
+      {mp3.substr(0, mp3.size() * 2 / 5), DownloadStatus::ok, 4096, {}, {}, false},     // cut, no length
       {mp3.substr(0, after_frames(mp3, 40)), DownloadStatus::ok, 4096, {}, {}, false},  // cut between frames
       {mp3.substr(0, 300)},
       {"half", DownloadStatus::interrupted},

@@ -201,11 +201,14 @@ TEST(Mp3Sniff, TellsSongsFromOtherBytesWhateverThePieces) {
 // The check fed in pieces of `piece` bytes (the last one shorter).
 Mp3WholeCheck checked(const Bytes& data, std::size_t piece = 4096) {
   Mp3WholeCheck check;
-  for (std::size_t at = 0; at < data.size(); at += piece) check.feed(data.data() + at, std::min(piece, data.size() - at));
+  for (std::size_t at = 0; at < data.size(); at += piece)
+    check.feed(data.data() + at, std::min(piece, data.size() - at));
   return check;
 }
 
-Bytes cut_to(const Bytes& data, std::size_t size) { return Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size)); }
+Bytes cut_to(const Bytes& data, std::size_t size) {
+  return Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size));
+}
 
 Bytes joined(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -217,14 +220,16 @@ Bytes joined(Bytes a, const Bytes& b) {
 TEST(Mp3Whole, RealFilesAreWholeAndEveryCutOfThemIsTold) {
   for (const char* name : {"tone_cbr.mp3", "tone_vbr.mp3", "tone_mpeg25.mp3"}) {
     const Bytes song = data_file(name);
-    for (std::size_t piece : {1u, 7u, 417u, 100000u}) EXPECT_TRUE(checked(song, piece).whole()) << name << " " << piece;
+    for (std::size_t piece : {1u, 7u, 417u, 100000u})
+      EXPECT_TRUE(checked(song, piece).whole()) << name << " " << piece;
   }
   for (const char* name : {"tone_cbr.mp3", "tone_vbr.mp3"}) {
     const Bytes song = data_file(name);
     const Mp3WholeCheck whole = checked(song);
     ASSERT_TRUE(whole.summary() && whole.summary()->frames && whole.summary()->bytes) << name;
     EXPECT_EQ(whole.frames(), *whole.summary()->frames) << name;
-    for (std::size_t n = 0; n < song.size(); n += 13) EXPECT_FALSE(checked(cut_to(song, n), 1000).whole()) << name << " cut at " << n;
+    for (std::size_t n = 0; n < song.size(); n += 13)
+      EXPECT_FALSE(checked(cut_to(song, n), 1000).whole()) << name << " cut at " << n;
     EXPECT_FALSE(checked(cut_to(song, song.size() - 1)).whole()) << name;
   }
 }
@@ -238,7 +243,8 @@ TEST(Mp3Whole, WithoutASummaryACutInsideAFrameIsTold) {
   for (std::size_t at = find_frame(song.data(), song.size(), 0); at < song.size();) {
     const auto h = *parse_frame_header(song.data() + at, song.size() - at);
     for (std::size_t inside : {std::size_t(1), std::size_t(4), h.length / 2, h.length - 1})
-      EXPECT_FALSE(checked(cut_to(song, at + inside), 64).whole()) << "cut " << inside << " into the frame at " << at;
+      EXPECT_FALSE(checked(cut_to(song, at + inside), 64).whole())
+          << "cut " << inside << " into the frame at " << at;
     at += h.length;
     ++boundaries;
   }

@@ -88,16 +88,16 @@ class TrustedCertificate {
     pem << in.rdbuf();
     const std::string text = pem.str();
     DWORD size = 0;
-    if (text.empty() || !CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64HEADER,
-                                              nullptr, &size, nullptr, nullptr))
+    if (text.empty() || !CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()),
+                                              CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
       return;
     std::string der(size, '\0');
     CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64HEADER,
                          reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr);
     store_ = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
     if (store_ &&
-        CertAddEncodedCertificateToStore(store_, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), size,
-                                         CERT_STORE_ADD_REPLACE_EXISTING, &added_))
+        CertAddEncodedCertificateToStore(store_, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                         size, CERT_STORE_ADD_REPLACE_EXISTING, &added_))
       CertControlStore(store_, 0, CERT_STORE_CTRL_COMMIT, nullptr);  // seen by the store the checks open
   }
   ~TrustedCertificate() {

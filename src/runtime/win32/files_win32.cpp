@@ -90,8 +90,9 @@ class Win32Files final : public Files {
 std::unique_ptr<InputFile> Win32Files::open(std::string_view path) {
   const std::wstring native = os_path(path);
   if (native.empty()) return nullptr;
-  FileHandle file(CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(CreateFileW(native.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return nullptr;
   return std::make_unique<Win32InputFile>(std::move(file));
 }
