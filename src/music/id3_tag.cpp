@@ -18,9 +18,10 @@ void put_syncsafe(Bytes& out, std::uint32_t v) {
   for (int shift : {21, 14, 7, 0}) out.push_back(static_cast<unsigned char>((v >> shift) & 0x7F));
 }
 
-// The text as a byte order mark and UTF-16LE, cut between characters to kMaxTagTextUnits.
+// The text as a byte order mark and UTF-16LE, cut between characters to kMaxTagTextUnits; a NUL ends it,
+// as it ends a text in a frame.
 void put_utf16(Bytes& out, std::string_view text) {
-  std::u16string units = utf8_to_utf16(text);
+  std::u16string units = utf8_to_utf16(text.substr(0, text.find('\0')));
   if (units.size() > kMaxTagTextUnits) {
     std::size_t keep = kMaxTagTextUnits;
     if (units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF) --keep;  // not half a pair

@@ -20,7 +20,8 @@ struct SongTag {
   bool operator==(const SongTag&) const = default;
 };
 
-// Longer texts are cut between characters: a tag stays small whatever the service sends.
+// Longer texts are cut between characters: a tag stays small whatever the service sends. A text also ends
+// at a NUL, as it does in a frame.
 inline constexpr std::size_t kMaxTagTextUnits = 1024;  // UTF-16 code units
 
 // An ID3v2.3 tag of the texts, each in UTF-16 with a byte order mark; an empty title, singer or album is

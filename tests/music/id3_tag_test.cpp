@@ -56,13 +56,14 @@ TEST(Id3Tag, WrittenAsVersion23WithUtf16TextsAndReadBack) {
   EXPECT_EQ(read_id3_tag(followed), kSunny);
 }
 
-TEST(Id3Tag, LongTextsAreCutBetweenCharacters) {
+TEST(Id3Tag, LongTextsAreCutBetweenCharactersAndATextEndsAtANul) {
   Text long_title(kMaxTagTextUnits - 1, 'a');
   long_title += "🎵🎵";  // a pair of units would straddle the limit
   const std::optional<SongTag> read = read_id3_tag(write_id3_tag({long_title, "", "", {}}));
   ASSERT_TRUE(read);
   EXPECT_EQ(read->title, Text(kMaxTagTextUnits - 1, 'a'));
   EXPECT_LT(write_id3_tag({Text(100000, 'x'), "", "", {}}).size(), 3 * kMaxTagTextUnits);
+  EXPECT_EQ(read_id3_tag(write_id3_tag({Text("晴\0天", 7), "", "", {}}))->title, "晴") << "a NUL ends a text";
 }
 
 // Tags others write: version 2.4 with its sizes, every text encoding, frames of other kinds, frames the
