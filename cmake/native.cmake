@@ -27,3 +27,8 @@ if(QIWA_BENCH_SOURCES)
     target_link_libraries(${name} PRIVATE qiwa_app benchmark::benchmark)
   endforeach()
 endif()
+
+# The floors' fence, tried on a scratch copy of the tree with includes that break it.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME fence COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/fence/fence_test.py ${CMAKE_SOURCE_DIR})
+set_tests_properties(fence PROPERTIES LABELS native TIMEOUT 600)

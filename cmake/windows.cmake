@@ -49,10 +49,11 @@ qiwa_import_library(qiwa_delay_winhttp DELAY winhttp WINHTTP.dll)
 qiwa_import_library(qiwa_delay_winmm DELAY winmm WINMM.dll)
 qiwa_import_library(qiwa_delay_msacm32 DELAY msacm32 MSACM32.dll)
 qiwa_import_library(qiwa_delay_ole32 DELAY ole32 ole32.dll)
+qiwa_import_library(qiwa_delay_shell32 DELAY shell32 SHELL32.dll)  # the application data folder, rarely asked
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX)
-# The delay-loaded functions of winmm and ole32 declared without dllimport, so that calls reach their
-# delay-load thunks: 32-bit ld drops a thunk that only its import slot names, leaving the slot empty.
-add_compile_definitions(_WINMM_ _OLE32_)
+# The delay-loaded functions of winmm, ole32 and shell32 declared without dllimport, so that calls reach
+# their delay-load thunks: 32-bit ld drops a thunk that only its import slot names, leaving the slot empty.
+add_compile_definitions(_WINMM_ _OLE32_ _SHELL32_)
 # Static runtime: the exe imports system DLLs only.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -60,7 +61,7 @@ include(cmake/floors.cmake)
 # Section per function, so the exe's link can drop what nothing calls.
 add_compile_options(-ffunction-sections -fdata-sections)
 qiwa_add_floors(WIN32)
-target_link_libraries(qiwa_runtime PUBLIC qiwa_delay_winhttp qiwa_delay_winmm qiwa_delay_msacm32)
+target_link_libraries(qiwa_runtime PUBLIC qiwa_delay_winhttp qiwa_delay_winmm qiwa_delay_msacm32 qiwa_delay_shell32)
 target_link_libraries(qiwa_app PUBLIC qiwa_comctl32 gdi32 qiwa_delay_ole32 windowscodecs uuid)
 
 add_executable(QiwaMusic WIN32 ${QIWA_EXE_SOURCES})
@@ -91,6 +92,20 @@ target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs crypt32)
 # The skin library's drawing, compiled in, so that its shapes can be checked pixel by pixel.
 target_sources(qiwa_win32_tests PRIVATE skin/src/draw.cpp skin/src/theme.cpp skin/src/skin_format.cpp)
 target_include_directories(qiwa_win32_tests PRIVATE skin/src)
+# What Debian's lame decodes of the player's test songs: the player's Win32 tests compare its sound with it.
+find_program(QIWA_LAME lame)
+if(QIWA_LAME)
+  foreach(song gapless_1 gapless_2 tone_low tone_high)
+    set(decoded ${CMAKE_BINARY_DIR}/lame-decoded/${song}.raw)
+    add_custom_command(OUTPUT ${decoded} COMMAND ${QIWA_LAME} --quiet --decode -t ${CMAKE_SOURCE_DIR}/tests/data/${song}.mp3 ${decoded}
+                       DEPENDS ${CMAKE_SOURCE_DIR}/tests/data/${song}.mp3 COMMENT "lame --decode ${song}.mp3")
+    list(APPEND QIWA_LAME_DECODED ${decoded})
+  endforeach()
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/lame-decoded)
+  add_custom_target(qiwa_lame_decoded DEPENDS ${QIWA_LAME_DECODED})
+  add_dependencies(qiwa_win32_tests qiwa_lame_decoded)
+endif()
+target_compile_definitions(qiwa_win32_tests PRIVATE QIWA_BINARY_DIR="${CMAKE_BINARY_DIR}")
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
 set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all")
 # The WinHTTP backends against a local test server of ours (tests/win32/http_test_server.py).

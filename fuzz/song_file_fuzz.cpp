@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryFiles files;
   files.files[song_file_path("C:\\run", track.title, 1)] = first;
   files.files[song_file_path("C:\\run", track.title, 2)] = Text(bytes.begin(), bytes.end()) + first;
-  const SongPlace place = find_song_place(files, "C:\\run", track);
+  const SongPlace place = find_song_place(files, "C:\\run", track.title, track);
   if (place.saved.empty() == place.free.empty()) std::abort();
   if (!place.free.empty() && files.exact_exists(place.free)) std::abort();
   if (!place.saved.empty()) {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/skin_blobs.hpp"
-#include "app/skin_entry.hpp"
+#include "skin/skin_blobs.hpp"
+#include "skin/skin_entry.hpp"
 
 namespace {
 

@@ -22,7 +22,8 @@ struct Rect {
 };
 
 struct ControlLayout {
-  Control id;
+  Role role;
+  const char* name;  // the control's name in the window's design, which tests address it by
   ControlKind kind;
   Rect rect;  // client coordinates of the main window
   const char* text;
@@ -37,6 +38,7 @@ inline constexpr const char* kWindowTitle = "Qiwa音乐";
 inline constexpr Rect kWindowRect{50, 50, 601, 710};  // outer rectangle, screen coordinates
 inline constexpr const char* kMenuTitle = "菜单";
 inline constexpr const char* kMenuPlayItem = "播放并下载";
+inline constexpr const char* kSettingsItem = "设置…";
 inline constexpr int kMenuOffset = 3;  // the menu opens this far right of and below the cursor
 
 // 编辑框2's text: green on white, bold, 12 px, GB2312 character set.
@@ -48,9 +50,9 @@ struct LyricsLook {
 };
 inline constexpr LyricsLook kLyricsLook{0, 128, 0, 12, true, 134};
 
-// In the window's own order (the order of Control).
+// In the window's own order (the order of Role).
 std::span<const ControlLayout> control_layout();
-const ControlLayout& layout_of(Control c);
+const ControlLayout& layout_of(Role role);
 // Indexed by Cell (music/song.hpp). The items of 组合框1 are the catalogues (music/catalogue.hpp).
 std::span<const ColumnLayout> list_columns();
 

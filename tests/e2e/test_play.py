@@ -130,7 +130,9 @@ class PlayTest(PlayCase):
         self.driver("close")
         self.assertEqual(program.wait_exit(15), 0)
         left = [f for f in program.files() if f not in ("wine.log", "audio.raw")]  # the bench's own
-        self.assertEqual(left, ["QiwaMusic.exe", "mine.mp3", "notes.txt", "pf.dll", "x.mp3"])
+        # The settings and the library stay beside the program, with the user's files.
+        self.assertEqual(left, ["QiwaMusic.exe", "QiwaMusic.ini", "QiwaMusic.library.txt", "mine.mp3", "notes.txt",
+                                "pf.dll", "x.mp3"])
 
 
 class FailureTest(PlayCase):

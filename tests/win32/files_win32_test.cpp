@@ -3,12 +3,16 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <map>
 #include <stdexcept>
 
+#include "music/library.hpp"
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
-#include "runtime/threads.hpp"
 #include "runtime/win32/backends.hpp"
+#include "runtime/win32/file_time.hpp"
+#include "runtime/win32/handle.hpp"
 #include "runtime/win32/wide.hpp"
 
 namespace qiwa {
@@ -139,12 +143,147 @@ TEST_F(FilesWin32, MoveNewNeverReplacesAnything) {
   EXPECT_NE(files->process_id(), 0u);
 }
 
+// A song is read while its download writes it, is moved into place, or is deleted at the exit.
+TEST_F(FilesWin32, AFileOpenedForReadingIsReadAtAnyOffsetWhileOthersWriteMoveOrDeleteIt) {
+  const Text part = dir + "\\下载.mp3.part", song = dir + "\\下载.mp3";
+  std::unique_ptr<OutputFile> out = files->create(part);
+  ASSERT_TRUE(out);
+  ASSERT_TRUE(out->write(reinterpret_cast<const unsigned char*>("0123"), 4));
+  std::unique_ptr<InputFile> in = files->open_read(part);
+  ASSERT_TRUE(in);
+  unsigned char got[16] = {};
+  EXPECT_EQ(in->size(), 4u);
+  EXPECT_EQ(in->read(2, got, sizeof got), 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 2), "23");
+  EXPECT_EQ(in->read(9, got, sizeof got), 0u);  // past the end as it stands
+  ASSERT_TRUE(out->write(reinterpret_cast<const unsigned char*>("4567"), 4));
+  ASSERT_TRUE(out->close());
+  EXPECT_EQ(in->size(), 8u);
+  EXPECT_EQ(in->read(6, got, sizeof got), 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 2), "67");
+  EXPECT_TRUE(files->move(part, song));
+  EXPECT_TRUE(files->remove(song));
+  EXPECT_EQ(in->read(0, got, sizeof got), 8u);  // the bytes stay readable through the handle
+  in.reset();
+  EXPECT_FALSE(files->exact_exists(song));
+
+  EXPECT_EQ(files->open_read(dir + "\\无此文件.mp3"), nullptr);
+  EXPECT_EQ(files->open_read(dir), nullptr);  // a directory
+  EXPECT_EQ(files->open_read(""), nullptr);
+  ASSERT_TRUE(files->write(dir + "\\a", bytes("keep")));
+  EXPECT_EQ(files->open_read(dir + "\\a" + Text(1, '\0') + "x"), nullptr);  // a NUL would name another file
+}
+
 TEST_F(FilesWin32, ExactExistsNeverTreatsWildcardsAsSuch) {
   ASSERT_TRUE(files->write(dir + "\\歌ab.mp3", bytes("x")));
   EXPECT_FALSE(files->exact_exists(dir + "\\歌a?.mp3"));
   EXPECT_FALSE(files->exact_exists(dir + "\\*.mp3"));
   EXPECT_TRUE(files->exact_exists(dir + "\\歌ab.mp3"));
   EXPECT_FALSE(files->exact_exists(dir));  // a directory is no file
+}
+
+// A store's write: whole or not at all, over a file the user may have made read-only or another
+// program may hold open, and never leaving its temporary behind.
+TEST_F(FilesWin32, ReplaceFilePutsTheNewBytesInOneStep) {
+  const Text path = dir + "\\曲库.txt";
+  ASSERT_TRUE(files->replace_file(path, "first"));  // no file yet: renamed into place
+  EXPECT_EQ(read_back(path), "first");
+  ASSERT_TRUE(files->replace_file(path, std::string(100000, 'x') + "second"));
+  EXPECT_EQ(files->read_file(path, 1 << 20), std::string(100000, 'x') + "second");
+  EXPECT_EQ(files->read_file(path, 10), std::nullopt);  // over the limit
+  EXPECT_EQ(files->read_file(dir + "\\无.txt", 10), std::nullopt);
+
+  {  // a reader that shares everything does not stop the replace, and keeps the bytes it opened
+    FileHandle reader(CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(files->replace_file(path, "third"));
+  }
+  EXPECT_EQ(read_back(path), "third");
+  {  // one that shares nothing does: the old bytes stay
+    FileHandle holder(CreateFileW(wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_FALSE(files->replace_file(path, "fourth"));
+  }
+  EXPECT_EQ(read_back(path), "third");
+  ASSERT_TRUE(SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(files->replace_file(path, "fifth"));
+  EXPECT_EQ(read_back(path), "third");
+  SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_FALSE(files->replace_file(dir + "\\无此目录\\f", "x"));
+  EXPECT_FALSE(files->replace_file(dir + "\\a" + Text(1, '\0') + "b", "x"));
+  for (const FileInfo& f : files->list_files(dir)) EXPECT_EQ(f.name.find(kReplaceTemporarySuffix), Text::npos) << f.name;
+}
+
+TEST_F(FilesWin32, ListingsAndFileInfoTellNamesSizesAndTimes) {
+  ASSERT_TRUE(files->write(dir + "\\晴天.mp3", bytes("abc")));
+  ASSERT_TRUE(files->write(dir + "\\x.MP3x", bytes("abcd")));
+  ASSERT_TRUE(files->make_directory(dir + "\\子目录.mp3"));
+  EXPECT_TRUE(files->make_directory(dir + "\\子目录.mp3"));  // already there
+  EXPECT_FALSE(files->make_directory(dir + "\\无\\无"));
+  EXPECT_FALSE(files->make_directory(dir + "\\晴天.mp3"));  // a file of that name
+  std::map<Text, std::uint64_t> sizes;
+  for (const FileInfo& f : files->list_files(dir)) sizes[f.name] = f.size;
+  EXPECT_EQ(sizes, (std::map<Text, std::uint64_t>{{"晴天.mp3", 3}, {"x.MP3x", 4}}));
+  EXPECT_TRUE(files->list_files(dir + "\\无").empty());
+
+  const std::optional<FileInfo> info = files->file_info(dir + "\\晴天.mp3");
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->size, 3u);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  EXPECT_LT(std::llabs(info->modified_ms - unix_ms(now)), 60'000);
+  EXPECT_EQ(files->file_info(dir + "\\子目录.mp3"), std::nullopt);
+  EXPECT_EQ(files->file_info(dir + "\\无.mp3"), std::nullopt);
+}
+
+TEST_F(FilesWin32, WritableFoldersTheAppDataFolderAndTheLock) {
+  EXPECT_TRUE(files->folder_writable(dir));
+  EXPECT_FALSE(files->folder_writable(dir + "\\无此目录"));
+  EXPECT_TRUE(files->list_files(dir).empty());  // the probe is gone
+  const Text app_data = files->app_data_directory();
+  ASSERT_FALSE(app_data.empty());
+  EXPECT_NE(app_data.back(), '\\');
+  EXPECT_EQ(GetFileAttributesW(wide(app_data).c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+
+  const Text lock_path = dir + "\\曲库.txt.lock";
+  std::unique_ptr<FileLock> lock = files->try_lock(lock_path);
+  ASSERT_NE(lock, nullptr);
+  EXPECT_EQ(files->try_lock(lock_path), nullptr);  // held: another copy waits its turn
+  lock.reset();
+  EXPECT_FALSE(files->exact_exists(lock_path));    // let go: nothing left behind
+  EXPECT_NE(files->try_lock(lock_path), nullptr);
+}
+
+// The library over the real disk, as the program keeps it: a write, a second copy merging, the next
+// start reading both, a leftover temporary removed, a damaged file set aside beside it.
+TEST_F(FilesWin32, TheLibraryKeepsItsFileOnTheRealDisk) {
+  Win32Platform backends;
+  Clock& clock = backends.platform().clock;
+  const Text path = dir + "\\" + Text(Library::kFileName);
+  auto song = [](const char* id) { return LibrarySong{"kugou", {id, "p", "l", "晴天", "周杰伦", "叶惠美"}, ""}; };
+  Library a(*files, clock, path), b(*files, clock, path);
+  a.load();
+  b.load();
+  a.set_favourite(std::vector{song("1")}, true);
+  ASSERT_TRUE(a.flush(0));
+  b.set_favourite(std::vector{song("2")}, true);
+  ASSERT_TRUE(b.flush(0));
+  ASSERT_TRUE(files->write(path + ".77-1.qiwa-tmp", bytes("QiwaMusic library 1\n")));
+  Library c(*files, clock, path);
+  c.load();
+  EXPECT_TRUE(c.is_favourite(song("1")) && c.is_favourite(song("2")));
+  EXPECT_EQ(c.take_message(), "");
+  EXPECT_FALSE(files->exact_exists(path + ".77-1.qiwa-tmp"));
+
+  ASSERT_TRUE(files->write(path, bytes("\x89PNG garbage")));
+  Library d(*files, clock, path);
+  d.load();
+  EXPECT_NE(d.take_message().find(".broken-"), Text::npos);
+  std::vector<Text> names;
+  for (const FileInfo& f : files->list_files(dir)) names.push_back(f.name);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(read_back(dir + "\\" + names[0]), "\x89PNG garbage");
 }
 
 TEST(DirectoriesWin32, RunAndSystemDirectory) {
@@ -196,15 +335,6 @@ TEST(NativeLibraryWin32, BindsKernel32ByNameAndOrdinal) {
   EXPECT_FALSE(table.bind("x", files->system_directory() + "无此库.dll", "f"));
   table.reset("GetTickCount");
   EXPECT_EQ(table.bound("GetTickCount"), nullptr);
-}
-
-TEST(ThreadsWin32, StartsDetachedAndAnEscapingExceptionEndsOnlyTheThread) {
-  std::atomic<bool> ran{false};
-  ASSERT_TRUE(start_thread([] { throw std::runtime_error("worker failed"); }));
-  ASSERT_TRUE(start_thread([&ran] { ran = true; }));
-  for (int i = 0; i < 500 && !ran; ++i) Sleep(10);
-  EXPECT_TRUE(ran);
-  EXPECT_FALSE(start_thread({}));
 }
 
 }  // namespace

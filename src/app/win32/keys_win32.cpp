@@ -9,8 +9,9 @@ namespace {
 constexpr int kPlayPauseHotKey = 1;
 
 // Reading order: search, source, its button, the results, play and more, pause, lyrics, the check box.
-constexpr Control kTabOrder[] = {Control::编辑框1, Control::组合框1, Control::按钮1, Control::超级列表框1, Control::按钮3,
-                                 Control::按钮2,   Control::按钮4,   Control::编辑框2, Control::选择框1};
+constexpr Role kTabOrder[] = {Role::search_box,  Role::catalogue,    Role::search_button,
+                              Role::results,     Role::play_button,  Role::more_button,
+                              Role::pause_button, Role::lyrics,      Role::delete_on_exit};
 
 }  // namespace
 
@@ -25,13 +26,13 @@ void hold_media_keys(HWND window, WindowParts& parts, bool held) {
 
 bool on_app_command(const WindowParts& parts, LPARAM lparam) {
   if (!parts.media_key_held || GET_APPCOMMAND_LPARAM(lparam) != APPCOMMAND_MEDIA_PLAY_PAUSE) return false;
-  parts.emit(WindowEvent::pause_clicked);
+  parts.emit(WindowEvent::pause);
   return true;
 }
 
 bool on_hot_key(const WindowParts& parts, WPARAM id) {
   if (id != kPlayPauseHotKey) return false;
-  parts.emit(WindowEvent::pause_clicked);
+  parts.emit(WindowEvent::pause);
   return true;
 }
 

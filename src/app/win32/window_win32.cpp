@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "app/layout.hpp"
+#include "app/settings.hpp"
 #include "music/catalogue.hpp"
 #include "app/win32/window_parts_win32.hpp"
 
@@ -13,13 +14,15 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"QiwaMusicMainWindow";
 constexpr int kFirstControlId = 1001;
 constexpr UINT kMenuPlayId = 2001;
-constexpr LRESULT kInvokeDone = 0x51574121;  // tells a finished invoke from a window that is gone
+constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
 constexpr UINT_PTR kSearchBoxSubclass = 1;
-constexpr UINT_PTR kTickTimer = 1;  // the one timer of start_ticks
+constexpr UINT_PTR kFirstTimerId = 1;  // Timer's ids follow
+constexpr const char* kPauseCaption = "暂停播放";
+constexpr const char* kResumeCaption = "继续播放";
 
 WindowParts* parts_of(HWND hwnd) { return reinterpret_cast<WindowParts*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
-int control_id(Control c) { return kFirstControlId + static_cast<int>(c); }
+int control_id(Role role) { return kFirstControlId + static_cast<int>(role); }
 
 struct ControlClass {
   const wchar_t* name;
@@ -78,7 +81,7 @@ HWND create_control(HWND parent, const WindowParts& parts, const ControlLayout& 
   const int height = layout.kind == ControlKind::drop_down ? drop_down_height(r.height, parts.dpi) : r.height;
   HWND hwnd = CreateWindowExW(cls.ex_style, cls.name, wide(layout.text).c_str(), cls.style, r.left, r.top, r.width,
                               height, parent,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(layout.id))),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(layout.role))),
                               parts.instance, nullptr);
   if (!hwnd) return nullptr;
   const bool lyrics = layout.kind == ControlKind::lyrics_box;
@@ -115,16 +118,31 @@ MenuHandle make_menu() {
 
 // ---- message handlers: one plain function each ----
 
+// "设置…" at the foot of the window's own menu (its icon, Alt+Space).
+void add_system_items(HWND hwnd) {
+  HMENU system = GetSystemMenu(hwnd, FALSE);
+  if (!system) return;
+  AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(system, MF_STRING, kSystemSettingsId, wide(kSettingsItem).c_str());
+}
+
+bool on_system_command(const WindowParts& parts, WPARAM wparam) {
+  if ((wparam & 0xFFF0) != kSystemSettingsId) return false;
+  parts.emit(WindowEvent::settings);
+  return true;
+}
+
 LRESULT on_create(HWND hwnd, WindowParts& parts) {
   parts.dpi = window_dpi(hwnd);
   parts.ui_font = make_ui_font(parts.dpi);
   parts.lyrics_font = make_lyrics_font(parts.dpi);
   parts.menu = make_menu();
   if (!parts.menu) return -1;
+  add_system_items(hwnd);
   for (const ControlLayout& layout : control_layout()) {
     HWND control = create_control(hwnd, parts, layout);
     if (!control) return -1;
-    parts.controls[static_cast<std::size_t>(layout.id)] = control;
+    parts.controls[static_cast<std::size_t>(layout.role)] = control;
   }
   if (parts.dpi != kBaseDpi)  // the layout's window size is that of 96 DPI
     SetWindowPos(hwnd, nullptr, 0, 0, at_dpi(kWindowRect.width, parts.dpi), at_dpi(kWindowRect.height, parts.dpi),
@@ -136,38 +154,38 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
   if (on_thumb_button(parts, wparam)) return 0;
   const int id = LOWORD(wparam);
   if (lparam == 0 && HIWORD(wparam) == 0 && id == static_cast<int>(kMenuPlayId)) {
-    parts.emit(WindowEvent::menu_play);
+    parts.emit(WindowEvent::play);
     return 0;
   }
   if (HIWORD(wparam) != BN_CLICKED) return 0;
-  if (id == control_id(Control::按钮1)) parts.emit(WindowEvent::search_clicked);
-  if (id == control_id(Control::按钮2)) parts.emit(WindowEvent::load_more);
-  if (id == control_id(Control::按钮3)) parts.emit(WindowEvent::play_clicked);
-  if (id == control_id(Control::按钮4)) parts.emit(WindowEvent::pause_clicked);
+  if (id == control_id(Role::search_button)) parts.emit(WindowEvent::search);
+  if (id == control_id(Role::more_button)) parts.emit(WindowEvent::load_more);
+  if (id == control_id(Role::play_button)) parts.emit(WindowEvent::play);
+  if (id == control_id(Role::pause_button)) parts.emit(WindowEvent::pause);
   return 0;
 }
 
 LRESULT on_notify(WindowParts& parts, const NMHDR& header) {
-  if (header.hwndFrom != parts.control(Control::超级列表框1)) return 0;
-  if (header.code == NM_RETURN) {  // Enter on a row plays it, as "播放并下载" does
-    parts.emit(WindowEvent::menu_play);
+  if (header.hwndFrom != parts.control(Role::results)) return 0;
+  if (header.code == NM_RETURN) {  // Enter on a row plays it, as the play button does
+    parts.emit(WindowEvent::play);
     return 1;
   }
   if (header.code != NM_RCLICK) return 0;
-  parts.emit(WindowEvent::list_right_click);
+  parts.emit(WindowEvent::list_menu);
   return 1;  // handled: no WM_CONTEXTMENU follows
 }
 
 // Right-clicks that bring no NM_RCLICK: the list's header, or the context-menu key.
 bool on_context_menu(WindowParts& parts, HWND source) {
-  HWND list = parts.control(Control::超级列表框1);
+  HWND list = parts.control(Role::results);
   if (source != list && GetParent(source) != list) return false;
-  parts.emit(WindowEvent::list_right_click);
+  parts.emit(WindowEvent::list_menu);
   return true;
 }
 
 LRESULT on_control_colour(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const WindowParts& parts) {
-  if (reinterpret_cast<HWND>(lparam) != parts.control(Control::编辑框2))
+  if (reinterpret_cast<HWND>(lparam) != parts.control(Role::lyrics))
     return DefWindowProcW(hwnd, message, wparam, lparam);
   HDC dc = reinterpret_cast<HDC>(wparam);
   SetTextColor(dc, RGB(kLyricsLook.red, kLyricsLook.green, kLyricsLook.blue));
@@ -176,7 +194,7 @@ LRESULT on_control_colour(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
 }
 
 void on_draw_item(HWND hwnd, const WindowParts& parts, const DRAWITEMSTRUCT& item) {
-  if (item.hwndItem != parts.control(Control::图片框1)) return;
+  if (item.hwndItem != parts.control(Role::cover)) return;
   // Ask the window for the static background, so a skin's colour applies here too.
   auto brush = reinterpret_cast<HBRUSH>(SendMessageW(hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(item.hDC),
                                                      reinterpret_cast<LPARAM>(item.hwndItem)));
@@ -184,34 +202,31 @@ void on_draw_item(HWND hwnd, const WindowParts& parts, const DRAWITEMSTRUCT& ite
   draw_picture(item, static_cast<HBITMAP>(parts.picture.get()), brush);
 }
 
-LRESULT on_invoke(LPARAM lparam) {
-  (*reinterpret_cast<const std::function<void()>*>(lparam))();
-  return kInvokeDone;
+// A copy runs, so that the tick may stop or restart its own timer.
+void on_timer(const WindowParts& parts, WPARAM id) {
+  if (id < kFirstTimerId || id >= kFirstTimerId + kTimerCount) return;
+  if (auto tick = parts.ticks[id - kFirstTimerId]) tick();
 }
 
-void on_destroy(HWND hwnd, WindowParts& parts) {
-  hold_media_keys(hwnd, parts, false);
+void on_destroy(const WindowParts& parts) {
   parts.emit(WindowEvent::destroying);
   PostQuitMessage(0);
 }
 
 // Log-off or shut-down: Windows ends the process after this returns, without a WM_DESTROY, so the exit
 // clean-up runs now.
-void on_end_session(HWND hwnd, WindowParts& parts, bool ending) {
-  if (!ending) return;
-  hold_media_keys(hwnd, parts, false);
-  parts.emit(WindowEvent::session_ending);
+void on_end_session(const WindowParts& parts, bool ending) {
+  if (ending) parts.emit(WindowEvent::session_ending);
 }
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* parts = static_cast<WindowParts*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(parts));
-    parts->hwnd.store(hwnd);
+    parts->hwnd = hwnd;
   }
   WindowParts* parts = parts_of(hwnd);
   if (!parts) return DefWindowProcW(hwnd, message, wparam, lparam);
-  if (message == parts->invoke_message) return on_invoke(lparam);
   if (message == taskbar_button_created_message()) {
     on_taskbar_button_created(hwnd, *parts);
     return 0;
@@ -226,18 +241,19 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT: return on_control_colour(hwnd, message, wparam, lparam, *parts);
     case WM_DRAWITEM: on_draw_item(hwnd, *parts, *reinterpret_cast<DRAWITEMSTRUCT*>(lparam)); return TRUE;
-    case WM_TIMER:
-      if (wparam == kTickTimer && parts->tick) parts->tick();
-      return 0;
+    case WM_TIMER: on_timer(*parts, wparam); return 0;
+    case WM_SYSCOMMAND:
+      if (on_system_command(*parts, wparam)) return 0;
+      break;
     case WM_APPCOMMAND:
       if (on_app_command(*parts, lparam)) return TRUE;
       break;
     case WM_HOTKEY: on_hot_key(*parts, wparam); return 0;
     case WM_DPICHANGED: on_dpi_changed(hwnd, *parts, HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_QUERYENDSESSION: return TRUE;
-    case WM_ENDSESSION: on_end_session(hwnd, *parts, wparam != 0); return 0;
-    case WM_DESTROY: on_destroy(hwnd, *parts); return 0;
-    case WM_NCDESTROY: parts->hwnd.store(nullptr); break;
+    case WM_ENDSESSION: on_end_session(*parts, wparam != 0); return 0;
+    case WM_DESTROY: on_destroy(*parts); return 0;
+    case WM_NCDESTROY: parts->hwnd = nullptr; break;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
@@ -245,7 +261,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
 // Enter in 编辑框1 starts a search; every other key is the edit box's own.
 LRESULT CALLBACK search_box_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
   if (message == WM_KEYDOWN && wparam == VK_RETURN) {
-    reinterpret_cast<WindowParts*>(data)->emit(WindowEvent::search_enter);
+    reinterpret_cast<WindowParts*>(data)->emit(WindowEvent::search);
     return 0;
   }
   if (message == WM_CHAR && wparam == L'\r') return 0;  // no beep
@@ -267,6 +283,22 @@ bool register_window_class(HINSTANCE instance) {
   return RegisterClassExW(&cls) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+BOOL CALLBACK add_work_area(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info)) {
+    const RECT& r = info.rcWork;
+    reinterpret_cast<std::vector<ScreenRect>*>(areas)->push_back(ScreenRect{r.left, r.top, r.right, r.bottom});
+  }
+  return TRUE;
+}
+
+std::vector<ScreenRect> monitor_work_areas() {
+  std::vector<ScreenRect> areas;
+  EnumDisplayMonitors(nullptr, nullptr, add_work_area, reinterpret_cast<LPARAM>(&areas));
+  return areas;
+}
+
 int to_button_code(int id) {
   // IDOK 1 .. IDNO 7 become 0 OK .. 6 No.
   return id >= IDOK && id <= IDNO ? id - IDOK : 0;
@@ -280,14 +312,10 @@ std::wstring window_text(HWND hwnd) {
   return text;
 }
 
-Win32MainWindow::Win32MainWindow(HINSTANCE instance) {
-  parts_.instance = instance;
-  parts_.invoke_message = RegisterWindowMessageW(L"QiwaMusic.Invoke");
-}
+Win32MainWindow::Win32MainWindow(HINSTANCE instance) { parts_.instance = instance; }
 
 bool Win32MainWindow::create() {
-  if (!register_window_class(parts_.instance) || !parts_.invoke_message) return false;
-  parts_.thread_id = GetCurrentThreadId();
+  if (!register_window_class(parts_.instance)) return false;
   // WS_CAPTION brings the dialog frame; without WS_THICKFRAME the size is fixed.
   constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   HWND hwnd = CreateWindowExW(0, kWindowClass, wide(kWindowTitle).c_str(), style, kWindowRect.left,
@@ -299,165 +327,121 @@ bool Win32MainWindow::create() {
 }
 
 void Win32MainWindow::show(int show_command) {
-  invoke([&] {
-    ShowWindow(parts_.hwnd.load(), show_command);
-    UpdateWindow(parts_.hwnd.load());
-  });
+  ShowWindow(parts_.hwnd, show_command);
+  UpdateWindow(parts_.hwnd);
 }
 
-bool Win32MainWindow::invoke(const std::function<void()>& fn) {
-  HWND hwnd = parts_.hwnd.load();
-  if (!hwnd) return false;
-  if (GetCurrentThreadId() == parts_.thread_id) {
-    fn();
-    return true;
-  }
-  // Sent, not posted: the caller waits, and a destroyed window answers 0 at once.
-  return SendMessageW(hwnd, parts_.invoke_message, 0, reinterpret_cast<LPARAM>(&fn)) == kInvokeDone;
+std::optional<ScreenPoint> Win32MainWindow::position() {
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!parts_.hwnd || !GetWindowPlacement(parts_.hwnd, &placement)) return std::nullopt;
+  return ScreenPoint{placement.rcNormalPosition.left, placement.rcNormalPosition.top};
 }
 
-Text Win32MainWindow::text(Control c) {
-  Text result;
-  invoke([&] { result = narrow(window_text(parts_.control(c))); });
-  return result;
+// The window keeps its size (the layout's, at its DPI); its place is moved onto a monitor if it would
+// lie off every one there is now.
+void Win32MainWindow::move_to(ScreenPoint at) {
+  RECT now{};
+  if (!parts_.hwnd || !GetWindowRect(parts_.hwnd, &now)) return;
+  const WindowPlace fitted =
+      fit_on_screens(WindowPlace{at.x, at.y, now.right - now.left, now.bottom - now.top}, monitor_work_areas());
+  SetWindowPos(parts_.hwnd, nullptr, fitted.x, fitted.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Win32MainWindow::set_text(Control c, std::string_view text) {
-  invoke([&] {
-    SetWindowTextW(parts_.control(c), wide(text).c_str());
-    if (c == Control::按钮4) follow_pause_caption(parts_.hwnd.load(), parts_);
-  });
+Text Win32MainWindow::search_words() { return narrow(window_text(parts_.control(Role::search_box))); }
+
+void Win32MainWindow::set_search_words(std::string_view words) {
+  SetWindowTextW(parts_.control(Role::search_box), wide(words).c_str());
 }
 
-void Win32MainWindow::hold_media_key(bool held) {
-  invoke([&] { hold_media_keys(parts_.hwnd.load(), parts_, held); });
+void Win32MainWindow::hold_media_key(bool held) { hold_media_keys(parts_.hwnd, parts_, held); }
+
+void Win32MainWindow::choose_catalogue(int index) {
+  SendMessageW(parts_.control(Role::catalogue), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void Win32MainWindow::set_taskbar_progress(const TaskbarProgress& progress) {
-  invoke([&] { show_taskbar_progress(parts_.hwnd.load(), parts_, progress); });
+int Win32MainWindow::chosen_catalogue() {
+  const auto item = static_cast<int>(SendMessageW(parts_.control(Role::catalogue), CB_GETCURSEL, 0, 0));
+  return item < 0 ? -1 : item;
 }
 
-void Win32MainWindow::append_text(Control c, std::string_view text) {
-  invoke([&] {
-    HWND edit = parts_.control(c);
-    const int end = GetWindowTextLengthW(edit);
-    SendMessageW(edit, EM_SETSEL, end, end);
-    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
-    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide(text).c_str()));
-  });
+bool Win32MainWindow::delete_on_exit() {
+  return SendMessageW(parts_.control(Role::delete_on_exit), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-bool Win32MainWindow::checked(Control c) {
-  bool result = false;
-  invoke([&] { result = SendMessageW(parts_.control(c), BM_GETCHECK, 0, 0) == BST_CHECKED; });
-  return result;
+int Win32MainWindow::selected_row() {
+  return static_cast<int>(
+      SendMessageW(parts_.control(Role::results), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-int Win32MainWindow::selected_item(Control c) {
-  int result = -1;
-  invoke([&] { result = static_cast<int>(SendMessageW(parts_.control(c), CB_GETCURSEL, 0, 0)); });
-  return result < 0 ? -1 : result;
+void Win32MainWindow::clear_rows() { SendMessageW(parts_.control(Role::results), LVM_DELETEALLITEMS, 0, 0); }
+
+void Win32MainWindow::add_rows(std::span<const SongRow> rows) { result_list_add(parts_.control(Role::results), rows); }
+
+void Win32MainWindow::clear_lyrics() { SetWindowTextW(parts_.control(Role::lyrics), L""); }
+
+void Win32MainWindow::add_lyrics(std::string_view lines) {
+  HWND edit = parts_.control(Role::lyrics);
+  const int end = GetWindowTextLengthW(edit);
+  SendMessageW(edit, EM_SETSEL, end, end);
+  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide(lines).c_str()));
 }
 
-Text Win32MainWindow::title() {
-  Text result;
-  invoke([&] { result = narrow(window_text(parts_.hwnd.load())); });
-  return result;
-}
+void Win32MainWindow::mark_lyrics_line(int line) { lyrics_mark_line(parts_.control(Role::lyrics), line); }
 
-void Win32MainWindow::set_title(std::string_view title) {
-  invoke([&] { SetWindowTextW(parts_.hwnd.load(), wide(title).c_str()); });
-}
-
-void Win32MainWindow::list_clear() {
-  invoke([&] { SendMessageW(parts_.control(Control::超级列表框1), LVM_DELETEALLITEMS, 0, 0); });
-}
-
-int Win32MainWindow::list_append_row() {
-  int row = -1;
-  invoke([&] { row = result_list_append(parts_.control(Control::超级列表框1)); });
-  return row;
-}
-
-void Win32MainWindow::list_set_cell(int row, int column, std::string_view text) {
-  invoke([&] { result_list_set(parts_.control(Control::超级列表框1), row, column, wide(text)); });
-}
-
-Text Win32MainWindow::list_cell(int row, int column) {
-  Text result;
-  invoke([&] { result = narrow(result_list_get(parts_.control(Control::超级列表框1), row, column)); });
-  return result;
-}
-
-int Win32MainWindow::list_row_count() {
-  int count = 0;
-  invoke([&] { count = static_cast<int>(SendMessageW(parts_.control(Control::超级列表框1), LVM_GETITEMCOUNT, 0, 0)); });
-  return count;
-}
-
-int Win32MainWindow::list_selected_row() {
-  int row = -1;
-  invoke([&] {
-    row = static_cast<int>(SendMessageW(parts_.control(Control::超级列表框1), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                        LVNI_SELECTED));
-  });
-  return row;
-}
-
-void Win32MainWindow::set_picture(const Bytes& image) {
-  invoke([&] {
-    HWND box = parts_.control(Control::图片框1);
-    RECT client{};
-    GetClientRect(box, &client);
-    parts_.picture = decode_picture(image, client.right, client.bottom);
-    InvalidateRect(box, nullptr, TRUE);
-  });
-}
-
-int Win32MainWindow::message_box(std::string_view message, int buttons, std::string_view caption) {
-  int result = 0;
-  invoke([&] {
-    const int id = MessageBoxW(parts_.hwnd.load(), wide(message).c_str(), wide(caption).c_str(),
-                               static_cast<UINT>(buttons) & MB_TYPEMASK);
-    result = to_button_code(id);
-  });
-  return result;
-}
-
-void Win32MainWindow::mark_line(Control c, int line) {
-  invoke([&] { lyrics_mark_line(parts_.control(c), line); });
-}
-
-EditView Win32MainWindow::edit_view(Control c) {
+EditView Win32MainWindow::lyrics_view() {
   EditView view;
-  invoke([&] { lyrics_view(parts_.control(c), view.selection_start, view.selection_end, view.first_line); });
+  lyrics_view_of(parts_.control(Role::lyrics), view.selection_start, view.selection_end, view.first_line);
   return view;
 }
 
-void Win32MainWindow::start_ticks(int period_ms, std::function<void()> tick) {
-  invoke([&] {
-    parts_.tick = std::move(tick);
-    SetTimer(parts_.hwnd.load(), kTickTimer, static_cast<UINT>(period_ms), nullptr);
-  });
+void Win32MainWindow::show_cover(const Bytes& image) {
+  HWND box = parts_.control(Role::cover);
+  RECT client{};
+  GetClientRect(box, &client);
+  parts_.picture = decode_picture(image, client.right, client.bottom);
+  InvalidateRect(box, nullptr, TRUE);
 }
 
-void Win32MainWindow::stop_ticks() {
-  invoke([&] {
-    KillTimer(parts_.hwnd.load(), kTickTimer);
-    parts_.tick = nullptr;
-  });
+void Win32MainWindow::set_title(std::string_view title) { SetWindowTextW(parts_.hwnd, wide(title).c_str()); }
+
+void Win32MainWindow::set_paused(bool paused) {
+  parts_.paused = paused;
+  SetWindowTextW(parts_.control(Role::pause_button), wide(paused ? kResumeCaption : kPauseCaption).c_str());
+  follow_pause_state(parts_.hwnd, parts_);
+}
+
+void Win32MainWindow::set_taskbar_progress(const TaskbarProgress& progress) {
+  show_taskbar_progress(parts_.hwnd, parts_, progress);
+}
+
+int Win32MainWindow::message_box(std::string_view message, int buttons, std::string_view caption) {
+  const int id = MessageBoxW(parts_.hwnd, wide(message).c_str(), wide(caption).c_str(),
+                             static_cast<UINT>(buttons) & MB_TYPEMASK);
+  return to_button_code(id);
+}
+
+void Win32MainWindow::start_timer(Timer timer, int period_ms, std::function<void()> tick) {
+  const auto index = static_cast<std::size_t>(timer);
+  parts_.ticks[index] = std::move(tick);
+  SetTimer(parts_.hwnd, kFirstTimerId + index, static_cast<UINT>(period_ms), nullptr);
+}
+
+void Win32MainWindow::stop_timer(Timer timer) {
+  const auto index = static_cast<std::size_t>(timer);
+  KillTimer(parts_.hwnd, kFirstTimerId + index);
+  parts_.ticks[index] = nullptr;
 }
 
 void Win32MainWindow::popup_list_menu() {
-  invoke([&] {
-    POINT at{};
-    GetCursorPos(&at);
-    HWND hwnd = parts_.hwnd.load();
-    SetForegroundWindow(hwnd);  // so the menu closes when the user clicks elsewhere
-    TrackPopupMenu(GetSubMenu(parts_.menu.get(), 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
-                   at.x + kMenuOffset, at.y + kMenuOffset, 0, hwnd, nullptr);
-    PostMessageW(hwnd, WM_NULL, 0, 0);
-  });
+  POINT at{};
+  GetCursorPos(&at);
+  HWND hwnd = parts_.hwnd;
+  SetForegroundWindow(hwnd);  // so the menu closes when the user clicks elsewhere
+  TrackPopupMenu(GetSubMenu(parts_.menu.get(), 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x + kMenuOffset,
+                 at.y + kMenuOffset, 0, hwnd, nullptr);
+  PostMessageW(hwnd, WM_NULL, 0, 0);
 }
 
 int run_message_loop() {

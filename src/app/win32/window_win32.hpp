@@ -5,7 +5,6 @@
 #include <shobjidl.h>
 
 #include <array>
-#include <atomic>
 #include <functional>
 
 #include "runtime/win32/dpi.hpp"
@@ -17,14 +16,11 @@ namespace qiwa {
 
 using EventHandler = std::function<void(WindowEvent)>;
 
-// Everything the window procedure's handlers work on; touched on the window's thread only
-// (hwnd is read by other threads to reach it).
+// Everything the window procedure's handlers work on; the window's thread's own.
 struct WindowParts {
   HINSTANCE instance = nullptr;
-  std::atomic<HWND> hwnd{nullptr};
-  DWORD thread_id = 0;
-  UINT invoke_message = 0;
-  std::array<HWND, 10> controls{};  // indexed by Control
+  HWND hwnd = nullptr;
+  std::array<HWND, kRoleCount> controls{};  // indexed by Role
   GdiObject ui_font;
   GdiObject lyrics_font;
   MenuHandle menu;  // "菜单", never placed in a menu bar
@@ -34,10 +30,11 @@ struct WindowParts {
   ComRef<ITaskbarList3> taskbar;  // once the taskbar button exists, where the system has one
   TaskbarProgress progress;       // the last one shown, for a taskbar button made later
   IconHandle thumb_icon;
-  std::function<void()> tick;  // the running timer's, if any
+  std::array<std::function<void()>, kTimerCount> ticks;  // the running timers', by Timer
   bool media_key_held = false;  // while a song is loaded
 
-  HWND control(Control c) const { return controls[static_cast<std::size_t>(c)]; }
+  bool paused = false;  // what the pause button offers: to continue
+  HWND control(Role role) const { return controls[static_cast<std::size_t>(role)]; }
   void emit(WindowEvent e) const {
     if (handler) handler(e);
   }
@@ -50,31 +47,34 @@ class Win32MainWindow final : public MainWindow {
   // Creates the window with every control, then reports `created`; the window stays hidden.
   bool create();
   void show(int show_command);
-  HWND hwnd() const { return parts_.hwnd.load(); }
+  HWND hwnd() const { return parts_.hwnd; }
 
-  bool invoke(const std::function<void()>& fn) override;
-  Text text(Control c) override;
-  void set_text(Control c, std::string_view text) override;
-  void append_text(Control c, std::string_view text) override;
-  bool checked(Control c) override;
-  int selected_item(Control c) override;
-  Text title() override;
+  std::optional<ScreenPoint> position() override;
+  void move_to(ScreenPoint at) override;
+  Text search_words() override;
+  void set_search_words(std::string_view words) override;
+  void choose_catalogue(int index) override;
+  int chosen_catalogue() override;
+  bool delete_on_exit() override;
+  int selected_row() override;
+  void clear_rows() override;
+  void add_rows(std::span<const SongRow> rows) override;
+  void clear_lyrics() override;
+  void add_lyrics(std::string_view lines) override;
+  void mark_lyrics_line(int line) override;
+  EditView lyrics_view() override;
+  void show_cover(const Bytes& image) override;
   void set_title(std::string_view title) override;
-  void list_clear() override;
-  int list_append_row() override;
-  void list_set_cell(int row, int column, std::string_view text) override;
-  Text list_cell(int row, int column) override;
-  int list_row_count() override;
-  int list_selected_row() override;
-  void set_picture(const Bytes& image) override;
+  void set_paused(bool paused) override;
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
   void popup_list_menu() override;
-  void mark_line(Control c, int line) override;
-  EditView edit_view(Control c) override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
   void hold_media_key(bool held) override;
-  void start_ticks(int period_ms, std::function<void()> tick) override;
-  void stop_ticks() override;
+  std::optional<SettingsForm> edit_settings(const SettingsForm& form,
+                                            const std::function<CheckedForm(SettingsForm)>& check,
+                                            std::string_view note) override;
+  void start_timer(Timer timer, int period_ms, std::function<void()> tick) override;
+  void stop_timer(Timer timer) override;
 
  private:
   WindowParts parts_;
@@ -97,7 +97,7 @@ void setup_drop_down(HWND combo, int field_height);
 UINT taskbar_button_created_message();
 void on_taskbar_button_created(HWND hwnd, WindowParts& parts);
 void show_taskbar_progress(HWND hwnd, WindowParts& parts, const TaskbarProgress& progress);
-void follow_pause_caption(HWND hwnd, WindowParts& parts);
+void follow_pause_state(HWND hwnd, WindowParts& parts);
 bool on_thumb_button(const WindowParts& parts, WPARAM wparam);
 
 // The keyboard (keys_win32.cpp).
