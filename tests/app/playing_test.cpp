@@ -403,6 +403,24 @@ TEST_F(PlayFlow, ANewSongStartsUnpaused) {
             (std::vector<Text>{"pause", "play-growing " + part_of("晴天", 1) + " #1", "pause", "resume"}));
 }
 
+// The media key is held while a song is loaded, playing or paused, and left to other programs once the
+// player says the song ended; an older song's end, told after a newer song started, leaves it held.
+TEST_F(PlayFlow, TheMediaKeyIsHeldOnlyWhileASongIsLoaded) {
+  listen_to_player(app);
+  EXPECT_FALSE(window.media_key_held());
+  play();
+  toggle_pause(app);
+  EXPECT_TRUE(window.media_key_held());
+  fake.player.raise({PlayerEvent::Kind::drained, 1});
+  settle();
+  EXPECT_FALSE(window.media_key_held());
+
+  play();  // saved before: it starts from its file
+  fake.player.raise({PlayerEvent::Kind::drained, 1});  // the first song's, late
+  settle();
+  EXPECT_TRUE(window.media_key_held());
+}
+
 // The taskbar button shows the download's share (or that it runs, without a length) and loses the bar at
 // its end, whichever way it ends.
 TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
