@@ -40,8 +40,8 @@ struct Play {
   const ServiceClient service;  // as it was at the click: the settings may change it meanwhile
   const std::stop_token stop;   // raised when a newer play starts, or the window closes
   const Track track;
-  const unsigned id;          // its song's at the player; tells its part files from another play's
-  const Text folder, name;    // where its song goes, as the settings were at the click
+  const unsigned id;        // its song's at the player; tells its part files from another play's
+  const Text folder, name;  // where its song goes, as the settings were at the click
   // What the player is told of the part file: growing until the download ends.
   const std::shared_ptr<std::atomic<SourceState>> growth =
       std::make_shared<std::atomic<SourceState>>(SourceState::growing);
@@ -278,14 +278,16 @@ void play_selected(AppContext& app) {
 
 void on_player_event(AppContext& app, const PlayerEvent& event) {
   if (event.kind == PlayerEvent::Kind::open_failed) app.unopened_song = event.id;
-  const bool unloaded = event.kind == PlayerEvent::Kind::open_failed || event.kind == PlayerEvent::Kind::drained;
+  const bool unloaded =
+      event.kind == PlayerEvent::Kind::open_failed || event.kind == PlayerEvent::Kind::drained;
   // A song started since has the key; an older song's event, posted before it, leaves it so.
   if (unloaded && event.id == app.sounding_song) app.window.hold_media_key(false);
 }
 
 void listen_to_player(AppContext& app) {
-  app.platform.player.set_listener(
-      [&app](const PlayerEvent& event) { app.executor.post([&app, event] { on_player_event(app, event); }); });
+  app.platform.player.set_listener([&app](const PlayerEvent& event) {
+    app.executor.post([&app, event] { on_player_event(app, event); });
+  });
 }
 
 void toggle_pause(AppContext& app) {

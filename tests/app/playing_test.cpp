@@ -51,7 +51,8 @@ struct PlayFlow : AppFixture {
   }
   // A song file as the program saves it: its tag, then the body as it came.
   static Text saved(const Text& body, Text title = "晴天", Text id = "1000") {
-    return fakes::tag_text(song_tag(Track{std::move(title), id, "p" + id, id, "netease", "singer", "album"})) + body;
+    const Track track{std::move(title), id, "p" + id, id, "netease", "singer", "album"};
+    return fakes::tag_text(song_tag(track)) + body;
   }
   std::optional<Text> file(std::string_view title) const { return fake.files.read(song(title)); }
   std::vector<Text> songs_left_at_exit() { return app.downloads.close().songs; }
@@ -63,7 +64,8 @@ TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
   play();
   EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
   EXPECT_EQ(file("晴天"), saved(mp3));
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + part_of("晴天", 1) + " #1"}));
+  EXPECT_EQ(fake.player.calls_without_stop(),
+            (std::vector<Text>{"play-growing " + part_of("晴天", 1) + " #1"}));
   const Text early = fake.player.played_contents().at(0);
   EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tags before
   EXPECT_LT(early.size(), saved(mp3).size());
@@ -289,7 +291,8 @@ TEST_F(PlayFlow, AUsersFileOfTheSongsNameIsNeverTouched) {
 // service before the sound, nothing is downloaded, and the service may be gone altogether.
 TEST_F(PlayFlow, ASongSavedBeforePlaysFromItsFileWithoutTheService) {
   play();
-  fake.service.on("url", [](const fakes::ServiceCall&) { return fakes::bytes_response("<html>no network</html>"); });
+  fake.service.on("url",
+                  [](const fakes::ServiceCall&) { return fakes::bytes_response("<html>no network</html>"); });
   play();
   EXPECT_EQ(fake.downloader.requested().size(), 1u);
   EXPECT_EQ(fake.service.calls_of("url").size(), 1u);
@@ -449,7 +452,8 @@ TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
   EXPECT_EQ(shown[before + 1].state, State::unknown);
   EXPECT_EQ(shown.back().state, State::hidden);
 
-  fake.downloader.serve("http://127.0.0.1:8765/music/netease/3000.mp3", {mp3.substr(0, 20000), DownloadStatus::interrupted});
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/3000.mp3",
+                        {mp3.substr(0, 20000), DownloadStatus::interrupted});
   play("晴天", "3000");
   EXPECT_EQ(window.taskbar().back().state, State::hidden);
   EXPECT_EQ(window.messages().back().message, "抱歉，当前歌曲下载失败！");
