@@ -51,6 +51,7 @@ set(QIWA_http_SOURCES
 set(QIWA_music_SOURCES
   src/music/catalogue.cpp
   src/music/file_name.cpp
+  src/music/id3_tag.cpp
   src/music/json_scan.cpp
   src/music/library.cpp
   src/music/library_data.cpp
@@ -130,6 +131,7 @@ set(QIWA_TEST_SOURCES
   tests/http/cookies_test.cpp
   tests/http/request_test.cpp
   tests/music/file_name_test.cpp
+  tests/music/id3_tag_test.cpp
   tests/music/json_scan_test.cpp
   tests/music/library_file_test.cpp
   tests/music/library_store_test.cpp

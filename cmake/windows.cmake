@@ -88,7 +88,7 @@ add_executable(qiwa_win32_tests ${QIWA_WIN32_TEST_SOURCES})
 target_include_directories(qiwa_win32_tests PRIVATE tests)
 target_compile_definitions(qiwa_win32_tests PRIVATE QIWA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(qiwa_win32_tests PRIVATE qiwa_app gtest_win32)
-target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs)
+target_link_libraries(qiwa_win32_tests PRIVATE qiwa_skin_blobs crypt32)
 # The skin library's drawing, compiled in, so that its shapes can be checked pixel by pixel.
 target_sources(qiwa_win32_tests PRIVATE skin/src/draw.cpp skin/src/theme.cpp skin/src/skin_format.cpp)
 target_include_directories(qiwa_win32_tests PRIVATE skin/src)

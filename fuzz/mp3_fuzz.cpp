@@ -1,5 +1,6 @@
 // MP3 frame walking over corrupt files: every frame it reports lies inside the data; a download fed to
-// the sniffer in uneven pieces gets the same verdict as fed whole.
+// the sniffer or to the whole-song check in uneven pieces gets the same verdict as fed whole, and a
+// stream cut by a byte inside its last frame is never whole.
 #include <algorithm>
 #include <cstdlib>
 
@@ -20,9 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   (void)qiwa::probe_mp3(data, size);
   qiwa::Mp3Sniffer whole, pieces;
+  qiwa::Mp3WholeCheck checked_whole, checked_pieces;
   whole.feed(data, size);
-  for (std::size_t at = 0, step = 1; at < size; at += step, step = step % 97 + 7)
+  checked_whole.feed(data, size);
+  for (std::size_t at = 0, step = 1; at < size; at += step, step = step % 97 + 7) {
     pieces.feed(data + at, std::min(step, size - at));
+    checked_pieces.feed(data + at, std::min(step, size - at));
+  }
   if (whole.is_song() != pieces.is_song()) std::abort();
+  if (checked_whole.whole() != checked_pieces.whole() || checked_whole.frames() != checked_pieces.frames())
+    std::abort();
   return 0;
 }

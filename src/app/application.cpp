@@ -21,8 +21,8 @@ void Application::on_event(WindowEvent event) {
       break;
     case WindowEvent::shown: load_library(app); break;
     case WindowEvent::destroying:
-      keep_playing_place(app);
-      stop_listening(app);
+    case WindowEvent::session_ending:  // the process ends next, without a destroying
+      end_listening(app);
       on_main_window_destroying(app);
       keep_at_exit(app);
       break;

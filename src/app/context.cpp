@@ -1,13 +1,14 @@
 #include "app/context.hpp"
 
 #include <algorithm>
+#include <utility>
 
 namespace qiwa {
 
-bool DownloadRegistry::begin(const Text& part) {
+bool DownloadRegistry::begin(const std::function<std::optional<Text>()>& make) {
   std::lock_guard lock(mutex_);
   if (closed_) return false;
-  parts_.push_back(part);
+  if (std::optional<Text> part = make()) parts_.push_back(std::move(*part));
   return true;
 }
 
@@ -16,18 +17,20 @@ void DownloadRegistry::end(const Text& part) {
   std::erase(parts_, part);
 }
 
-bool DownloadRegistry::place(const Text& part, const Text& path, const std::function<bool()>& move) {
+bool DownloadRegistry::place(const Text& part, const std::function<Text()>& move) {
   std::lock_guard lock(mutex_);
   std::erase(parts_, part);
-  if (closed_ || !move()) return false;
-  if (std::find(songs_.begin(), songs_.end(), path) == songs_.end()) songs_.push_back(path);
+  if (closed_) return false;
+  Text path = move();
+  if (path.empty()) return false;
+  if (std::find(songs_.begin(), songs_.end(), path) == songs_.end()) songs_.push_back(std::move(path));
   return true;
 }
 
 DownloadRegistry::Leftovers DownloadRegistry::close() {
   std::lock_guard lock(mutex_);
   closed_ = true;
-  return {std::move(parts_), std::move(songs_)};
+  return {std::exchange(parts_, {}), std::exchange(songs_, {})};
 }
 
 std::stop_token Newest::renew() {

@@ -4,6 +4,7 @@
 // posting work there.
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <vector>
 
@@ -18,24 +19,25 @@
 
 namespace qiwa {
 
-// The song files this run put in place, and the part files still growing. Workers and the window's thread
-// share it: placing a song and closing take one lock, so once the window closes no part file begins and no
-// song is placed any more.
+// The song files this run put in place, and its part files still growing. Making a part file, placing a
+// song and closing take one lock, so once the window closes no part file is made and no song is placed
+// any more, and every part file made before is in the list the closing removes.
 class DownloadRegistry {
  public:
-  // A part file now exists; false once closed (then its maker removes it).
-  bool begin(const Text& part);
+  // Unless closed, runs `make` (which makes a part file and gives its path, or nothing when it could not)
+  // and records the part file; false once closed, when nothing may be made.
+  bool begin(const std::function<std::optional<Text>()>& make);
   // The part file is gone: removed, or placed.
   void end(const Text& part);
-  // Runs `move` (the part into place at `path`) unless closed, and on success records `path` as a song
-  // of this run. The part ends either way.
-  bool place(const Text& part, const Text& path, const std::function<bool()>& move);
+  // Unless closed, runs `move` (the part file into place; the song's path, or empty when it failed) and
+  // records the song as one of this run. The part ends either way; true when the song was placed.
+  bool place(const Text& part, const std::function<Text()>& move);
 
   struct Leftovers {
     std::vector<Text> parts;  // still growing: downloads cut short by the closing
     std::vector<Text> songs;  // put in place by this run
   };
-  // Hands over both lists and refuses every later begin and place.
+  // Hands over both lists (empty ones after the first closing) and refuses every later begin and place.
   Leftovers close();
 
  private:
@@ -83,6 +85,8 @@ struct AppContext {
   bool paused = false;        // the pause button offers to continue
   unsigned plays_started = 0;  // tells the part files of two plays apart
   bool player_prepared = false;
+  std::uint64_t sounding_song = 0;  // the player's id of the song last started; 0: none
+  std::uint64_t unopened_song = 0;  // the last song the player told it could not open
   bool store_writing = false;  // a worker writes the stores now
   Text keys_note;              // which global keys another program holds, for the settings to say
   LyricsFollower lyrics;
@@ -96,6 +100,7 @@ struct AppContext {
   Text current_path;               // its file
   std::function<void()> on_ahead;  // shows the song set to follow, once it took over
   bool queue_in_view = false;      // the results show the queue's list
+  bool listening_ended = false;    // the window closed: the player's events are no one's
   ListKind shown_list = ListKind::search;  // what the results show
   std::vector<SongRow> search_rows;        // the search's rows while another list shows
   std::unique_ptr<DesktopLyricsFollower> desktop;  // once the desktop lyrics were first turned on

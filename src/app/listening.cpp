@@ -41,7 +41,7 @@ void took_over(AppContext& app, std::uint64_t id) {
   fetch_ahead(app);
 }
 
-void on_player_event(AppContext& app, const PlayerEvent& event) {
+void queue_event(AppContext& app, const PlayerEvent& event) {
   switch (event.kind) {
     case PlayerEvent::Kind::advanced:
       if (event.previous == app.playing_id && event.id == app.ahead_id) took_over(app, event.id);
@@ -68,12 +68,19 @@ void start_listening(AppContext& app) {
   app.platform.player.set_volume(settings.volume());
   app.queue.set_mode(settings.play_mode());
   app.window.show_mode(mode_name(settings.play_mode()));
+  // The one listener: what the play makes of an event (the files it keeps, the media key), then the queue.
   app.platform.player.set_listener([&app](const PlayerEvent& event) {
-    app.executor.post([&app, event] { on_player_event(app, event); });
+    app.executor.post([&app, event] {
+      on_player_event(app, event);
+      queue_event(app, event);
+    });
   });
 }
 
-void stop_listening(AppContext& app) {
+void end_listening(AppContext& app) {
+  if (app.listening_ended) return;
+  app.listening_ended = true;
+  keep_playing_place(app);
   app.platform.player.set_listener(nullptr);
   follow_position(app, false);
 }

@@ -10,8 +10,9 @@ namespace qiwa {
 
 // The volume and play mode the user left, in the player and the strip; the player's events from now.
 void start_listening(AppContext& app);
-// No more events: the window closes.
-void stop_listening(AppContext& app);
+// The window closes (or the session ends): the place of the song playing is kept, and no more events
+// come. Once only.
+void end_listening(AppContext& app);
 
 void play_previous(AppContext& app);
 void play_next(AppContext& app);

@@ -59,6 +59,7 @@ enum class WindowEvent {
   created,         // window and controls exist, not yet shown
   shown,           // the window is on the screen
   destroying,      // about to be destroyed
+  session_ending,  // Windows logs off or shuts down: the process ends without a destroying
   search,          // the search button, or Enter in the search box
   load_more,       // the more button
   play,            // the play button, the list menu's item, or Enter on a row
@@ -187,6 +188,8 @@ class MainWindow {
                                                     std::string_view note) = 0;
   // Where the taskbar offers it (Windows 7 on); nothing otherwise.
   virtual void set_taskbar_progress(const TaskbarProgress& progress) = 0;
+  // Takes the media play/pause key (its global hot key) or leaves it to other programs.
+  virtual void hold_media_key(bool held) = 0;
   // Calls tick every period_ms until stopped; starting a running timer again replaces it.
   virtual void start_timer(Timer timer, int period_ms, std::function<void()> tick) = 0;
   virtual void stop_timer(Timer timer) = 0;

@@ -3,11 +3,12 @@
 #include <atomic>
 #include <memory>
 
-#include "app/listening.hpp"
 #include "app/desktop.hpp"
 #include "app/keeping.hpp"
+#include "app/listening.hpp"
 #include "app/lists.hpp"
 #include "music/catalogue.hpp"
+#include "music/file_name.hpp"
 #include "music/track.hpp"
 
 namespace qiwa {
@@ -16,21 +17,39 @@ namespace {
 // Audio in the part file before the sound starts from it: enough that the first frames never wait.
 constexpr std::uint64_t kEarlyStartMs = 1000;
 
+// The songs' folder the settings name, else the program's own.
+Text songs_folder(const AppContext& app) {
+  Text folder = app.stores.settings.download_folder();
+  return folder.empty() ? app.run_directory : folder;
+}
+
+// The song's file name, without ".mp3", as the settings' pattern has it.
+Text song_name(const Track& track, NamePattern pattern) {
+  if (track.singer.empty()) return track.title;
+  switch (pattern) {
+    case NamePattern::singer_title: return track.singer + " - " + track.title;
+    case NamePattern::title_singer: return track.title + " - " + track.singer;
+    case NamePattern::title: break;
+  }
+  return track.title;
+}
+
 // One play, from the click to the end of its download, shared by its workers and the steps they post.
 struct Play {
-  Play(AppContext& a, std::stop_token s, SongRow r, unsigned tag, PlayOrigin o)
+  Play(AppContext& a, std::stop_token s, SongRow r, unsigned n, PlayOrigin o, StartAt at = {})
       : app(a), service(a.service), stop(std::move(s)), row(std::move(r)),
-        track{row.title, row.url_id, row.pic_id, row.lyric_id, row.source},
-        files(song_files(a.run_directory, track.title, tag)), origin(o), id(tag) {}
+        track{row.title, row.url_id, row.pic_id, row.lyric_id, row.source, row.singer, row.album}, origin(o),
+        start(at), id(n), folder(songs_folder(a)), name(song_name(track, a.stores.settings.name_pattern())) {}
 
   AppContext& app;
   const ServiceClient service;  // as it was at the click: the settings may change it meanwhile
   const std::stop_token stop;   // raised when a newer play starts, or the window closes
   const SongRow row;
   const Track track;
-  const SongFiles files;
   const PlayOrigin origin;
-  const std::uint64_t id;  // the player's id of its song
+  const StartAt start;      // where its sound begins (a song put back from the last run: paused there)
+  const unsigned id;        // its song's at the player; tells its part files from another play's
+  const Text folder, name;  // where its song goes, as the settings were at the click
   // What the player is told of the part file: growing until the download ends.
   const std::shared_ptr<std::atomic<SourceState>> growth =
       std::make_shared<std::atomic<SourceState>>(SourceState::growing);
@@ -69,23 +88,31 @@ void report_failure(Play& p, const char* message, bool idle_title = true) {
   }
 }
 
-// A new song starts unpaused.
-void sound_started(Play& p) {
-  AppContext& app = p.app;
-  app.paused = false;
-  app.window.set_paused(false);
-  app.queue_failures = 0;
-  follow_position(app, true);
-  desktop_playing(app, true);
-  if (p.origin != PlayOrigin::ahead) record_played(app);
-}
-
 Song song_of(const Play& p, const Text& path, std::function<SourceState()> growing = {}) {
   Song song;
   song.path = path;
   song.id = p.id;
   song.growing = std::move(growing);
   return song;
+}
+
+// What played stops and the play's song starts from `path` (growing while `growing` says so), unpaused
+// unless the play begins paused. The media key is held while a song is loaded, and left to other
+// programs otherwise.
+bool start_sound(Play& p, const Text& path, std::function<SourceState()> growing) {
+  AppContext& app = p.app;
+  const bool playing = app.platform.player.play(song_of(p, path, std::move(growing)), p.start);
+  app.sounding_song = playing ? p.id : 0;
+  app.paused = playing && p.start.paused;
+  app.window.set_paused(app.paused);
+  app.window.hold_media_key(playing);
+  if (!playing) return false;
+  app.queue_failures = 0;
+  follow_position(app, !app.paused);
+  if (app.paused) app.window.show_time(SongTime{p.start.ms, std::nullopt, 0});
+  desktop_playing(app, !app.paused);
+  record_played(app);
+  return true;
 }
 
 // Cover, lyrics and then the playing title, in the order of a song played whole; each shown as it comes.
@@ -109,35 +136,10 @@ void fetch_extras(const PlayRef& p) {
 }
 
 // About a second of the song is in the part file: the sound starts from it while the rest comes.
-void start_early(const PlayRef& p) {
-  AppContext& app = p->app;
-  app.platform.player.stop();  // the song before, before it could hold this name's file
-  app.window.set_title(kBufferedTitle);
-  p->started = app.platform.player.play(song_of(*p, p->files.part, [growth = p->growth] { return growth->load(); }));
-  if (!p->started) return;
-  sound_started(*p);
-  fetch_extras(p);
-}
-
-// The part file becomes the song's file, unless the window is closing (then it goes).
-bool place(Play& p) {
-  Files& files = p.app.platform.files;
-  if (p.app.downloads.place(p.files.part, p.files.path, [&] { return put_in_place(files, p.files); })) {
-    p.app.stores.library.downloaded(LibrarySong{p.row.source, p.row, p.files.path});
-    stores_changed(p.app);
-    return true;
-  }
-  files.remove(p.files.part);
-  return false;
-}
-
-// A download that broke off after its sound started: the sound stops, and the play shows its failure.
-void break_off(Play& p) {
-  p.app.platform.player.stop();
-  p.app.lyrics.stop();
-  follow_position(p.app, false);
-  p.broken = true;  // nothing it still has on its way is shown
-  report_failure(p, kDownloadFailed);
+void start_early(const PlayRef& p, const Text& part) {
+  p->app.window.set_title(kBufferedTitle);
+  p->started = start_sound(*p, part, [growth = p->growth] { return growth->load(); });
+  if (p->started) fetch_extras(p);
 }
 
 // The player follows the current song with this one's file, whole on disk; once it took over, its cover,
@@ -148,6 +150,7 @@ void follow_with(const PlayRef& p, const Text& path) {
   app.platform.player.set_next(song_of(*p, path));
   app.on_ahead = [p, path] {
     AppContext& a = p->app;
+    a.sounding_song = p->id;
     a.current_path = path;
     a.lyrics.stop();
     a.window.clear_lyrics();
@@ -155,49 +158,92 @@ void follow_with(const PlayRef& p, const Text& path) {
   };
 }
 
+// A whole song on disk plays from its file, before the service is asked anything; one fetched ahead
+// is set to follow the song playing.
+void play_saved(const PlayRef& p, const Text& path) {
+  AppContext& app = p->app;
+  if (p->origin == PlayOrigin::ahead) return follow_with(p, path);
+  if (!start_sound(*p, path, {})) {
+    report_failure(*p, kDownloadFailed);
+    return;
+  }
+  app.current_whole = true;
+  app.current_path = path;
+  app.window.set_title(Text(kPlayingTitle) + p->track.title);
+  fetch_extras(p);
+  if (!app.paused) fetch_ahead(app);  // a song put back paused fetches nothing until it plays on
+}
+
+// The part file takes the first free name of the song, never a file's that is there, unless the window
+// is closing (then it goes). The song joins the songs on disk. Its path; empty when it was not placed.
+Text place(Play& p, const Text& part) {
+  Files& files = p.app.platform.files;
+  Text placed;
+  if (p.app.downloads.place(part, [&] { return placed = put_in_place(files, part, p.folder, p.name); })) {
+    p.app.stores.library.downloaded(LibrarySong{p.row.source, p.row, placed});
+    stores_changed(p.app);
+    return placed;
+  }
+  files.remove(part);
+  return {};
+}
+
+// A download that broke off after its sound started: the sound stops, and the play shows its failure.
+void break_off(Play& p) {
+  p.app.platform.player.stop();
+  p.app.window.hold_media_key(false);
+  p.app.lyrics.stop();
+  follow_position(p.app, false);
+  p.broken = true;  // nothing it still has on its way is shown
+  report_failure(p, kDownloadFailed);
+}
+
+// A whole download the player could not open goes: no file stays that does not play.
+void refuse(Play& p, const Text& part) {
+  p.app.downloads.end(part);
+  p.app.platform.files.remove(part);
+  if (p.current()) report_failure(p, kDownloadFailed);
+}
+
 // The download is over, whichever way; on the window's thread, current or not: a play overtaken after its
-// download still keeps the song's file, and nothing else.
-void finish(const PlayRef& p, const Downloaded& got) {
+// whole download still keeps the song's file, and nothing else.
+void finish(const PlayRef& p, Fetched got, const Text& part) {
   Play& play = *p;
   AppContext& app = play.app;
   if (play.progress_shown && play.current()) app.window.set_taskbar_progress({});
-  const bool whole = got.fetched == Fetched::whole && got.song;
   if (play.origin == PlayOrigin::ahead) {
-    if (!whole) {
-      app.downloads.end(play.files.part);
-      if (got.fetched == Fetched::whole) app.platform.files.remove(play.files.part);
+    if (got != Fetched::whole) {
+      app.downloads.end(part);
       if (play.current()) report_failure(play, kDownloadFailed);
       return;
     }
-    if (place(play) && play.current()) follow_with(p, play.files.path);
+    const Text placed = place(play, part);
+    if (!placed.empty() && play.current()) follow_with(p, placed);
     return;
   }
-  if (whole && play.current()) {
-    app.current_whole = true;
-    app.current_path = play.files.path;
-  }
-  if (!whole) {
-    app.downloads.end(play.files.part);
-    if (got.fetched == Fetched::whole) app.platform.files.remove(play.files.part);  // a web page, not a song
-    if (got.fetched == Fetched::stopped || !play.current()) return;
+  if (got != Fetched::whole) {
+    app.downloads.end(part);  // download_to_part removed it
+    if (got == Fetched::stopped || !play.current()) return;
     if (play.started)
       break_off(play);
     else
       report_failure(play, kDownloadFailed);
     return;
   }
+  if (play.started && app.unopened_song == play.id) return refuse(play, part);  // the player told it failed
   if (play.started || !play.current()) {
-    place(play);  // the player reads on through its handle, whatever the file's name
-    if (play.current()) fetch_ahead(app);
+    const Text placed = place(play, part);  // the player reads on through its handle, whatever the file's name
+    if (!play.current() || placed.empty()) return;
+    app.current_whole = true;
+    app.current_path = placed;
+    fetch_ahead(app);
     return;
   }
-  app.platform.player.stop();  // it may hold an earlier file of this name open
-  if (!place(play) || !app.platform.player.play(song_of(play, play.files.path))) {
-    report_failure(play, kDownloadFailed);
-    return;
-  }
+  if (!start_sound(play, part, {})) return refuse(play, part);
+  const Text placed = place(play, part);
+  app.current_whole = !placed.empty();
+  app.current_path = placed;
   app.window.set_title(kBufferedTitle);
-  sound_started(play);
   fetch_extras(p);
   fetch_ahead(app);
 }
@@ -206,7 +252,7 @@ void finish(const PlayRef& p, const Downloaded& got) {
 // its whole percent changes, and once that a second of the song is there.
 class Progress {
  public:
-  explicit Progress(PlayRef p) : p_(std::move(p)) {}
+  Progress(PlayRef p, Text part) : p_(std::move(p)), part_(std::move(part)) {}
   void written(const Mp3Sniffer& sniffer, std::uint64_t bytes, std::optional<std::uint64_t> length) {
     TaskbarProgress now;
     const bool known = length && *length > 0;
@@ -223,30 +269,45 @@ class Progress {
     if (p_->origin == PlayOrigin::ahead) return;  // the song heard now is another's
     if (!early_ && sniffer.holds_ms(kEarlyStartMs)) {
       early_ = true;
-      when_current(p_, [p = p_] { start_early(p); });
+      when_current(p_, [p = p_, part = part_] { start_early(p, part); });
     }
   }
 
  private:
   PlayRef p_;
+  Text part_;
   int shown_percent_ = -2;
   bool early_ = false;
 };
 
-// Downloads the song into a part file beside its file. A download that failed, was stopped, or is no song
-// leaves no file and touches no earlier file of the song's name.
+// Makes the play's part file beside the song's name and registers it for the exit's clean-up in the same
+// step, once it exists; nothing when the window is closing (`closing`) or the folder takes no new file.
+std::optional<PartFile> begin_part(const Play& p, bool& closing) {
+  std::optional<PartFile> part;
+  closing = !p.app.downloads.begin([&]() -> std::optional<Text> {
+    part = create_part_file(p.app.platform.files, song_file_path(p.folder, p.name), p.id);
+    return part ? std::optional<Text>(part->path) : std::nullopt;
+  });
+  return part;
+}
+
+// Downloads the song into a part file beside its name, after the program's tag. A download that failed,
+// was stopped, or is no whole song leaves no file and touches no other file.
 void download(const PlayRef& p, const Text& address) {
   AppContext& app = p->app;
-  if (!app.downloads.begin(p->files.part)) return;  // the window is closing
-  Progress progress(p);
-  const Downloaded got = download_to_part(
-      app.platform.downloader, app.platform.files, address, p->files, p->stop,
+  bool closing = false;
+  std::optional<PartFile> part = begin_part(*p, closing);
+  if (closing) return;
+  if (!part) return when_current(p, [p] { report_failure(*p, kDownloadFailed); });
+  Progress progress(p, part->path);
+  const Fetched got = download_to_part(
+      app.platform.downloader, app.platform.files, address, *part, song_tag(p->track), p->stop,
       [&](const Mp3Sniffer& sniffer, std::uint64_t written, std::optional<std::uint64_t> length) {
         progress.written(sniffer, written, length);
       });
   // The player learns at once where the song ends; what the user sees follows on the window's thread.
-  p->growth->store(got.fetched == Fetched::whole && got.song ? SourceState::complete : SourceState::failed);
-  app.executor.post([p, got] { finish(p, got); });
+  p->growth->store(got == Fetched::whole ? SourceState::complete : SourceState::failed);
+  app.executor.post([p, got, path = part->path] { finish(p, got, path); });
 }
 
 // The song's address at the service, with the catalogue its row came from.
@@ -264,13 +325,7 @@ void resolve(const PlayRef& p) {
   });
 }
 
-SongRow row_of(const std::vector<SongRow>& rows, int row) {
-  if (row < 0 || row >= static_cast<int>(rows.size())) return {};
-  return rows[static_cast<std::size_t>(row)];
-}
-
-// A song on disk plays from its file with no download: a song of the songs on disk, or one this program
-// downloaded before and that is still there.
+// A row of the songs on disk names its file; a song downloaded before is in the library's songs on disk.
 std::optional<Text> local_file(AppContext& app, const SongRow& row) {
   std::optional<Text> path;
   if (!row.path.empty()) path = row.path;
@@ -279,27 +334,20 @@ std::optional<Text> local_file(AppContext& app, const SongRow& row) {
   return path;
 }
 
-// Plays the song's file at once (paused at its place for a song put back from the last run); cover and
-// lyrics come from the service as for a download.
-void play_local(const PlayRef& p, const Text& path, const StartAt& at) {
-  AppContext& app = p->app;
-  app.platform.player.stop();
-  if (!app.platform.player.play(song_of(*p, path), at)) {
-    report_failure(*p, kDownloadFailed);
-    return;
-  }
-  app.current_whole = true;
-  app.current_path = path;
-  if (at.paused) {
-    app.paused = true;
-    app.window.set_paused(true);
-    follow_position(app, false);
-    app.window.show_time(SongTime{at.ms, std::nullopt, 0});
-  } else {
-    sound_started(*p);
-  }
-  fetch_extras(p);
-  if (!at.paused) fetch_ahead(app);  // a song put back paused fetches nothing until it plays on
+// Before the service is asked: a song on disk, or a whole song of this track saved before under its name,
+// plays from its file, offline too.
+void look_on_disk(const PlayRef& p) {
+  if (std::optional<Text> path = local_file(p->app, p->row))
+    return when_current(p, [p, path = *path] { play_saved(p, path); });
+  const SongPlace found = find_song_place(p->app.platform.files, p->folder, p->name, p->track);
+  if (!found.saved.empty()) return when_current(p, [p, path = found.saved] { play_saved(p, path); });
+  if (found.free.empty()) return when_current(p, [p] { report_failure(*p, kDownloadFailed); });  // all taken
+  resolve(p);
+}
+
+SongRow row_of(const std::vector<SongRow>& rows, int row) {
+  if (row < 0 || row >= static_cast<int>(rows.size())) return {};
+  return rows[static_cast<std::size_t>(row)];
 }
 
 // Nothing is set to follow the current song any more.
@@ -327,13 +375,11 @@ void play_row(AppContext& app, int row, PlayOrigin origin, const StartAt& at) {
   if (app.queue_in_view) app.window.mark_playing_row(row);
   forget_ahead(app);
   app.current_whole = false;
-  auto p = std::make_shared<Play>(app, app.plays.renew(), row_of(app.queue_rows, row), ++app.plays_started, origin);
+  app.current_path.clear();
+  auto p = std::make_shared<Play>(app, app.plays.renew(), row_of(app.queue_rows, row), ++app.plays_started, origin,
+                                  at);
   app.playing_id = p->id;
-  if (std::optional<Text> path = local_file(app, p->row)) {
-    play_local(p, *path, at);
-    return;
-  }
-  app.executor.run([p] { resolve(p); });
+  app.executor.run([p] { look_on_disk(p); });
   // The sound system is readied while the first song downloads; later plays find it ready.
   if (!app.player_prepared) app.player_prepared = app.executor.run([&app] { app.platform.player.prepare(); });
 }
@@ -351,19 +397,26 @@ void fetch_ahead(AppContext& app) {
     song.path = app.current_path;
     song.id = tag;
     app.platform.player.set_next(song);
-    app.on_ahead = [] {};  // the same cover, lyrics and title; the marks follow the time back to the start
+    app.on_ahead = [&app, tag] { app.sounding_song = tag; };  // the same cover, lyrics and title
     return;
   }
   auto p = std::make_shared<Play>(app, app.plays.current(), row_of(app.queue_rows, *next), tag, PlayOrigin::ahead);
   app.ahead_id = p->id;
-  if (std::optional<Text> path = local_file(app, p->row)) return follow_with(p, *path);
-  if (!app.executor.run([p] { resolve(p); })) app.ahead_id = 0;
+  if (!app.executor.run([p] { look_on_disk(p); })) app.ahead_id = 0;
 }
 
 // The queue changed under the song set to follow: another is fetched.
 void refetch_ahead(AppContext& app) {
   forget_ahead(app);
   fetch_ahead(app);
+}
+
+void on_player_event(AppContext& app, const PlayerEvent& event) {
+  if (event.kind == PlayerEvent::Kind::open_failed) app.unopened_song = event.id;
+  const bool unloaded =
+      event.kind == PlayerEvent::Kind::open_failed || event.kind == PlayerEvent::Kind::drained;
+  // A song started since has the key; an older song's event, posted before it, leaves it so.
+  if (unloaded && event.id == app.sounding_song) app.window.hold_media_key(false);
 }
 
 void toggle_pause(AppContext& app) {

@@ -1,6 +1,7 @@
 #pragma once
-// Playing: the selected row's song resolved at the service, downloaded into a part file while its sound
-// starts from it, put in place under its title, with cover and lyrics; and pausing. Network and disk work
+// Playing: the selected row's song played from the file this program saved it in before, or resolved at
+// the service, downloaded into a part file while its sound starts from it and put in place under its
+// first free name, with cover and lyrics; and pausing. Network and disk work
 // runs on workers; every change the user sees is made on the window's thread, where a play that a newer
 // one superseded is dropped.
 #include "app/context.hpp"
@@ -30,6 +31,9 @@ void play_row(AppContext& app, int row, PlayOrigin origin, const StartAt& at = {
 // Fetches the row that follows the current one, once the current one is whole.
 void fetch_ahead(AppContext& app);
 void refetch_ahead(AppContext& app);
+// What the player tells, on the window's thread: a song it could not open is never kept, and once
+// nothing is loaded the media key is left to other programs.
+void on_player_event(AppContext& app, const PlayerEvent& event);
 // Pauses the song, or continues it.
 void toggle_pause(AppContext& app);
 

@@ -46,11 +46,13 @@ void on_main_window_created(AppContext& app) {
 }
 
 // Stops every search and play, removes the downloads this closing cuts short, and deletes the songs
-// this run downloaded when the user asked for it. The workers then end on their raised tokens.
+// this run downloaded when the user asked for it. The workers then end on their raised tokens. The end
+// of the Windows session runs it too, and a destroying after it then finds nothing left to do.
 void on_main_window_destroying(AppContext& app) {
   app.searches.stop_all();
   app.plays.stop_all();
   app.platform.player.stop();  // closes the playing song's file, so it can go too
+  app.window.hold_media_key(false);
   app.lyrics.stop();
   const bool delete_songs = app.window.delete_on_exit();
   DownloadRegistry::Leftovers left = app.downloads.close();

@@ -7,6 +7,7 @@
 namespace qiwa {
 
 void on_main_window_created(AppContext& app);
+// The exit clean-up, at the window's destruction or at the end of the Windows session.
 void on_main_window_destroying(AppContext& app);
 
 // The trimmed candidate if it names a file, else run_directory\SkinH_EL.dll, with a copy in the

@@ -9,16 +9,12 @@
 namespace qiwa {
 namespace {
 
-// Unknown authority, wrong usage, name mismatch and expired date are all accepted.
-constexpr int kIgnoreCertificateErrors = kUnknownAuthority | kWrongUsage | kNameMismatch | kDateInvalid;
-
 void prepare(RequestObject& request, const RequestOptions& o) {
   if (std::optional<int> ms = timeout_milliseconds(o.timeout_seconds))
     request.set_timeouts(*ms, *ms, *ms, *ms);
   if (!o.proxy.empty()) request.set_proxy(o.proxy);
   request.open(method_of(o.method), o.url);
   if (o.no_redirect) request.set_option(RequestOption::redirects, 0);
-  request.set_option(RequestOption::certificate_errors, kIgnoreCertificateErrors);
 }
 
 void set_headers(RequestObject& request, const RequestOptions& o, const Text& headers) {

@@ -68,20 +68,30 @@ Text short_hash(std::string_view title) {
   return out;
 }
 
-}  // namespace
-
-Text safe_file_name(std::string_view title) {
+// The safe name within `max` bytes.
+Text safe_name(std::string_view title, std::size_t max) {
   Text name = strip_edges(replace_forbidden(title));
   if (is_device_name(name)) name = "_" + name;
-  if (name.size() > kMaxFileNameBytes)
-    name = strip_edges(cut_to(name, kMaxFileNameBytes - kHashSuffixBytes)) + "~" + short_hash(title);
+  if (name.size() > max) name = strip_edges(cut_to(name, max - kHashSuffixBytes)) + "~" + short_hash(title);
   return name.empty() ? Text("_") : name;
 }
 
+}  // namespace
+
+Text safe_file_name(std::string_view title) {
+  return safe_name(title, kMaxFileNameBytes);
+}
+
 Text song_file_path(std::string_view directory, std::string_view title) {
+  return song_file_path(directory, title, 1);
+}
+
+Text song_file_path(std::string_view directory, std::string_view title, unsigned n) {
+  const Text number = n > 1 ? " (" + to_text(static_cast<long long>(n)) + ")" : Text();
   Text path(directory);
   path += '\\';
-  path += safe_file_name(title);
+  path += safe_name(title, kMaxFileNameBytes - number.size());
+  path += number;
   path += ".mp3";
   return path;
 }

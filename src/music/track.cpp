@@ -9,6 +9,12 @@
 namespace qiwa {
 namespace {
 
+// The descriptions of the user texts that carry the program's identity of a saved song.
+constexpr const char* kTagSource = "QIWA_SOURCE";
+constexpr const char* kTagId = "QIWA_ID";
+constexpr const char* kTagPicId = "QIWA_PIC_ID";
+constexpr const char* kTagLyricId = "QIWA_LYRIC_ID";
+
 Text track_form(const char* types, const Text& id, const Text& source) {
   return form_body({{"types", types}, {"id", id}, {"source", source}});
 }
@@ -38,42 +44,95 @@ Lyrics fetch_lyrics(const ServiceClient& service, const Track& track) {
   return read_lyrics(unescape_text(lyric_value(answer)));
 }
 
-SongFiles song_files(std::string_view run_directory, std::string_view title, unsigned tag) {
-  Text path = song_file_path(run_directory, title);
-  return {path, path + "." + to_text(tag) + ".part"};
+SongTag song_tag(const Track& track) {
+  return {track.title,
+          track.singer,
+          track.album,
+          {{kTagSource, track.source},
+           {kTagId, track.url_id},
+           {kTagPicId, track.pic_id},
+           {kTagLyricId, track.lyric_id}}};
 }
 
-Downloaded download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
-                            std::stop_token stop, const PartWritten& on_written) {
-  std::unique_ptr<OutputFile> out = files.create(song.part);
-  if (!out) return {};
+bool is_tag_of(const SongTag& tag, const Track& track) {
+  const Text* source = tag.user_text(kTagSource);
+  const Text* id = tag.user_text(kTagId);
+  return source && id && !track.source.empty() && !track.url_id.empty() && *source == track.source &&
+         *id == track.url_id;
+}
+
+bool file_is_whole_song(Files& files, std::string_view path) {
+  std::unique_ptr<InputFile> file = files.open_read(path);
+  if (!file) return false;
+  Mp3WholeCheck check;
+  Bytes piece(64 * 1024);
+  const std::uint64_t size = file->size();
+  for (std::uint64_t at = 0; at < size;) {
+    const std::size_t got = file->read(at, piece.data(), piece.size());
+    if (got == 0) return false;  // the disk failed, or the file shrank under us
+    check.feed(piece.data(), got);
+    at += got;
+  }
+  return check.whole();
+}
+
+SongPlace find_song_place(Files& files, std::string_view directory, std::string_view name, const Track& track) {
+  for (unsigned n = 1; n <= kMaxNumberedNames; ++n) {
+    Text path = song_file_path(directory, name, n);
+    if (!files.exact_exists(path)) return {{}, std::move(path)};
+    const std::optional<SongTag> tag = read_file_tag(files, path);
+    if (tag && is_tag_of(*tag, track) && file_is_whole_song(files, path)) return {std::move(path), {}};
+  }
+  return {};
+}
+
+std::optional<PartFile> create_part_file(Files& files, std::string_view song_path, unsigned n) {
+  const Text stem = Text(song_path) + "." + to_text(static_cast<long long>(files.process_id())) + "-";
+  for (unsigned tries = 0; tries < kMaxNumberedNames; ++tries, ++n) {
+    PartFile part{stem + to_text(static_cast<long long>(n)) + ".part", nullptr};
+    part.file = files.create_new(part.path);
+    if (part.file) return part;
+    if (!files.exact_exists(part.path)) return std::nullopt;  // not taken: the folder refuses new files
+  }
+  return std::nullopt;
+}
+
+Fetched download_to_part(Downloader& downloader, Files& files, std::string_view address, PartFile& part,
+                         const SongTag& tag, std::stop_token stop, const PartWritten& on_written) {
+  const Bytes head = write_id3_tag(tag);
   Mp3Sniffer sniffer;
+  Mp3WholeCheck check;
   std::uint64_t written = 0;
   std::optional<std::uint64_t> declared;
-  DownloadResult result = downloader.download(
-      address,
-      [&](const unsigned char* data, std::size_t size) {
-        sniffer.feed(data, size);
-        if (!out->write(data, size)) return false;
-        written += size;
-        if (on_written) on_written(sniffer, written, declared);
-        return true;
-      },
-      kDownloadCap, stop, [&](std::optional<std::uint64_t> length) { declared = length; });
-  const bool closed = out->close();
-  Downloaded done;
-  done.fetched = stop.stop_requested() || result.status == DownloadStatus::stopped ? Fetched::stopped
-                 : result.status != DownloadStatus::ok || !closed                  ? Fetched::failed
-                                                                                  : Fetched::whole;
-  done.song = sniffer.is_song();
-  if (done.fetched != Fetched::whole) files.remove(song.part);
-  return done;
+  DownloadResult result{DownloadStatus::sink_failed, 0, 0};
+  if (part.file->write(head.data(), head.size())) {
+    result = downloader.download(
+        address,
+        [&](const unsigned char* data, std::size_t size) {
+          sniffer.feed(data, size);
+          check.feed(data, size);
+          if (!part.file->write(data, size)) return false;
+          written += size;
+          if (on_written) on_written(sniffer, written, declared);
+          return true;
+        },
+        kDownloadCap, stop, [&](std::optional<std::uint64_t> length) { declared = length; });
+  }
+  const bool closed = part.file->close();
+  const Fetched fetched = stop.stop_requested() || result.status == DownloadStatus::stopped ? Fetched::stopped
+                          : result.status == DownloadStatus::ok && closed && check.whole()  ? Fetched::whole
+                                                                                            : Fetched::failed;
+  if (fetched != Fetched::whole) files.remove(part.path);
+  return fetched;
 }
 
-bool put_in_place(Files& files, const SongFiles& song) {
-  if (files.move(song.part, song.path)) return true;
-  files.remove(song.part);
-  return false;
+Text put_in_place(Files& files, std::string_view part, std::string_view directory, std::string_view name) {
+  for (unsigned n = 1; n <= kMaxNumberedNames; ++n) {
+    Text path = song_file_path(directory, name, n);
+    if (!files.exact_exists(path) && files.move_new(part, path)) return path;
+  }
+  files.remove(part);
+  return {};
 }
 
 }  // namespace qiwa

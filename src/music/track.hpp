@@ -1,8 +1,9 @@
 #pragma once
-// A song's audio address, cover and lyrics at the service, and its download into the run directory.
+// A song's audio address, cover and lyrics at the service, and its download into the songs' folder.
 #include <functional>
 #include <stop_token>
 
+#include "music/id3_tag.hpp"
 #include "music/lyrics.hpp"
 #include "music/service.hpp"
 #include "runtime/download.hpp"
@@ -11,10 +12,11 @@
 
 namespace qiwa {
 
-// The song of a play: the selected row's title and ids, and the source of the last search.
+// The song of a play: the selected row's title, ids, singer and album, and the catalogue the row came from.
 struct Track {
   Text title, url_id, pic_id, lyric_id;
   Text source;
+  Text singer, album;
 };
 
 // The song's address from a track answer (escapes decoded); "M800" becomes "M500" when asked.
@@ -29,31 +31,50 @@ Bytes fetch_cover(const ServiceClient& service, const Track& track);
 // The lyrics as the lines of the lyrics box, and when each is sung; empty when there are none.
 Lyrics fetch_lyrics(const ServiceClient& service, const Track& track);
 
-// Where one download of a song goes: the song's file, and the part file it grows in until it is whole.
-// `tag` keeps the part files of two downloads apart.
-struct SongFiles {
-  Text path, part;
+// The tag a saved song starts with: its texts, and the program's identity of it (catalogue and ids).
+SongTag song_tag(const Track& track);
+// True when the tag is the program's of this very song: the same catalogue and song id.
+bool is_tag_of(const SongTag& tag, const Track& track);
+
+// How far the numbered names of one song are tried: "晴天.mp3" to "晴天 (999).mp3".
+inline constexpr unsigned kMaxNumberedNames = 999;
+
+// Where a play of the track stands in the run directory.
+struct SongPlace {
+  Text saved;  // a whole song of this track that the program saved before, to play as it is
+  Text free;   // otherwise the first of the title's names that no file has (empty: none is left)
 };
-SongFiles song_files(std::string_view run_directory, std::string_view title, unsigned tag);
+// Walks the names of `name` (the title, or singer and title, as the user chose) in `directory` in order
+// up to the first free one. A file there is this song only when it carries this track's identity and is
+// whole; every other file is passed over and never touched.
+SongPlace find_song_place(Files& files, std::string_view directory, std::string_view name, const Track& track);
+// True when the file, read to its end, is a whole MP3 song.
+bool file_is_whole_song(Files& files, std::string_view path);
+
+// A part file being written.
+struct PartFile {
+  Text path;
+  std::unique_ptr<OutputFile> file;
+};
+// Makes a new part file beside `song_path`, "<song_path>.<process>-<n>.part", trying the next n while the
+// name is taken: a part file never meets a file that is there, of this run, another or another copy.
+std::optional<PartFile> create_part_file(Files& files, std::string_view song_path, unsigned n);
 
 enum class Fetched { whole, failed, stopped };
 
-struct Downloaded {
-  Fetched fetched = Fetched::failed;
-  bool song = false;  // its first bytes are MP3 audio: whole frames after any tags
-};
-
-// Told after each piece reached the part file: what has come so far, how many bytes, and the length the
-// response declared (nothing when it declared none).
+// Told after each piece reached the part file: what has come so far, how many bytes of the body, and the
+// length the response declared (nothing when it declared none).
 using PartWritten =
     std::function<void(const Mp3Sniffer&, std::uint64_t written, std::optional<std::uint64_t> length)>;
 
-// Streams the address into the part file. Only a whole body stays there; a failed or stopped one (the
-// token was raised meanwhile) leaves no file.
-Downloaded download_to_part(Downloader& downloader, Files& files, std::string_view address, const SongFiles& song,
-                            std::stop_token stop, const PartWritten& written = {});
-// Moves the whole part file over the song's file (an earlier file of that name is replaced). False, with
-// the part file gone and the earlier file as it was, when it cannot.
-bool put_in_place(Files& files, const SongFiles& song);
+// Writes the tag and then streams the address into the part file, which it closes. `whole` only for a
+// body that came to its end and is a whole MP3 song (its last frame whole, its summary frame's counts
+// met); anything else removes the part file: a failure, a stop (the token was raised meanwhile), a web
+// page, a song cut short with or without a declared length.
+Fetched download_to_part(Downloader& downloader, Files& files, std::string_view address, PartFile& part,
+                         const SongTag& tag, std::stop_token stop, const PartWritten& written = {});
+// Moves the whole part file to the first of the names of `name` in `directory` that no file has, never
+// over a file. The path it took, or empty when none would take it (the part file is then gone).
+Text put_in_place(Files& files, std::string_view part, std::string_view directory, std::string_view name);
 
 }  // namespace qiwa

@@ -59,14 +59,16 @@ class Files {
   // Creates or truncates and writes the parts in order; false on any failure, and then no partial file stays.
   virtual bool write(std::string_view path, const std::vector<Bytes>& parts) = 0;
   virtual bool remove(std::string_view path) = 0;
-  // Renames, replacing an existing target.
-  virtual bool move(std::string_view from, std::string_view to) = 0;
-  // Creates or truncates for writing; nullptr when it cannot.
-  virtual std::unique_ptr<OutputFile> create(std::string_view path) = 0;
+  // Renames, only when no file or folder has the target's name: nothing is ever replaced.
+  virtual bool move_new(std::string_view from, std::string_view to) = 0;
+  // Creates a file for writing only when none of that name exists, so it never truncates one; nullptr
+  // when it cannot. Others may read it, and delete or rename it, while it is written.
+  virtual std::unique_ptr<OutputFile> create_new(std::string_view path) = 0;
+  // Tells this process's temporary files from those of another copy of the program running beside it.
+  virtual unsigned process_id() = 0;
   // Opens an existing file for reading, sharing it for reading, writing and deleting; nullptr when it
   // cannot (no such file, a directory).
   virtual std::unique_ptr<InputFile> open_read(std::string_view path) = 0;
-
 
   // Stores. Puts `bytes` at `path` whole or not at all: they go to a new temporary file beside it, are
   // flushed to the disk, and only then take the old file's place in one step. Killed at any point, the

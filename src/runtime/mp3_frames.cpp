@@ -9,6 +9,8 @@ namespace {
 constexpr int kBitRatesV1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
 constexpr int kBitRatesV2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
 constexpr int kSampleRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+// The longest Layer III frame: 320 kbit/s at 32 kHz (or 160 kbit/s at 8 kHz) with padding.
+constexpr std::size_t kMaxFrameBytes = 1441;
 
 std::uint32_t big_endian32(const unsigned char* p) {
   return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
@@ -110,7 +112,9 @@ std::optional<Mp3SummaryFrame> parse_summary_frame(const unsigned char* frame, s
       Mp3SummaryFrame s;
       s.vbr = is_xing;
       const std::uint32_t flags = big_endian32(p + 4);
-      if ((flags & 1) && xing + 12 <= size) s.frames = big_endian32(p + 8);
+      std::size_t at = xing + 8;  // the fields the flags announce follow in their order
+      if ((flags & 1) && at + 4 <= size) s.frames = big_endian32(frame + at), at += 4;
+      if ((flags & 2) && at + 4 <= size) s.bytes = big_endian32(frame + at);
       // The fields the flags announce (frames, bytes, the seek table, a quality) come before the tag.
       const std::size_t tag = xing + 8 + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) +
                               (flags & 8 ? 4 : 0);
@@ -124,7 +128,9 @@ std::optional<Mp3SummaryFrame> parse_summary_frame(const unsigned char* frame, s
     if (p[0] == 'V' && p[1] == 'B' && p[2] == 'R' && p[3] == 'I') {
       Mp3SummaryFrame s;
       s.vbr = true;
+      s.vbri = true;
       s.frames = big_endian32(p + 14);
+      s.bytes = big_endian32(p + 10);
       return s;
     }
   }
@@ -198,6 +204,115 @@ std::optional<Mp3Stream> probe_mp3(const unsigned char* data, std::size_t size) 
     pos = next_frame(data, size, pos + h.length, &previous);
   }
   return stream;
+}
+
+namespace {
+
+// The first frame at or after `from` that the data holds whole, followed by the header of a frame of its
+// format: the start of the audio, told from bytes that merely look like a header. npos when there is none.
+std::size_t confirmed_frame(const Bytes& data, std::size_t from, const Mp3FrameHeader* format) {
+  for (std::size_t pos = from; pos + 4 <= data.size(); ++pos) {
+    auto h = parse_frame_header(data.data() + pos, data.size() - pos);
+    if (!h || (format && !same_format(*h, *format)) || data.size() - pos < h->length + 4) continue;
+    auto next = parse_frame_header(data.data() + pos + h->length, 4);
+    if (next && same_format(*h, *next)) return pos;
+  }
+  return std::size_t(-1);
+}
+
+}  // namespace
+
+void Mp3WholeCheck::feed(const unsigned char* data, std::size_t size) {
+  received_ += size;
+  if (phase_ == Phase::tags) feed_tags(data, size);
+  if (size == 0) return;
+  if (phase_ == Phase::frames) return feed_frames(data, size);
+  pending_.insert(pending_.end(), data, data + size);
+  look_for_frame();
+}
+
+// ID3v2 tags, one after another, each passed over however large.
+void Mp3WholeCheck::feed_tags(const unsigned char*& data, std::size_t& size) {
+  while (size > 0 && phase_ == Phase::tags) {
+    if (tag_left_ > 0) {
+      const std::size_t skip = tag_left_ < size ? static_cast<std::size_t>(tag_left_) : size;
+      tag_left_ -= skip, data += skip, size -= skip;
+      continue;
+    }
+    const std::size_t take = std::min<std::size_t>(10 - pending_.size(), size);
+    pending_.insert(pending_.end(), data, data + take);
+    data += take, size -= take;
+    if (pending_.size() < 10) return;
+    if (const std::size_t tag = id3v2_tag_size(pending_.data(), pending_.size())) {
+      tag_left_ = tag - 10;
+      pending_.clear();
+    } else {
+      phase_ = Phase::first_frame;  // the 10 bytes stay pending: they may start the audio
+    }
+  }
+}
+
+// Searches the pending bytes for a frame (of the stream's format once it has one) and follows the frames
+// from there; keeps only the tail a frame may still start in.
+void Mp3WholeCheck::look_for_frame() {
+  const std::size_t at = confirmed_frame(pending_, 0, first_taken_ ? &format_ : nullptr);
+  if (at == std::size_t(-1)) {
+    constexpr std::size_t kKeep = kMaxFrameBytes + 4;
+    if (pending_.size() > 2 * kKeep) pending_.erase(pending_.begin(), pending_.end() - kKeep);
+    return;
+  }
+  Bytes rest(pending_.begin() + static_cast<std::ptrdiff_t>(at), pending_.end());
+  pending_.clear();
+  if (!first_taken_) {
+    auto header = *parse_frame_header(rest.data(), rest.size());
+    summary_ = parse_summary_frame(rest.data(), rest.size(), header);
+    format_ = header;
+  }
+  phase_ = Phase::frames;
+  feed_frames(rest.data(), rest.size());
+}
+
+void Mp3WholeCheck::take_frame(const Mp3FrameHeader& header) {
+  if (first_taken_ || !summary_) ++frames_;  // the summary frame holds no audio
+  first_taken_ = true;
+  frame_left_ = header.length - 4;
+}
+
+// From one frame boundary to the next; a header that is none (a trailing tag, junk) loses the stream,
+// and the search for its next frame starts there.
+void Mp3WholeCheck::feed_frames(const unsigned char* data, std::size_t size) {
+  while (size > 0) {
+    if (frame_left_ > 0) {
+      const std::size_t skip = frame_left_ < size ? static_cast<std::size_t>(frame_left_) : size;
+      frame_left_ -= skip, data += skip, size -= skip;
+      continue;
+    }
+    const std::size_t take = std::min<std::size_t>(4 - pending_.size(), size);
+    pending_.insert(pending_.end(), data, data + take);
+    data += take, size -= take;
+    if (pending_.size() < 4) return;
+    auto header = parse_frame_header(pending_.data(), pending_.size());
+    if (header && same_format(*header, format_)) {
+      pending_.clear();
+      take_frame(*header);
+      continue;
+    }
+    phase_ = Phase::lost;
+    pending_.insert(pending_.end(), data, data + size);
+    return look_for_frame();
+  }
+}
+
+bool Mp3WholeCheck::whole() const {
+  if (frames_ == 0) return false;
+  if (phase_ == Phase::frames) {
+    if (frame_left_ > 0) return false;                           // it ends inside a frame
+    if (!pending_.empty() && pending_[0] == 0xFF) return false;  // or inside the next one's header
+  }
+  if (!summary_) return true;
+  const std::uint64_t frames = summary_->vbri ? frames_ + 1 : frames_;  // VBRI may count itself
+  if (summary_->frames && frames < *summary_->frames) return false;
+  return !summary_->bytes || received_ >= *summary_->bytes;
 }
 
 }  // namespace qiwa

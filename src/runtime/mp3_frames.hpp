@@ -54,7 +54,9 @@ struct Mp3Gapless {
 // The summary a Xing, Info or VBRI frame carries.
 struct Mp3SummaryFrame {
   bool vbr = false;                    // "Xing" or "VBRI"; "Info" marks constant bit rate
+  bool vbri = false;                   // a VBRI frame, whose counts encoders write less uniformly
   std::optional<std::uint32_t> frames;  // audio frames, the summary frame excluded
+  std::optional<std::uint32_t> bytes;   // the stream's bytes, from the summary frame on
   std::optional<Mp3Gapless> gapless;    // from a LAME tag whose checksum holds
 };
 std::optional<Mp3SummaryFrame> parse_summary_frame(const unsigned char* frame, std::size_t size,
@@ -91,6 +93,36 @@ class Mp3Sniffer {
   bool in_audio_ = false;
   Bytes audio_;
   std::uint64_t audio_bytes_ = 0;  // all that came after the tags
+};
+
+// Tells whether a stream came whole, fed piece by piece as it arrives and holding only a frame or two of
+// it: after any ID3v2 tags it follows the frames from one boundary to the next. At the end the stream is
+// whole when its last frame is, and when the Xing/Info or VBRI summary at its start, if any, counts no
+// more frames and bytes than came. A stream that stops inside a frame, or short of its summary, was cut.
+class Mp3WholeCheck {
+ public:
+  void feed(const unsigned char* data, std::size_t size);
+  // On what has come so far, taken as all there is.
+  bool whole() const;
+  std::uint64_t frames() const { return frames_; }  // audio frames followed so far
+  const std::optional<Mp3SummaryFrame>& summary() const { return summary_; }
+
+ private:
+  enum class Phase { tags, first_frame, frames, lost };
+  void feed_tags(const unsigned char*& data, std::size_t& size);
+  void feed_frames(const unsigned char* data, std::size_t size);
+  void look_for_frame();
+  void take_frame(const Mp3FrameHeader& header);
+
+  Phase phase_ = Phase::tags;
+  Bytes pending_;                 // a tag or frame header being gathered, or bytes searched for a frame
+  std::uint64_t tag_left_ = 0;    // bytes of the current tag still to pass over
+  std::uint64_t frame_left_ = 0;  // bytes of the current frame still to come
+  Mp3FrameHeader format_;
+  std::optional<Mp3SummaryFrame> summary_;
+  bool first_taken_ = false;
+  std::uint64_t frames_ = 0;
+  std::uint64_t received_ = 0;
 };
 
 }  // namespace qiwa

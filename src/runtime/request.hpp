@@ -1,6 +1,7 @@
 #pragma once
 // The request object driven by perform_request; its members mirror the automation object's.
-// Failing members never throw: they leave an empty body, empty headers and status 0.
+// Failing members never throw: they leave an empty body, empty headers and status 0. An https server's
+// certificate is always checked, and a redirect never leads from https to plain http.
 #include <functional>
 #include <memory>
 
@@ -10,17 +11,11 @@ namespace qiwa {
 
 enum class HttpMethod { get, post, head, put, options, delete_, trace, connect };
 
-// The automation object's option indexes that the program writes.
+// The automation object's option indexes that the program writes. There is none to ignore certificate
+// errors: every https server's certificate is checked.
 enum class RequestOption {
-  certificate_errors = 4,  // a value of flags: which certificate errors to ignore
-  redirects = 6            // 0 forbids following redirects
+  redirects = 6  // 0 forbids following redirects
 };
-
-// Certificate errors of RequestOption::certificate_errors.
-inline constexpr int kUnknownAuthority = 0x0100;
-inline constexpr int kWrongUsage = 0x0200;
-inline constexpr int kNameMismatch = 0x1000;
-inline constexpr int kDateInvalid = 0x2000;
 
 enum class RequestFailure { none, not_opened, transport, body_too_large };
 

@@ -146,7 +146,7 @@ bool Store::set_aside() {
     if (n > 999) return false;
     name = base + "-" + std::to_string(n);
   }
-  if (!files_.move(path_, name)) return false;
+  if (!files_.move_new(path_, name)) return false;
   say(what_ + "文件有损坏，已读回能读的部分，原文件另存为 " + name_of(name));
   return true;
 }

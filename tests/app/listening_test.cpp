@@ -61,7 +61,7 @@ struct Listening : AppFixture {
 // marked and kept in the history, and the one after it is fetched. In order, the last row ends the queue.
 TEST_F(Listening, TheNextRowIsFetchedAheadAndFollowsWithoutAGap) {
   play_first({row("1", "一"), row("2", "二"), row("3", "三")});
-  EXPECT_EQ(plays(), (std::vector<Text>{"play-growing " + song("一") + ".1.part #1", "next " + song("二") + " #2"}));
+  EXPECT_EQ(plays(), (std::vector<Text>{"play-growing " + song("一") + ".4242-1.part #1", "next " + song("二") + " #2"}));
   EXPECT_EQ(window.playing_row(), 0);
   took_over(2, 1);
   EXPECT_EQ(window.title(), "当前播放音乐:二");
@@ -82,7 +82,7 @@ TEST_F(Listening, WithPlayingOnOffTheSoundStopsWithTheSong) {
   stores.settings.set_auto_next(false);
   play_first({row("1", "一"), row("2", "二")});
   ended(1);
-  EXPECT_EQ(plays(), (std::vector<Text>{"play-growing " + song("一") + ".1.part #1"}));
+  EXPECT_EQ(plays(), (std::vector<Text>{"play-growing " + song("一") + ".4242-1.part #1"}));
   EXPECT_EQ(files(), (std::set<Text>{"一.mp3"}));
 }
 

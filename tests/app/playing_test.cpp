@@ -1,8 +1,10 @@
 #include "app/playing.hpp"
 
 #include "app/app_fixture.hpp"
+#include "app/listening.hpp"
 #include "app/startup.hpp"
 #include "fakes/test_song.hpp"
+#include "music/track.hpp"
 #include "runtime/text.hpp"
 
 namespace qiwa {
@@ -44,9 +46,15 @@ struct PlayFlow : AppFixture {
     show_rows({SongRow{id, "p" + id, id, std::move(title), "singer", "album", std::move(source)}});
     play_selected(app);
   }
-  // The song of another id, served as the first one is.
-  static Text song_url(std::string_view id) { return "http://127.0.0.1:8765/music/netease/" + Text(id) + ".mp3"; }
-  Text part_of(std::string_view title, int play) const { return song(title) + "." + std::to_string(play) + ".part"; }
+  // The part file of the n-th play beside a song's name: this process's, numbered by the play.
+  Text part_of(std::string_view title, int play) const {
+    return song(title) + ".4242-" + std::to_string(play) + ".part";
+  }
+  // A song file as the program saves it: its tag, then the body as it came.
+  static Text saved(const Text& body, Text title = "晴天", Text id = "1000") {
+    const Track track{std::move(title), id, "p" + id, id, "netease", "singer", "album"};
+    return fakes::tag_text(song_tag(track)) + body;
+  }
   std::optional<Text> file(std::string_view title) const { return fake.files.read(song(title)); }
   std::vector<Text> songs_left_at_exit() { return app.downloads.close().songs; }
 };
@@ -56,12 +64,14 @@ struct PlayFlow : AppFixture {
 TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
   play();
   EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3"}));
-  EXPECT_EQ(file("晴天"), mp3);
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play-growing " + part_of("晴天", 1) + " #1"}));
+  EXPECT_EQ(file("晴天"), saved(mp3));
+  EXPECT_EQ(fake.player.calls_without_stop(),
+            (std::vector<Text>{"play-growing " + part_of("晴天", 1) + " #1"}));
   const Text early = fake.player.played_contents().at(0);
-  EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tag before
-  EXPECT_LT(early.size(), mp3.size());
-  EXPECT_EQ(early, mp3.substr(0, early.size()));
+  EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tags before
+  EXPECT_LT(early.size(), saved(mp3).size());
+  EXPECT_EQ(early, saved(mp3).substr(0, early.size()));
+  EXPECT_TRUE(window.media_key_held());
   EXPECT_EQ(fake.player.growing_state(), SourceState::complete);
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
   EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
@@ -88,8 +98,10 @@ TEST_F(PlayFlow, ASongWholeBeforeASecondOfItPlaysFromItsFile) {
   const Text short_song = fakes::test_song("tone_vbr.mp3");
   fake.downloader.serve(kSong, {short_song});
   play();
-  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + song("晴天") + " #1"}));
-  EXPECT_EQ(fake.player.played_contents().at(0), short_song);
+  // The whole part file is played first; only a song the player opened takes the name.
+  EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + part_of("晴天", 1) + " #1"}));
+  EXPECT_EQ(fake.player.played_contents().at(0), saved(short_song));
+  EXPECT_EQ(file("晴天"), saved(short_song));
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
   EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
   EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
@@ -101,8 +113,9 @@ TEST_F(PlayFlow, ADownloadCutAfterTheSoundStartedStopsItAndLeavesNothing) {
   fake.files.put(song("晴天"), "the user's own song");
   fake.downloader.serve(kSong, {mp3.substr(0, 20000), DownloadStatus::interrupted});
   play();
-  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"stop", "play-growing " + part_of("晴天", 1) + " #1", "stop"}));
+  EXPECT_EQ(fake.player.calls(), (std::vector<Text>{"play-growing " + part_of("晴天", 1) + " #1", "stop"}));
   EXPECT_EQ(fake.player.growing_state(), SourceState::failed);
+  EXPECT_FALSE(window.media_key_held());
   EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
   EXPECT_EQ(file("晴天"), "the user's own song");
   ASSERT_EQ(window.messages().size(), 1u);
@@ -199,14 +212,40 @@ TEST_F(PlayFlow, AFailedDownloadOrOneThatIsNoSongLeavesTheUsersFileAlone) {
   EXPECT_EQ(file("晴天"), "the user's own song");
 }
 
-TEST_F(PlayFlow, ASongThePlayerCannotPlayIsReportedAndStays) {
+// No codec for MP3 on this machine: the player opens nothing, and nothing takes the song's place; the
+// user's file of that name stays as it was.
+TEST_F(PlayFlow, ASongThePlayerCannotPlayIsReportedAndNotKept) {
+  fake.files.put(song("晴天"), "the user's own song");
   fake.player.fail_every_play(true);
-  play();
-  EXPECT_EQ(file("晴天"), mp3);  // a whole song, counted as this run's
-  ASSERT_EQ(window.messages().size(), 1u);
-  EXPECT_EQ(window.messages()[0].message, "抱歉，当前歌曲下载失败！");
+  for (Text body : {mp3, fakes::test_song("tone_vbr.mp3")}) {  // one tried early, one whole first
+    fake.downloader.serve(kSong, {body});
+    play();
+  }
+  EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
+  EXPECT_EQ(file("晴天"), "the user's own song");
+  ASSERT_EQ(window.messages().size(), 2u);
+  EXPECT_EQ(window.messages()[1].message, "抱歉，当前歌曲下载失败！");
   EXPECT_EQ(window.title(), "Qiwa音乐");
-  EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
+  EXPECT_FALSE(window.media_key_held());
+  EXPECT_TRUE(songs_left_at_exit().empty());
+}
+
+// The player opened the growing file but then told it could not play it (no device for its format): the
+// whole download is not kept either, and the key goes back to other programs.
+TEST_F(PlayFlow, ASongThePlayerToldItCouldNotOpenIsNotKept) {
+  start_listening(app);
+  fakes::ScriptedDownload d{mp3};
+  d.after_piece = [&, told = false](std::size_t bytes) mutable {
+    if (told || bytes < 20000 || fake.player.calls_without_stop().empty()) return;
+    told = true;
+    fake.player.raise({PlayerEvent::Kind::open_failed, 1});
+  };
+  fake.downloader.serve(kSong, d);
+  play();
+  EXPECT_TRUE(files().empty());
+  EXPECT_FALSE(window.media_key_held());
+  EXPECT_EQ(window.messages().at(0).message, "抱歉，当前歌曲下载失败！");
+  EXPECT_TRUE(songs_left_at_exit().empty());
 }
 
 TEST_F(PlayFlow, AnUnwritableRunDirectoryIsADownloadFailure) {
@@ -226,9 +265,10 @@ TEST_F(PlayFlow, AFullDiskLeavesNothing) {
 }
 
 TEST_F(PlayFlow, HostileTitlesStayInTheRunDirectory) {
-  int id = 2000;
+  int id = 2000;  // songs of their own: a song saved before would play from its file
   for (const char* title : {"..\\..\\escape", "a/b:c*d?e\"f<g>h|i", "CON", "  dots... ", ""}) {
-    fake.downloader.serve(song_url(std::to_string(++id)), {mp3});
+    ++id;
+    fake.downloader.serve("http://127.0.0.1:8765/music/netease/" + std::to_string(id) + ".mp3", {mp3});
     play(title, std::to_string(id));
   }
   EXPECT_EQ(files(), (std::set<Text>{".._.._escape.mp3", "a_b_c_d_e_f_g_h_i.mp3", "_CON.mp3", "dots.mp3", "_.mp3"}));
@@ -236,14 +276,53 @@ TEST_F(PlayFlow, HostileTitlesStayInTheRunDirectory) {
   EXPECT_EQ(window.title(), "当前播放音乐:");       // the last title was empty
 }
 
-TEST_F(PlayFlow, ALaterDownloadOfTheSameTitleReplacesTheFile) {
-  fake.files.put(song("晴天"), "the user's own song");
+// The user's own 晴天.mp3 (not a song at all) is left byte for byte: the download takes the next free
+// name, and only that file is this run's for the exit clean-up. Another singer's 晴天 takes the next.
+TEST_F(PlayFlow, AUsersFileOfTheSongsNameIsNeverTouched) {
+  fake.files.put(song("晴天"), "ID3 a few bytes of the user's");
   play();
-  const Text second = fakes::test_song("tone_vbr.mp3");
-  fake.downloader.serve(song_url("1001"), {second});
-  play("晴天", "1001");
-  EXPECT_EQ(file("晴天"), second);
-  EXPECT_EQ(files().size(), 1u);
+  EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3", "晴天 (2).mp3"}));
+  EXPECT_EQ(file("晴天 (2)"), saved(mp3));
+  EXPECT_EQ(window.title(), "当前播放音乐:晴天");
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/2000.mp3", {mp3});
+  play("晴天", "2000");
+  EXPECT_EQ(file("晴天 (3)"), saved(mp3, "晴天", "2000"));
+  window.tick_delete_on_exit(true);
+  on_main_window_destroying(app);
+  EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
+  EXPECT_EQ(file("晴天"), "ID3 a few bytes of the user's");
+}
+
+// A song saved whole before, by this run or another, plays from its file at once: nothing is asked of the
+// service before the sound, nothing is downloaded, and the service may be gone altogether.
+TEST_F(PlayFlow, ASongSavedBeforePlaysFromItsFileWithoutTheService) {
+  play();
+  fake.service.on("url",
+                  [](const fakes::ServiceCall&) { return fakes::bytes_response("<html>no network</html>"); });
+  play();
+  EXPECT_EQ(fake.downloader.requested().size(), 1u);
+  EXPECT_EQ(fake.service.calls_of("url").size(), 1u);
+  EXPECT_EQ(fake.player.calls_without_stop().back(), "play " + song("晴天") + " #2");
+  EXPECT_TRUE(window.media_key_held());
+  EXPECT_EQ(window.title(), "当前播放音乐:晴天");
+  EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
+  EXPECT_TRUE(window.messages().empty());
+  EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")}) << "the first play's download only";
+}
+
+// The settings' folder and name pattern: the next free name is found there, in that pattern.
+TEST_F(PlayFlow, SongsGoToTheChosenFolderUnderTheChosenPattern) {
+  fake.files.make_directories("D:\\歌");
+  stores.settings.set_download_folder("D:\\歌");
+  stores.settings.set_name_pattern(NamePattern::singer_title);
+  fake.files.put("D:\\歌\\singer - 晴天.mp3", "the user's");
+  play();
+  EXPECT_EQ(fake.files.names_in("D:\\歌"), (std::set<Text>{"singer - 晴天.mp3", "singer - 晴天 (2).mp3"}));
+  EXPECT_EQ(fake.files.read("D:\\歌\\singer - 晴天 (2).mp3"), saved(mp3));
+  EXPECT_TRUE(files().empty());
+  play();  // saved before, under that name: played from it
+  EXPECT_EQ(fake.downloader.requested().size(), 1u);
+  EXPECT_EQ(fake.player.calls_without_stop().back(), "play D:\\歌\\singer - 晴天 (2).mp3 #2");
 }
 
 TEST_F(PlayFlow, ANewerPlayDuringTheDownloadSilencesTheOlderOne) {
@@ -293,7 +372,7 @@ TEST_F(PlayFlow, AnOlderPlayNeverReachesThePlayerOnceANewerOneHasStarted) {
   click("二", "2");
   settle();
 
-  EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + song("二") + " #2"});
+  EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + part_of("二", 2) + " #2"});
   EXPECT_EQ(to_text(window.cover()), "second cover");
   EXPECT_EQ(window.covers_shown(), 1);
   EXPECT_EQ(window.title(), "当前播放音乐:二");
@@ -333,6 +412,24 @@ TEST_F(PlayFlow, ANewSongStartsUnpaused) {
             (std::vector<Text>{"pause", "play-growing " + part_of("晴天", 1) + " #1", "pause", "resume"}));
 }
 
+// The media key is held while a song is loaded, playing or paused, and left to other programs once the
+// player says the song ended; an older song's end, told after a newer song started, leaves it held.
+TEST_F(PlayFlow, TheMediaKeyIsHeldOnlyWhileASongIsLoaded) {
+  start_listening(app);
+  EXPECT_FALSE(window.media_key_held());
+  play();
+  toggle_pause(app);
+  EXPECT_TRUE(window.media_key_held());
+  fake.player.raise({PlayerEvent::Kind::drained, 1});
+  settle();
+  EXPECT_FALSE(window.media_key_held());
+
+  play();  // saved before: it starts from its file
+  fake.player.raise({PlayerEvent::Kind::drained, 1});  // the first song's, late
+  settle();
+  EXPECT_TRUE(window.media_key_held());
+}
+
 // The taskbar button shows the download's share (or that it runs, without a length) and loses the bar at
 // its end, whichever way it ends.
 TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
@@ -345,7 +442,7 @@ TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
   std::uint64_t last = 0;
   for (std::size_t i = 1; i + 1 < shown.size(); ++i) {
     EXPECT_EQ(shown[i].state, State::known);
-    EXPECT_EQ(shown[i].total, mp3.size());
+    EXPECT_EQ(shown[i].total, mp3.size());  // the body's bytes; the tag before them is the program's
     EXPECT_GT(shown[i].done, last);
     last = shown[i].done;
   }
@@ -353,16 +450,17 @@ TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
 
   fakes::ScriptedDownload unsized{mp3};
   unsized.declares_length = false;
-  fake.downloader.serve(song_url("1001"), unsized);
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/2000.mp3", unsized);  // another song: none saved
   const std::size_t before = window.taskbar().size();
-  play("晴天", "1001");
+  play("晴天", "2000");
   shown = window.taskbar();
   ASSERT_EQ(shown.size(), before + 3);  // the click's, one "running" bar however many pieces come, the end's
   EXPECT_EQ(shown[before + 1].state, State::unknown);
   EXPECT_EQ(shown.back().state, State::hidden);
 
-  fake.downloader.serve(song_url("1002"), {mp3.substr(0, 20000), DownloadStatus::interrupted});
-  play("晴天", "1002");
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/3000.mp3",
+                        {mp3.substr(0, 20000), DownloadStatus::interrupted});
+  play("晴天", "3000");
   EXPECT_EQ(window.taskbar().back().state, State::hidden);
   EXPECT_EQ(window.messages().back().message, "抱歉，当前歌曲下载失败！");
 }

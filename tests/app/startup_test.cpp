@@ -2,6 +2,7 @@
 #include "app/startup.hpp"
 
 #include "app/app_fixture.hpp"
+#include "app/application.hpp"
 #include "skin/skin_blobs.hpp"
 #include "skin/skin_entry.hpp"
 
@@ -123,11 +124,19 @@ class CleanUpTest : public StartupTest {
     for (const char* name : {"song one.mp3", "song two.mp3", "gone already.mp3", "x.mp3"}) record(in_run(name));
     fake.files.put(in_run("song one.mp3"));
     fake.files.put(in_run("song two.mp3"));
-    ASSERT_TRUE(app.downloads.begin(in_run("growing.mp3.3.part")));
-    fake.files.put(in_run("growing.mp3.3.part"), "half a song");
+    ASSERT_TRUE(begin(in_run("growing.mp3.3.part")));
   }
   // A song this run put in place.
-  bool record(const Text& path) { return app.downloads.place(path + ".1.part", path, [] { return true; }); }
+  bool record(const Text& path) {
+    return app.downloads.place(path + ".1.part", [path] { return path; });
+  }
+  // A part file this run made, with half a song in it.
+  bool begin(const Text& part) {
+    return app.downloads.begin([&]() -> std::optional<Text> {
+      fake.files.put(part, "half a song");
+      return part;
+    });
+  }
 };
 
 TEST_F(CleanUpTest, UntickedRemovesOnlyTheDownloadCutShort) {
@@ -147,7 +156,26 @@ TEST_F(CleanUpTest, TickedDeletesOnlyTheSongsThisRunDownloaded) {
   EXPECT_TRUE(app.searches.current().stop_requested());
   // A download finishing now is not placed, and no new one begins.
   EXPECT_FALSE(record(in_run("late.mp3")));
-  EXPECT_FALSE(app.downloads.begin(in_run("later.mp3.4.part")));
+  EXPECT_FALSE(begin(in_run("later.mp3.4.part")));
+  EXPECT_FALSE(fake.files.exact_exists(in_run("later.mp3.4.part"))) << "made after the closing";
+}
+
+// Log-off or shut-down ends the process without destroying the window: the end of the session runs the
+// same clean-up and keeps the settings, and a destroying that comes after it finds nothing more to do.
+TEST_F(CleanUpTest, TheEndOfTheSessionCleansUpAndADestroyingAfterItDoesNoHarm) {
+  window.tick_delete_on_exit(true);
+  window.hold_media_key(true);
+  window.drag_to({321, 123});
+  Application events(app);
+  events.on_event(WindowEvent::session_ending);
+  EXPECT_EQ(files(), (std::set<Text>{"mine.mp3", "notes.txt"}));
+  EXPECT_TRUE(app.plays.current().stop_requested());
+  EXPECT_FALSE(window.media_key_held());
+  ASSERT_TRUE(stores.settings.window_place());
+  EXPECT_EQ(stores.settings.window_place()->x, 321) << "kept as at an exit";
+  fake.files.put(in_run("song one.mp3"), "the user's song of that name, put back since");
+  events.on_event(WindowEvent::destroying);
+  EXPECT_EQ(files(), (std::set<Text>{"mine.mp3", "notes.txt", "song one.mp3"}));
 }
 
 }  // namespace

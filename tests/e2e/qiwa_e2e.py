@@ -242,6 +242,36 @@ class Session:
         self.bench.stop()
 
 
+def id3_frames(path):
+    """The text frames of a file's first ID3v2 tag as Debian's mid3v2 lists them: {"TIT2": "晴天",
+    "TXXX:QIWA_SOURCE": "netease", ...}; {} when it has none."""
+    out = subprocess.run(["mid3v2", "-l", path], capture_output=True, env=dict(os.environ, LANG="C.UTF-8"))
+    frames = {}
+    for line in out.stdout.decode("utf-8", "replace").splitlines()[1:]:
+        key, _, value = line.partition("=")
+        if key == "TXXX":
+            description, _, value = value.partition("=")
+            key = "TXXX:" + description
+        frames.setdefault(key, value)
+    return frames
+
+
+def after_first_tag(data):
+    """The bytes after the ID3v2 tag the data starts with (its size read from its own header): what a
+    song file the program saved holds after the program's tag, the service's song as it came."""
+    if len(data) < 10 or data[:3] != b"ID3":
+        return data
+    size = 10 + sum((b & 0x7F) << (7 * (3 - i)) for i, b in enumerate(data[6:10])) + (10 if data[5] & 0x10 else 0)
+    return data[size:]
+
+
+def saved_body(path):
+    """The song a file the program saved holds, without the program's own tag."""
+    with open(path, "rb") as f:
+        data = f.read()
+    return after_first_tag(data) if "TXXX:QIWA_SOURCE" in id3_frames(path) else data
+
+
 def cells_of(song, source="netease"):
     """The six cells a hit of a catalogue song gives in the list: its ids as their own characters (a null
     one empty), title, singers joined by "/", album (a null one empty; kugou leaves song 5's out)."""
@@ -268,6 +298,13 @@ def service_address(build_dir, lane=0):
     return host, int(port) + lane * LANE_PORT_STEP
 
 
+def free_port(host):
+    """A port no one listens on now."""
+    with socket.socket() as s:
+        s.bind((host, 0))
+        return s.getsockname()[1]
+
+
 class Request:
     """One request the demo service received (a line of its log)."""
 
@@ -282,6 +319,7 @@ class Request:
         for k, v in self.fields:
             self.form.setdefault(k, v)
         self.headers = [tuple(kv) for kv in entry["headers"]]
+        self.scheme = entry.get("scheme", "http")  # "https": it came over the TLS listener
 
     def header(self, name, default=None):
         for k, v in self.headers:
@@ -301,13 +339,14 @@ class DemoService:
     """tools/demo-service on the service address of the build and lane, with its request log in a file.
     It is stopped on every way out of this process (bench.keep_until_exit), and ends with it if killed."""
 
-    def __init__(self, build_dir, fault=None, delay=None, throttle=None, lane=None):
+    def __init__(self, build_dir, fault=None, delay=None, throttle=None, lane=None, https=False):
         self.build_dir = build_dir
         self.lane = current_lane() if lane is None else lane
         self.host, self.port = service_address(build_dir, self.lane)
         self.fault = fault
         self.delay = delay
         self.throttle = throttle  # bytes a second for every song
+        self.https_port = free_port(self.host) if https else None  # its TLS listener, untrusted
         self.process = None
         self.log_path = None
         self.err = None
@@ -330,6 +369,8 @@ class DemoService:
             cmd += ["--delay", str(self.delay)]
         if self.throttle:
             cmd += ["--throttle", str(self.throttle)]
+        if self.https_port:
+            cmd += ["--https-port", str(self.https_port)]
         self.err = open(os.path.join(folder, f"service-lane{self.lane}.log"), "ab")
         self.process = spawn(cmd, stdin=subprocess.DEVNULL, stdout=self.err, stderr=self.err)
         keep_until_exit(self)
@@ -508,6 +549,7 @@ class ServiceTestCase(ProgramTestCase):
     service_fault = None
     service_delay = None
     service_throttle = None
+    service_https = False  # a TLS listener too, with a certificate no one trusts
     service = None
 
     @classmethod
@@ -515,7 +557,8 @@ class ServiceTestCase(ProgramTestCase):
         super().setUpClass()
         try:
             cls.service = DemoService(cls.session.bench.build_dir, cls.service_fault, cls.service_delay,
-                                      cls.service_throttle, lane=cls.session.bench.lane).start()
+                                      cls.service_throttle, lane=cls.session.bench.lane,
+                                      https=cls.service_https).start()
         except BaseException:
             cls.session.stop()
             raise

@@ -1,5 +1,6 @@
-"""The keyboard: the media play/pause key does what 按钮4 does, Enter on a row of the list plays it as
-"播放并下载" does, and Tab goes through every control in reading order (Shift+Tab back)."""
+"""The keyboard: the media play/pause key does what 按钮4 does and is held only while a song is loaded,
+Enter on a row of the list plays it as "播放并下载" does, and Tab goes through every control in reading
+order (Shift+Tab back)."""
 import unittest
 
 from test_play import PLAYING, PlayCase
@@ -22,6 +23,17 @@ class KeysTest(PlayCase):
         self.wait_for(lambda: self.caption() == RESUME, what="按钮4 to read 继续播放")
         self.driver("appcommand", APPCOMMAND_MEDIA_PLAY_PAUSE)
         self.wait_for(lambda: self.caption() == PAUSE, what="按钮4 to read 暂停播放")
+
+    def test_the_media_key_is_left_to_other_players_while_no_song_is_loaded(self):
+        self.start()
+        self.assertTrue(self.driver("hotkey-free")["free"], "the key is taken with no song loaded")
+        self.search("晴天", rows=1)
+        self.play_and_wait("晴天")
+        self.assertFalse(self.driver("hotkey-free")["free"], "another program could take the key from the song")
+        self.search("fault:song-trickle-cut", rows=1)  # its sound starts, then the download breaks off
+        self.play(0)
+        self.assertEqual(self.driver("msgbox-ok", 30000)["msgbox"]["text"], "抱歉，当前歌曲下载失败！")
+        self.assertTrue(self.driver("hotkey-free")["free"], "the key stays taken after the song stopped")
 
     def test_enter_on_a_row_plays_it(self):
         self.start()

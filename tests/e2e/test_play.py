@@ -45,7 +45,7 @@ class PlayCase(qiwa_e2e.ServiceTestCase):
 
 class PlayTest(PlayCase):
     def test_play_from_the_menu_downloads_shows_lyrics_and_cover(self):
-        def older_file(run_dir):  # a file of the song's name is replaced by the download
+        def older_file(run_dir):  # a file of the song's name that is not this song: it stays as it is
             with open(os.path.join(run_dir, "晴天.mp3"), "wb") as f:
                 f.write(b"an older file")
         self.start(prepare=older_file)
@@ -53,10 +53,12 @@ class PlayTest(PlayCase):
         song = self.service.song("晴天")
         self.play_and_wait("晴天")
         run_dir = self.session.program.run_dir
-        path = os.path.join(run_dir, "晴天.mp3")
-        with open(path, "rb") as f, open(self.service.song_file(song), "rb") as g:
-            self.assertEqual(f.read(), g.read(), "the file is not the song the service sent")
-        self.assertEqual(self.songs_in(run_dir), ["晴天.mp3"])
+        with open(self.service.song_file(song), "rb") as g:
+            self.assertEqual(qiwa_e2e.saved_body(os.path.join(run_dir, "晴天 (2).mp3")), g.read(),
+                             "the file is not the song the service sent")
+        with open(os.path.join(run_dir, "晴天.mp3"), "rb") as f:
+            self.assertEqual(f.read(), b"an older file")
+        self.assertEqual(self.songs_in(run_dir), ["晴天 (2).mp3", "晴天.mp3"])
         self.assertEqual(self.control(self.dump(), "编辑框2")["text"], lyrics_shown(song))
         colour = self.picture_box_colour("cover.png")
         self.assertTrue(qiwa_e2e.near(colour, qiwa_e2e.hex_rgb(song["rgb"])),
@@ -168,7 +170,7 @@ class FailureTest(PlayCase):
 
     def test_a_failed_download_gives_the_download_failure_box_and_leaves_no_file(self):
         self.start()
-        for mode in ("song-missing", "song-empty", "song-truncated", "song-html"):
+        for mode in ("song-missing", "song-empty", "song-truncated", "song-html", "song-cut-nolength"):
             with self.subTest(mode=mode):
                 self.assertEqual(self.play_fault(mode), DOWNLOAD_FAILED)
                 self.assertTrue(self.service.requests(lambda r: r.path.startswith("/music/")))

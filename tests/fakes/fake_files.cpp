@@ -131,20 +131,27 @@ bool FakeFiles::remove(std::string_view path) {
   return !refused(path) && files_.count(Text(path)) && step() && files_.erase(Text(path)) > 0;
 }
 
-bool FakeFiles::move(std::string_view from, std::string_view to) {
+bool FakeFiles::move_new(std::string_view from, std::string_view to) {
   Lock lock(mutex_);
   auto it = files_.find(Text(from));
-  if (it == files_.end() || refused(from) || !writable_file(to) || !step()) return false;
+  if (it == files_.end() || refused(from) || !writable_file(to) || files_.count(Text(to)) || !step()) return false;
   File file = std::move(it->second);
   files_.erase(it);
   files_[Text(to)] = std::move(file);
   return true;
 }
 
-std::unique_ptr<OutputFile> FakeFiles::create(std::string_view path) {
+std::unique_ptr<OutputFile> FakeFiles::create_new(std::string_view path) {
+  std::function<void(std::string_view)> hook;
+  {
+    Lock lock(mutex_);
+    hook = before_create_;
+  }
+  if (hook) hook(path);
   Lock lock(mutex_);
-  if (!writable_file(path) || !step()) return nullptr;
+  if (!writable_file(path) || files_.count(Text(path)) || !step()) return nullptr;
   files_[Text(path)] = {Text(), now_ms_};
+  created_.emplace_back(path);
   return std::make_unique<FakeOutputFile>(*this, Text(path));
 }
 
@@ -245,6 +252,16 @@ void FakeFiles::put(std::string_view path, std::string_view content, std::int64_
 void FakeFiles::make_directories(std::string_view path) {
   Lock lock(mutex_);
   for (Text dir(path); !dir.empty(); dir = parent_of(dir)) directories_.insert(dir);
+}
+
+void FakeFiles::before_create(std::function<void(std::string_view)> hook) {
+  Lock lock(mutex_);
+  before_create_ = std::move(hook);
+}
+
+std::vector<Text> FakeFiles::created() const {
+  Lock lock(mutex_);
+  return created_;
 }
 
 void FakeFiles::fill_disk_after(std::optional<std::size_t> bytes) {

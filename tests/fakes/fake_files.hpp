@@ -1,8 +1,9 @@
 #pragma once
 // An in-memory file system with Windows' rules where the program meets them: "\" separates, a directory
-// is no file, a move replaces its target, an open file can still be deleted (the share mode the program
-// asks for). A test can make the disk fail: full after some bytes, refusing to create or move a path, or
-// the process killed at the n-th step that changes the disk.
+// is no file, a move and a creation never take a name that is there, an open file can still be read,
+// deleted or renamed (the share modes the program asks for). A test can make the disk fail: full after
+// some bytes, refusing to create or move a path, or the process killed at the n-th step that changes the disk.
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -21,8 +22,9 @@ class FakeFiles : public Files {
   bool exact_exists(std::string_view path) override;
   bool write(std::string_view path, const std::vector<Bytes>& parts) override;
   bool remove(std::string_view path) override;
-  bool move(std::string_view from, std::string_view to) override;
-  std::unique_ptr<OutputFile> create(std::string_view path) override;
+  bool move_new(std::string_view from, std::string_view to) override;
+  std::unique_ptr<OutputFile> create_new(std::string_view path) override;
+  unsigned process_id() override { return 4242; }
   bool replace_file(std::string_view path, std::string_view bytes) override;
   std::optional<Text> read_file(std::string_view path, std::size_t limit) override;
   std::optional<FileInfo> file_info(std::string_view path) override;
@@ -46,6 +48,8 @@ class FakeFiles : public Files {
   void fill_disk_after(std::optional<std::size_t> bytes);
   // Creating, writing into, moving to or from, or removing a path that contains `part` fails.
   void refuse(std::string_view part);
+  // Runs before each creation of a file, with its path (another program making a file meanwhile, say).
+  void before_create(std::function<void(std::string_view)> hook);
   // Reading a path that contains `part` fails (a file another program holds).
   void refuse_reading(std::string_view part);
   // The process dies at the n-th step (1-based, from now) that changes the disk: that step and every
@@ -58,6 +62,7 @@ class FakeFiles : public Files {
   // Looking at it.
   std::optional<Text> read(std::string_view path) const;
   std::set<Text> names_in(std::string_view directory) const;  // file names directly in it
+  std::vector<Text> created() const;                          // every path created for writing, in order
   bool is_directory(std::string_view path) const;
 
  private:
@@ -84,6 +89,8 @@ class FakeFiles : public Files {
   std::int64_t now_ms_ = 1'700'000'000'000;
   std::size_t steps_ = 0, chunk_ = 4096, temporaries_ = 0;
   std::optional<std::size_t> crash_at_;
+  std::vector<Text> created_;
+  std::function<void(std::string_view)> before_create_;
 };
 
 }  // namespace qiwa::fakes

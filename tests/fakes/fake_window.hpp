@@ -64,6 +64,7 @@ class FakeWindow : public MainWindow {
   }
   void show_desktop_lyrics_state(bool on) override { desktop_on_ = on; }
   void set_taskbar_progress(const TaskbarProgress& progress) override { taskbar_.push_back(progress); }
+  void hold_media_key(bool held) override { media_key_held_ = held; }
   std::optional<SettingsForm> edit_settings(const SettingsForm& form,
                                             const std::function<CheckedForm(SettingsForm)>& check,
                                             std::string_view note) override;
@@ -122,6 +123,7 @@ class FakeWindow : public MainWindow {
   const std::vector<int>& marked_lines() const { return marked_; }  // every line marked, in order
   int period(Timer timer) const { return periods_[static_cast<std::size_t>(timer)]; }  // 0: not running
   const std::vector<TaskbarProgress>& taskbar() const { return taskbar_; }  // every progress shown, in order
+  bool media_key_held() const { return media_key_held_; }
   // Called whenever a message box is shown (the box is modal: the test acts while it is up).
   void on_message(std::function<void(const ShownMessage&)> hook) { message_hook_ = std::move(hook); }
 
@@ -162,6 +164,7 @@ class FakeWindow : public MainWindow {
   EditView lyrics_view_;
   std::array<int, kTimerCount> periods_{};
   std::vector<TaskbarProgress> taskbar_;
+  bool media_key_held_ = false;
   std::array<std::function<void()>, kTimerCount> ticks_;
 };
 

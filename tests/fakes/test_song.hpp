@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "music/id3_tag.hpp"
 #include "runtime/types.hpp"
 
 namespace qiwa::fakes {
@@ -11,6 +12,12 @@ namespace qiwa::fakes {
 inline Text test_song(const char* name = "tone_cbr.mp3") {
   std::ifstream in(std::string(QIWA_SOURCE_DIR) + "/tests/data/" + name, std::ios::binary);
   return Text(std::istreambuf_iterator<char>(in), {});
+}
+
+// The program's tag of a song as text, as the files it saves begin.
+inline Text tag_text(const SongTag& tag) {
+  const Bytes bytes = write_id3_tag(tag);
+  return Text(bytes.begin(), bytes.end());
 }
 
 }  // namespace qiwa::fakes

@@ -49,8 +49,8 @@ TEST(PerformRequest, OwnFormPostReachesTheServerSoAndIsReadBack) {
   EXPECT_EQ(sent.body_text, "types=search&count=20&source=netease&pages=1&name=abc");
   EXPECT_FALSE(sent.body_was_bytes);
   EXPECT_EQ(sent.timeouts, (std::array<int, 4>{15000, 15000, 15000, 15000}));
-  // Certificate errors of every kind are ignored; redirects are left on.
-  EXPECT_EQ(sent.options, (std::map<RequestOption, int>{{RequestOption::certificate_errors, 0x3300}}));
+  // No option is set: redirects are left on, and no certificate error is ever ignored.
+  EXPECT_TRUE(sent.options.empty());
   EXPECT_EQ(sent.proxy, "");
   EXPECT_TRUE(r.object_created);
   EXPECT_EQ(to_text(r.body), "jQuery1({})");
@@ -235,14 +235,14 @@ TEST(PerformRequest, ProxyAndItsCredentials) {
   EXPECT_EQ(factory.last()->last_sent().proxy, "127.0.0.1:3128");  // the auth-mode case still has its proxy
 }
 
-TEST(PerformRequest, RedirectSwitchAndCertificateOption) {
+TEST(PerformRequest, TheRedirectSwitchIsTheOnlyOption) {
   RecordingRequestFactory factory;
   RequestOptions o;
   o.url = kUrl;
   o.no_redirect = true;
   perform_request(factory.requests(), o);
   EXPECT_EQ(factory.last()->last_sent().options,
-            (std::map<RequestOption, int>{{RequestOption::redirects, 0}, {RequestOption::certificate_errors, 0x3300}}));
+            (std::map<RequestOption, int>{{RequestOption::redirects, 0}}));
 }
 
 TEST(PerformRequest, ByteBodyWinsOverText) {

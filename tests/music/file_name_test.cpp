@@ -71,5 +71,26 @@ TEST(SongFilePath, AlwaysTheRunDirectory) {
   EXPECT_EQ(song_file_path("C:\\Qiwa", "AUX"), "C:\\Qiwa\\_AUX.mp3");
 }
 
+// Copies are numbered the Windows way, and the number fits within the limit however long the title:
+// the name before it is cut (between characters, with the whole title's hash) to make room.
+TEST(SongFilePath, NumberedNamesFitWithinTheLimit) {
+  EXPECT_EQ(song_file_path("C:\\Qiwa", "晴天", 1), "C:\\Qiwa\\晴天.mp3");
+  EXPECT_EQ(song_file_path("C:\\Qiwa", "晴天", 2), "C:\\Qiwa\\晴天 (2).mp3");
+  EXPECT_EQ(song_file_path("C:\\Qiwa", "  dots... ", 3), "C:\\Qiwa\\dots (3).mp3");
+  EXPECT_EQ(song_file_path("C:\\Qiwa", "", 2), "C:\\Qiwa\\_ (2).mp3");
+  EXPECT_EQ(song_file_path("C:\\Qiwa", "CON", 2), "C:\\Qiwa\\_CON (2).mp3");
+  std::string sunny;
+  for (int i = 0; i < 100; ++i) sunny += "晴";
+  const Text first = song_file_path("C:\\Q", sunny, 1), tenth = song_file_path("C:\\Q", sunny, 10);
+  const std::size_t name = std::string("C:\\Q\\").size(), ext = std::string(".mp3").size();
+  EXPECT_LE(first.size() - name - ext, kMaxFileNameBytes);
+  EXPECT_LE(tenth.size() - name - ext, kMaxFileNameBytes);
+  EXPECT_TRUE(tenth.ends_with(" (10).mp3"));
+  EXPECT_EQ(tenth.substr(tenth.size() - ext - 5 - 9, 1), "~") << "the hash before the number";
+  const Text exact(kMaxFileNameBytes - 4, 'b');  // "b... (2)" is exactly at the limit
+  EXPECT_EQ(song_file_path("C:\\Q", exact, 2), "C:\\Q\\" + exact + " (2).mp3");
+  EXPECT_NE(song_file_path("C:\\Q", exact + "b", 2).substr(name, exact.size() + 1), exact + "b");
+}
+
 }  // namespace
 }  // namespace qiwa

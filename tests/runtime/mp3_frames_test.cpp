@@ -198,5 +198,96 @@ TEST(Mp3Sniff, TellsSongsFromOtherBytesWhateverThePieces) {
   EXPECT_FALSE(only_a_tag.is_song());
 }
 
+// The check fed in pieces of `piece` bytes (the last one shorter).
+Mp3WholeCheck checked(const Bytes& data, std::size_t piece = 4096) {
+  Mp3WholeCheck check;
+  for (std::size_t at = 0; at < data.size(); at += piece)
+    check.feed(data.data() + at, std::min(piece, data.size() - at));
+  return check;
+}
+
+Bytes cut_to(const Bytes& data, std::size_t size) {
+  return Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size));
+}
+
+Bytes joined(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The real files whole, however they arrive, and every cut of those with an Info or Xing frame: a cut
+// inside a frame and a cut between two frames are both told, with or without a length to go by.
+TEST(Mp3Whole, RealFilesAreWholeAndEveryCutOfThemIsTold) {
+  for (const char* name : {"tone_cbr.mp3", "tone_vbr.mp3", "tone_mpeg25.mp3"}) {
+    const Bytes song = data_file(name);
+    for (std::size_t piece : {1u, 7u, 417u, 100000u})
+      EXPECT_TRUE(checked(song, piece).whole()) << name << " " << piece;
+  }
+  for (const char* name : {"tone_cbr.mp3", "tone_vbr.mp3"}) {
+    const Bytes song = data_file(name);
+    const Mp3WholeCheck whole = checked(song);
+    ASSERT_TRUE(whole.summary() && whole.summary()->frames && whole.summary()->bytes) << name;
+    EXPECT_EQ(whole.frames(), *whole.summary()->frames) << name;
+    for (std::size_t n = 0; n < song.size(); n += 13)
+      EXPECT_FALSE(checked(cut_to(song, n), 1000).whole()) << name << " cut at " << n;
+    EXPECT_FALSE(checked(cut_to(song, song.size() - 1)).whole()) << name;
+  }
+}
+
+// Without a summary only the last frame tells: a cut inside any frame is seen, a cut exactly between two
+// cannot be.
+TEST(Mp3Whole, WithoutASummaryACutInsideAFrameIsTold) {
+  const Bytes song = data_file("tone_mpeg25.mp3");
+  ASSERT_FALSE(checked(song).summary());
+  std::size_t boundaries = 0;
+  for (std::size_t at = find_frame(song.data(), song.size(), 0); at < song.size();) {
+    const auto h = *parse_frame_header(song.data() + at, song.size() - at);
+    for (std::size_t inside : {std::size_t(1), std::size_t(4), h.length / 2, h.length - 1})
+      EXPECT_FALSE(checked(cut_to(song, at + inside), 64).whole())
+          << "cut " << inside << " into the frame at " << at;
+    at += h.length;
+    ++boundaries;
+  }
+  EXPECT_GT(boundaries, 3u);
+}
+
+// What real files carry around the audio is no cut: tags before it (ours and the file's own), an ID3v1 tag
+// and stray bytes after it. What is no song is never whole.
+TEST(Mp3Whole, TagsAndTrailersAreNoCutAndOtherBytesAreNoSong) {
+  const Bytes song = data_file("tone_vbr.mp3");
+  const Bytes ours = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x01, 0x00};
+  Bytes tagged = joined(ours, Bytes(128, 'x'));
+  tagged = joined(tagged, data_file("tone_cbr.mp3"));
+  EXPECT_TRUE(checked(tagged, 3).whole());
+  Bytes v1 = {'T', 'A', 'G'};
+  v1.resize(128, ' ');
+  EXPECT_TRUE(checked(joined(song, v1), 50).whole());
+  EXPECT_TRUE(checked(joined(song, {0x00, 0x0A})).whole());
+  EXPECT_FALSE(checked(joined(song, {0xFF, 0xF3})).whole()) << "the next frame's header, cut";
+
+  for (std::string_view other : {"", "<html><body>404</body></html>", "ID3"}) {
+    Mp3WholeCheck check;
+    check.feed(reinterpret_cast<const unsigned char*>(other.data()), other.size());
+    EXPECT_FALSE(check.whole()) << other;
+  }
+  EXPECT_FALSE(checked(joined(ours, Bytes(128, 'x'))).whole()) << "a tag and no audio";
+  EXPECT_FALSE(checked(frames(1)).whole()) << "one frame is no song";
+  EXPECT_TRUE(checked(frames(3)).whole());
+}
+
+// A VBRI frame (encoders differ on whether its count holds itself): the stream it describes is whole,
+// and one that stops frames short of it, between two frames, is not.
+TEST(Mp3Whole, AVbriSummaryCountsTheFramesThatMustCome) {
+  Bytes stream = frames(21);
+  unsigned char* vbri = stream.data() + 4 + 32;
+  const unsigned char fields[] = {'V', 'B', 'R', 'I', 0, 1, 0, 0, 0, 50, 0, 0, 0x22, 0x35, 0, 0, 0, 20};
+  std::copy(std::begin(fields), std::end(fields), vbri);  // 8757 bytes, 20 frames
+  const Mp3WholeCheck whole = checked(stream, 100);
+  ASSERT_TRUE(whole.summary() && whole.summary()->vbri);
+  EXPECT_EQ(whole.summary()->bytes, 8757u);
+  EXPECT_TRUE(whole.whole());
+  EXPECT_FALSE(checked(cut_to(stream, 417 * 19)).whole());
+}
+
 }  // namespace
 }  // namespace qiwa

@@ -129,8 +129,25 @@ TEST(WinHttpDownload, RefusingSinkAndUntrustedCertificate) {
 
   if (!test::have_tls_server()) GTEST_SKIP() << "needs openssl for the HTTPS case";
   CheckingSink s;
-  EXPECT_EQ(fetch(test::tls_url("/data?size=10"), s).status, DownloadStatus::no_connection)
+  EXPECT_EQ(fetch(test::tls_url("/data?size=10&id=dl-untrusted"), s).status, DownloadStatus::no_connection)
       << "certificates are checked for downloads";
+  EXPECT_EQ(s.bytes, 0u);
+  EXPECT_FALSE(test::recorded("dl-untrusted"));
+}
+
+// A song from a trusted https server comes; one it sends on to plain http does not.
+TEST(WinHttpDownload, FromATrustedServerButNeverOnToPlainHttp) {
+  if (!test::have_tls_server()) GTEST_SKIP() << "needs openssl for the HTTPS case";
+  test::TrustedCertificate trusted;
+  ASSERT_TRUE(trusted) << "the test certificate could not be trusted for the test";
+  CheckingSink s;
+  EXPECT_EQ(fetch(test::tls_url("/data?size=1000&id=dl-trusted"), s).status, DownloadStatus::ok);
+  EXPECT_EQ(s.bytes, 1000u);
+  CheckingSink down;
+  EXPECT_EQ(fetch(test::tls_url("/redirect-to-http?id=dl-down"), down).status, DownloadStatus::no_connection);
+  EXPECT_EQ(down.bytes, 0u);
+  EXPECT_TRUE(test::recorded("dl-down"));
+  EXPECT_FALSE(test::recorded("dl-down-target")) << "the redirect to http was followed";
 }
 
 }  // namespace

@@ -59,25 +59,14 @@ class FilesWin32 : public ::testing::Test {
   Text dir;
 };
 
-TEST_F(FilesWin32, WriteTruncateDeleteMove) {
+TEST_F(FilesWin32, WriteTruncateAndDelete) {
   Text path = dir + "\\音乐.bin";
   ASSERT_TRUE(files->write(path, std::vector<Bytes>{bytes("abc"), {}, bytes("def")}));
   EXPECT_EQ(read_back(path), "abcdef");
   ASSERT_TRUE(files->write(path, bytes("x")));
   EXPECT_EQ(read_back(path), "x");
-  ASSERT_TRUE(files->write(dir + "\\目标.bin", bytes("old")));
-  EXPECT_TRUE(files->move(path, dir + "\\目标.bin"));  // replaces the existing target
-  EXPECT_EQ(read_back(dir + "\\目标.bin"), "x");
-  EXPECT_FALSE(files->exact_exists(path));
-  EXPECT_TRUE(files->remove(dir + "\\目标.bin"));
-  EXPECT_FALSE(files->remove(dir + "\\目标.bin"));
-  // A folder in the way stays a folder: the move does not set it aside.
-  ASSERT_TRUE(files->write(path, bytes("new")));
-  ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\文件夹.mp3").c_str(), nullptr));
-  EXPECT_FALSE(files->move(path, dir + "\\文件夹.mp3"));
-  EXPECT_EQ(GetFileAttributesW(wide(dir + "\\文件夹.mp3").c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
-  EXPECT_EQ(read_back(path), "new");
   EXPECT_TRUE(files->remove(path));
+  EXPECT_FALSE(files->remove(path));
   EXPECT_FALSE(files->write("", bytes("a")));
   EXPECT_FALSE(files->write(dir + "\\无此目录\\f", bytes("a")));
   EXPECT_FALSE(files->write(dir + "\\a?b.mp3", bytes("a")));  // the file system forbids the name
@@ -85,22 +74,51 @@ TEST_F(FilesWin32, WriteTruncateDeleteMove) {
   ASSERT_TRUE(files->write(dir + "\\a", bytes("keep")));
   EXPECT_FALSE(files->write(dir + "\\a" + Text(1, '\0') + ".mp3", bytes("b")));
   EXPECT_FALSE(files->remove(dir + "\\a" + Text(1, '\0') + "x"));
+  EXPECT_FALSE(files->create_new(dir + "\\a" + Text(1, '\0') + "x"));
   EXPECT_EQ(read_back(dir + "\\a"), "keep");
+}
 
-  std::unique_ptr<OutputFile> out = files->create(dir + "\\流.bin");
+// A new file is made only where none is: a file of that name, even one open for writing, is never
+// truncated, and a name the system forbids or a missing folder gives nothing.
+TEST_F(FilesWin32, CreateNewNeverTruncates) {
+  std::unique_ptr<OutputFile> out = files->create_new(dir + "\\流.bin");
   ASSERT_NE(out, nullptr);
   EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("ab"), 2));
+  EXPECT_EQ(files->create_new(dir + "\\流.bin"), nullptr) << "open for writing";
   EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("cd"), 2));
   EXPECT_TRUE(out->close());
   EXPECT_FALSE(out->close());
   EXPECT_EQ(read_back(dir + "\\流.bin"), "abcd");
-  EXPECT_EQ(files->create(dir + "\\无此目录\\f"), nullptr);
+  EXPECT_EQ(files->create_new(dir + "\\流.bin"), nullptr);
+  EXPECT_EQ(read_back(dir + "\\流.bin"), "abcd");
+  EXPECT_EQ(files->create_new(dir + "\\无此目录\\f"), nullptr);
+  EXPECT_EQ(files->create_new(dir + "\\a?b.part"), nullptr);
+  ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\文件夹.part").c_str(), nullptr));
+  EXPECT_EQ(files->create_new(dir + "\\文件夹.part"), nullptr);
+}
+
+// A move never replaces: not a file, not one the player holds open, not a folder.
+TEST_F(FilesWin32, MoveNewNeverReplacesAnything) {
+  ASSERT_TRUE(files->write(dir + "\\晴天.mp3", bytes("the user's own")));
+  ASSERT_TRUE(files->write(dir + "\\下载.part", bytes("downloaded")));
+  EXPECT_FALSE(files->move_new(dir + "\\下载.part", dir + "\\晴天.mp3"));
+  EXPECT_EQ(read_back(dir + "\\晴天.mp3"), "the user's own");
+  EXPECT_EQ(read_back(dir + "\\下载.part"), "downloaded");
+  std::unique_ptr<InputFile> playing = files->open_read(dir + "\\晴天.mp3");
+  EXPECT_FALSE(files->move_new(dir + "\\下载.part", dir + "\\晴天.mp3"));
+  EXPECT_EQ(read_back(dir + "\\晴天.mp3"), "the user's own");
+  ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\文件夹.mp3").c_str(), nullptr));
+  EXPECT_FALSE(files->move_new(dir + "\\下载.part", dir + "\\文件夹.mp3"));
+  EXPECT_TRUE(files->move_new(dir + "\\下载.part", dir + "\\晴天 (2).mp3"));
+  EXPECT_EQ(read_back(dir + "\\晴天 (2).mp3"), "downloaded");
+  EXPECT_FALSE(files->move_new(dir + "\\下载.part", dir + "\\x.mp3")) << "gone already";
+  EXPECT_NE(files->process_id(), 0u);
 }
 
 // A song is read while its download writes it, is moved into place, or is deleted at the exit.
 TEST_F(FilesWin32, AFileOpenedForReadingIsReadAtAnyOffsetWhileOthersWriteMoveOrDeleteIt) {
-  const Text part = dir + "\\下载.mp3.part", song = dir + "\\下载.mp3";
-  std::unique_ptr<OutputFile> out = files->create(part);
+  const Text part = dir + "\\下载.mp3.1-1.part", song = dir + "\\下载.mp3";
+  std::unique_ptr<OutputFile> out = files->create_new(part);
   ASSERT_TRUE(out);
   ASSERT_TRUE(out->write(reinterpret_cast<const unsigned char*>("0123"), 4));
   std::unique_ptr<InputFile> in = files->open_read(part);
@@ -115,11 +133,18 @@ TEST_F(FilesWin32, AFileOpenedForReadingIsReadAtAnyOffsetWhileOthersWriteMoveOrD
   EXPECT_EQ(in->size(), 8u);
   EXPECT_EQ(in->read(6, got, sizeof got), 2u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 2), "67");
-  EXPECT_TRUE(files->move(part, song));
+  EXPECT_TRUE(files->move_new(part, song));
   EXPECT_TRUE(files->remove(song));
   EXPECT_EQ(in->read(0, got, sizeof got), 8u);  // the bytes stay readable through the handle
   in.reset();
   EXPECT_FALSE(files->exact_exists(song));
+  // The exit removes a part file its download still writes: the writer goes on, and nothing stays.
+  std::unique_ptr<OutputFile> cut = files->create_new(part);
+  ASSERT_NE(cut, nullptr);
+  EXPECT_TRUE(files->remove(part));
+  cut->write(reinterpret_cast<const unsigned char*>("x"), 1);
+  cut->close();
+  EXPECT_FALSE(files->exact_exists(part));
 
   EXPECT_EQ(files->open_read(dir + "\\无此文件.mp3"), nullptr);
   EXPECT_EQ(files->open_read(dir), nullptr);  // a directory

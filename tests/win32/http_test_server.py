@@ -11,6 +11,7 @@ Routes (path of the target):
   /set-cookie                200 with "Set-Cookie: session=abc123; path=/"
   /stall                     reads the request, answers nothing for a minute
   /redirect                  302 to /echo?id=<id>-target
+  /redirect-to-http          302 to http://127.0.0.1:<http port>/echo?id=<id>-target (asked over https: a step down)
   /status?code=N             status N, body "nope"
   /empty                     200, Content-Length: 0
   /cut?length=N&send=M       announces N bytes, sends M, closes
@@ -25,6 +26,7 @@ import time
 import urllib.parse
 
 CHUNK = 64 * 1024
+PORTS = {}
 
 
 def pattern(size):
@@ -79,6 +81,8 @@ def route(conn, path, query, rid):
         time.sleep(60)
     elif path == "/redirect":
         answer(conn, 302, ["Location: /echo?id=%s-target" % rid], b"moved")
+    elif path == "/redirect-to-http":
+        answer(conn, 302, ["Location: http://127.0.0.1:%d/echo?id=%s-target" % (PORTS["http"], rid)], b"moved")
     elif path == "/status":
         answer(conn, int(arg("code", "404")), [], b"nope")
     elif path == "/empty":
@@ -161,7 +165,8 @@ def main():
     plain, http_port = bind_free(first, last, set())
     # A port we hold bound without listening: connections to it are refused.
     closed, closed_port = bind_free(first, last, {http_port})
-    ports = {"http": http_port, "closed": closed_port, "https": 0}
+    ports = PORTS
+    ports.update({"http": http_port, "closed": closed_port, "https": 0})
     listeners = [(plain, None)]
     if a.cert and a.key:
         secure, ports["https"] = bind_free(first, last, {http_port, closed_port})

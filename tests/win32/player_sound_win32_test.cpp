@@ -279,7 +279,7 @@ TEST_F(PlayerSoundWin32, AGrowingFileIsSoughtOnlyInsideWhatHasArrived) {
   const Bytes whole = data_file("steps.mp3");
   const Text part = dir_ + "\\下载中.mp3.part";
   written_.push_back(part);
-  std::unique_ptr<OutputFile> out = files_->create(part);
+  std::unique_ptr<OutputFile> out = files_->create_new(part);
   ASSERT_TRUE(out);
   const std::size_t first = whole.size() * 4 / 10;  // 1.6 s of the 4
   ASSERT_TRUE(out->write(whole.data(), first));

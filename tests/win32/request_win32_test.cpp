@@ -23,7 +23,6 @@ std::string utf8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
 void form_post(RequestObject& r, const std::string& url, std::string_view form) {
   r.set_timeouts(15000, 15000, 15000, 15000);
   r.open(HttpMethod::post, url);
-  r.set_option(RequestOption::certificate_errors, 0x3300);
   r.set_request_header("Accept", "*/*");
   r.set_request_header("Referer", url);
   r.set_request_header("Accept-Language", "zh-cn");
@@ -170,21 +169,37 @@ TEST(WinHttpRequestAnswer, NamedProxyGetsAbsoluteUriAndCredentials) {
   EXPECT_EQ(got->header("Host"), "qiwa.test");
 }
 
-TEST(WinHttpRequestAnswer, SelfSignedCertificateOnlyWithOption4) {
+// A certificate the system does not trust fails the request like any failed request: no option of the
+// program lifts the check, and the server never sees the request.
+TEST(WinHttpRequestAnswer, AnUntrustedCertificateIsAFailedRequest) {
   if (!test::have_tls_server()) GTEST_SKIP() << "needs run_with_server.sh with openssl";
   auto r = make_winhttp_request();
-  r->open(HttpMethod::get, test::tls_url("/echo?id=tls"));
-  r->set_option(RequestOption::certificate_errors, 0x3300);
+  r->open(HttpMethod::get, test::tls_url("/echo?id=tls-untrusted"));
+  r->send("");
+  EXPECT_EQ(r->status(), 0);
+  EXPECT_TRUE(r->response_body().empty());
+  EXPECT_EQ(r->failure(), RequestFailure::transport);
+  EXPECT_FALSE(test::recorded("tls-untrusted"));
+}
+
+// Once the same server is trusted it answers; and its redirect to plain http is refused, not followed.
+TEST(WinHttpRequestAnswer, ATrustedServerAnswersButNeverLeadsToPlainHttp) {
+  if (!test::have_tls_server()) GTEST_SKIP() << "needs run_with_server.sh with openssl";
+  test::TrustedCertificate trusted;
+  ASSERT_TRUE(trusted) << "the test certificate could not be trusted for the test";
+  auto r = make_winhttp_request();
+  r->open(HttpMethod::get, test::tls_url("/echo?id=tls-trusted"));
   r->send("");
   EXPECT_EQ(r->status(), 200);
   EXPECT_EQ(text_of(r->response_body()), "ok");
-  EXPECT_EQ(r->failure(), RequestFailure::none);
 
-  auto strict = make_winhttp_request();
-  strict->open(HttpMethod::get, test::tls_url("/echo?id=tls-strict"));
-  strict->send("");
-  EXPECT_EQ(strict->status(), 0);
-  EXPECT_EQ(strict->failure(), RequestFailure::transport);
+  auto down = make_winhttp_request();
+  down->open(HttpMethod::get, test::tls_url("/redirect-to-http?id=tls-down"));
+  down->send("");
+  EXPECT_EQ(down->failure(), RequestFailure::transport);
+  EXPECT_EQ(down->status(), 0);
+  EXPECT_TRUE(test::recorded("tls-down"));
+  EXPECT_FALSE(test::recorded("tls-down-target")) << "the redirect to http was followed";
 }
 
 void expect_nothing(RequestObject& r, RequestFailure why) {

@@ -1,5 +1,8 @@
 #pragma once
 // Where run_with_server.sh put http_test_server.py, and what it recorded. Without the server the tests skip.
+#include <windows.h>
+#include <wincrypt.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -74,5 +77,40 @@ inline std::optional<Recorded> recorded(const std::string& id) {
   }
   return r;
 }
+
+// The HTTPS server's certificate trusted by the current user while this lives: added to the user's root
+// store, and taken out again. For what only a trusted server can show; the prefix itself never trusts it.
+class TrustedCertificate {
+ public:
+  TrustedCertificate() {
+    std::ifstream in(env("QIWA_TEST_TLS_CERT"), std::ios::binary);
+    std::stringstream pem;
+    pem << in.rdbuf();
+    const std::string text = pem.str();
+    DWORD size = 0;
+    if (text.empty() || !CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()),
+                                              CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
+      return;
+    std::string der(size, '\0');
+    CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64HEADER,
+                         reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr);
+    store_ = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    if (store_ &&
+        CertAddEncodedCertificateToStore(store_, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                         size, CERT_STORE_ADD_REPLACE_EXISTING, &added_))
+      CertControlStore(store_, 0, CERT_STORE_CTRL_COMMIT, nullptr);  // seen by the store the checks open
+  }
+  ~TrustedCertificate() {
+    if (added_) CertDeleteCertificateFromStore(added_);  // frees the context too
+    if (store_) CertCloseStore(store_, 0);
+  }
+  TrustedCertificate(const TrustedCertificate&) = delete;
+  TrustedCertificate& operator=(const TrustedCertificate&) = delete;
+  explicit operator bool() const { return added_ != nullptr; }
+
+ private:
+  HCERTSTORE store_ = nullptr;
+  PCCERT_CONTEXT added_ = nullptr;
+};
 
 }  // namespace qiwa::test

@@ -1,6 +1,6 @@
 // The keyboard: the media keys (WM_APPCOMMAND while the window is active; play/pause also a global hot
-// key otherwise, when no other program holds it), the global Ctrl+Alt keys, and Tab through the controls
-// in reading order.
+// key otherwise, when no other program holds it), held only while a song is loaded so that other players
+// have them the rest of the time; the global Ctrl+Alt keys; and Tab through the controls in reading order.
 #include "app/win32/window_win32.hpp"
 
 namespace qiwa {
@@ -31,11 +31,13 @@ constexpr int kVolumeKeyStep = 5;
 
 }  // namespace
 
-void register_media_keys(HWND window) { RegisterHotKey(window, kPlayPauseHotKey, 0, VK_MEDIA_PLAY_PAUSE); }
-
-void unregister_media_keys(HWND window) {
-  UnregisterHotKey(window, kPlayPauseHotKey);
-  for (const GlobalKey& k : kGlobalKeys) UnregisterHotKey(window, k.id);
+void hold_media_keys(HWND window, WindowParts& parts, bool held) {
+  if (held == parts.media_key_held) return;
+  parts.media_key_held = held;
+  if (held)
+    RegisterHotKey(window, kPlayPauseHotKey, 0, VK_MEDIA_PLAY_PAUSE);
+  else
+    UnregisterHotKey(window, kPlayPauseHotKey);
 }
 
 // A key another program holds is left to it; the names of those come back, for the settings to say.
@@ -49,7 +51,13 @@ Text register_global_keys(HWND window) {
   return taken;
 }
 
+void unregister_global_keys(HWND window) {
+  for (const GlobalKey& k : kGlobalKeys) UnregisterHotKey(window, k.id);
+}
+
+// The media keys are other programs' while no song is loaded.
 bool on_app_command(WindowParts& parts, LPARAM lparam) {
+  if (!parts.media_key_held) return false;
   switch (GET_APPCOMMAND_LPARAM(lparam)) {
     case APPCOMMAND_MEDIA_PLAY_PAUSE: parts.emit(WindowEvent::pause); return true;
     case APPCOMMAND_MEDIA_NEXTTRACK: parts.emit(WindowEvent::next); return true;
@@ -71,7 +79,6 @@ bool on_hot_key(WindowParts& parts, WPARAM id) {
     default: return false;
   }
 }
-
 
 bool move_focus(const WindowParts& parts, HWND from, bool back) {
   constexpr int count = static_cast<int>(std::size(kTabOrder));

@@ -250,11 +250,17 @@ void on_timer(const WindowParts& parts, WPARAM id) {
 }
 
 void on_destroy(HWND hwnd, const WindowParts& parts) {
-  unregister_media_keys(hwnd);
+  unregister_global_keys(hwnd);
   remove_tray_icon(hwnd);
   RemovePropW(parts.control(Role::results), L"QiwaPlayingRow");
   parts.emit(WindowEvent::destroying);
   PostQuitMessage(0);
+}
+
+// Log-off or shut-down: Windows ends the process after this returns, without a WM_DESTROY, so the exit
+// clean-up runs now.
+void on_end_session(const WindowParts& parts, bool ending) {
+  if (ending) parts.emit(WindowEvent::session_ending);
 }
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -298,6 +304,8 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (hide_on_close(hwnd, *parts)) return 0;
       break;
     case WM_DPICHANGED: on_dpi_changed(hwnd, *parts, HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION: on_end_session(*parts, wparam != 0); return 0;
     case WM_DESTROY: on_destroy(hwnd, *parts); return 0;
     case WM_NCDESTROY: parts->hwnd = nullptr; break;
   }
@@ -368,7 +376,6 @@ bool Win32MainWindow::create() {
                               kWindowRect.top, kWindowRect.width, kWindowRect.height, nullptr, nullptr,
                               parts_.instance, &parts_);
   if (!hwnd) return false;
-  register_media_keys(hwnd);
   parts_.taken_keys = register_global_keys(hwnd);
   add_tray_icon(hwnd, parts_);
   parts_.emit(WindowEvent::created);
@@ -402,6 +409,8 @@ Text Win32MainWindow::search_words() { return narrow(window_text(parts_.control(
 void Win32MainWindow::set_search_words(std::string_view words) {
   SetWindowTextW(parts_.control(Role::search_box), wide(words).c_str());
 }
+
+void Win32MainWindow::hold_media_key(bool held) { hold_media_keys(parts_.hwnd, parts_, held); }
 
 void Win32MainWindow::choose_catalogue(int index) {
   SendMessageW(parts_.control(Role::catalogue), CB_SETCURSEL, static_cast<WPARAM>(index), 0);

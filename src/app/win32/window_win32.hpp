@@ -32,6 +32,7 @@ struct WindowParts {
   TaskbarProgress progress;       // the last one shown, for a taskbar button made later
   IconHandle thumb_icon;
   std::array<std::function<void()>, kTimerCount> ticks;  // the running timers', by Timer
+  bool media_key_held = false;  // while a song is loaded
 
   bool paused = false;  // what the pause button offers: to continue
   // The strip (strip_win32.cpp).
@@ -101,6 +102,7 @@ class Win32MainWindow final : public MainWindow {
   std::vector<int> selected_rows() override;
   void mark_favourites(std::vector<bool> marks) override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
+  void hold_media_key(bool held) override;
   std::optional<SettingsForm> edit_settings(const SettingsForm& form,
                                             const std::function<CheckedForm(SettingsForm)>& check,
                                             std::string_view note) override;
@@ -160,8 +162,8 @@ void show_main_window(HWND hwnd);
 
 // The keyboard (keys_win32.cpp).
 Text register_global_keys(HWND window);
-void register_media_keys(HWND window);
-void unregister_media_keys(HWND window);
+void unregister_global_keys(HWND window);
+void hold_media_keys(HWND window, WindowParts& parts, bool held);
 bool on_app_command(WindowParts& parts, LPARAM lparam);
 bool on_hot_key(WindowParts& parts, WPARAM id);
 // Tab (or Shift+Tab) from the control that has the focus; false when it is none of ours.

@@ -1,5 +1,6 @@
 // The one-shot HTTP download over WinHTTP, streamed to the caller's sink in pieces of up to 100 KB.
-// Certificates are checked: the song address comes from a service answer, nothing tells us to trust it.
+// Certificates are checked and no redirect leads from https to http: the song address comes from a
+// service answer, nothing tells us to trust it.
 #include <optional>
 #include <vector>
 
@@ -37,9 +38,10 @@ OpenedRequest send_get(std::string_view url) {
   if (!r.request) return r;
   HINTERNET h = r.request.get();
   set_timeouts(h, kConnectMs, kConnectMs, kReceiveMs, kReceiveMs);
-  // A media address may move to another scheme on a CDN; the body is only an audio file.
-  DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_ALWAYS;
-  WinHttpSetOption(h, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+  if (!refuse_insecure_redirects(h)) {
+    r.request.reset();
+    return r;
+  }
   WinHttpAddRequestHeaders(h, L"Accept: */*", static_cast<DWORD>(-1), WINHTTP_ADDREQ_FLAG_ADD);
   if (!WinHttpSendRequest(h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(h, nullptr))

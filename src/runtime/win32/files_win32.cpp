@@ -21,33 +21,12 @@ std::wstring os_path(std::string_view path) {
 }
 
 // Others may read the file and delete or rename it while it is written: the player reads a song as
-// it arrives, and the exit removes a download cut short.
-FileHandle create_truncated(std::string_view path) {
+// it arrives, and the exit removes a download cut short. CREATE_NEW makes a file only where none is.
+FileHandle create_for_writing(std::string_view path, DWORD disposition) {
   std::wstring native = os_path(path);
   if (native.empty()) return FileHandle();
   return FileHandle(CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-// Moves a file over another. A file the player reads (opened with delete sharing) cannot be renamed
-// over, but it can be renamed aside and deleted while its reader keeps the old bytes: that is done for
-// a plain file only, and undone when the move itself then fails.
-bool move_replacing(const std::wstring& from, const std::wstring& to) {
-  if (from.empty() || to.empty()) return false;
-  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return true;
-  const DWORD error = GetLastError();
-  const DWORD attributes = GetFileAttributesW(to.c_str());
-  if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-    return false;
-  const std::wstring aside = to + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
-  if (!MoveFileExW(to.c_str(), aside.c_str(), 0)) return false;
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED)) {
-    MoveFileExW(aside.c_str(), to.c_str(), 0);
-    return false;
-  }
-  DeleteFileW(aside.c_str());  // gone once its reader closes it
-  return true;
+                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
@@ -236,12 +215,16 @@ class Win32Files final : public Files {
   bool exact_exists(std::string_view path) override;
   bool write(std::string_view path, const std::vector<Bytes>& parts) override;
   bool remove(std::string_view path) override { return DeleteFileW(os_path(path).c_str()); }
-  bool move(std::string_view from, std::string_view to) override { return move_replacing(os_path(from), os_path(to)); }
-  std::unique_ptr<OutputFile> create(std::string_view path) override {
-    FileHandle file = create_truncated(path);
+  bool move_new(std::string_view from, std::string_view to) override {
+    const std::wstring source = os_path(from), target = os_path(to);
+    return !source.empty() && !target.empty() && MoveFileExW(source.c_str(), target.c_str(), 0);
+  }
+  std::unique_ptr<OutputFile> create_new(std::string_view path) override {
+    FileHandle file = create_for_writing(path, CREATE_NEW);
     if (!file) return nullptr;
     return std::make_unique<Win32OutputFile>(std::move(file));
   }
+  unsigned process_id() override { return GetCurrentProcessId(); }
   bool replace_file(std::string_view path, std::string_view bytes) override { return replace_whole(path, bytes); }
   std::optional<Text> read_file(std::string_view path, std::size_t limit) override { return read_whole(path, limit); }
   std::optional<FileInfo> file_info(std::string_view path) override { return info_of(path); }
@@ -291,7 +274,7 @@ bool Win32Files::exact_exists(std::string_view path) {
 }
 
 bool Win32Files::write(std::string_view path, const std::vector<Bytes>& parts) {
-  FileHandle file = create_truncated(path);
+  FileHandle file = create_for_writing(path, CREATE_ALWAYS);
   if (!file) return false;
   bool ok = true;
   for (const Bytes& part : parts) ok = ok && write_all(file.get(), part.data(), part.size());

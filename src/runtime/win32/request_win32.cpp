@@ -55,7 +55,6 @@ class WinHttpRequestObject final : public RequestObject {
   std::optional<std::array<int, 4>> timeouts_;
   std::optional<std::wstring> proxy_;
   bool redirects_ = true;
-  DWORD security_flags_ = 0;
   Bytes body_;
   Text headers_;
   int status_ = 0;
@@ -64,7 +63,6 @@ class WinHttpRequestObject final : public RequestObject {
 
 void WinHttpRequestObject::set_option(RequestOption option, int value) {
   if (option == RequestOption::redirects) redirects_ = value != 0;
-  if (option == RequestOption::certificate_errors) security_flags_ = static_cast<DWORD>(value);
 }
 
 // Synchronous: every caller waits for the answer.
@@ -111,11 +109,7 @@ bool WinHttpRequestObject::apply_settings() {
     DWORD feature = WINHTTP_DISABLE_REDIRECTS;
     if (!WinHttpSetOption(h, WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof feature)) return false;
   }
-  if (security_flags_ != 0) {
-    DWORD flags = security_flags_;
-    WinHttpSetOption(h, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);  // plain http refuses it
-  }
-  return true;
+  return refuse_insecure_redirects(h);
 }
 
 void WinHttpRequestObject::exchange(const void* data, std::size_t size) {

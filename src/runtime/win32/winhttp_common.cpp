@@ -39,6 +39,11 @@ bool set_timeouts(HINTERNET request, int resolve_ms, int connect_ms, int send_ms
   return true;
 }
 
+bool refuse_insecure_redirects(HINTERNET request) {
+  DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+  return WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+}
+
 int query_status(HINTERNET request) {
   DWORD status = 0;
   DWORD size = sizeof status;

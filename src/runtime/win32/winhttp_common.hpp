@@ -27,6 +27,9 @@ std::optional<CrackedUrl> crack_url(std::string_view url);
 WinHttpHandle open_session(const wchar_t* agent, const wchar_t* proxy = nullptr);
 // All four, plus the wait for the status line, which WinHTTP times separately.
 bool set_timeouts(HINTERNET request, int resolve_ms, int connect_ms, int send_ms, int receive_ms);
+// Redirects are followed, but never from https to plain http (WinHTTP's own default, set explicitly so no
+// other setting can lift it); false when the option cannot be set.
+bool refuse_insecure_redirects(HINTERNET request);
 // After WinHttpReceiveResponse.
 int query_status(HINTERNET request);
 std::optional<std::uint64_t> query_content_length(HINTERNET request);

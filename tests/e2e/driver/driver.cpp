@@ -260,6 +260,30 @@ void cmd_appcommand(const Args& a, Json&) {
   PostMessageW(main, WM_APPCOMMAND, reinterpret_cast<WPARAM>(main), MAKELPARAM(0, command));
 }
 
+// Log-off as Windows does it: WM_QUERYENDSESSION, then WM_ENDSESSION, each waited for; then the process is
+// ended without a WM_DESTROY, as the end of the session ends it.
+void cmd_end_session(const Args&, Json& j) {
+  HWND main = main_window();
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  DWORD_PTR agreed = 0, done = 0;
+  SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &agreed);
+  const bool ended =
+      SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &done) != 0;
+  KernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+  const bool terminated = process && TerminateProcess(process.get(), 0) &&
+                          WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;
+  j.key("agreed").boolean(agreed != 0).key("ended").boolean(ended).key("terminated").boolean(terminated);
+}
+
+// Whether another program could take the media play/pause key as its global hot key now.
+void cmd_hotkey_free(const Args&, Json& j) {
+  constexpr int kProbe = 0xBEEF;
+  const bool free = RegisterHotKey(nullptr, kProbe, 0, VK_MEDIA_PLAY_PAUSE);
+  if (free) UnregisterHotKey(nullptr, kProbe);
+  j.key("free").boolean(free);
+}
+
 // How an edit box lays out its text: the width of its first line's characters after the first, and the
 // distance between its first two lines (what its font's size makes of them).
 void cmd_text_metrics(const Args& a, Json& j) {
@@ -581,6 +605,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"wait-title", cmd_wait_title}, {L"beep", cmd_beep},         {L"stats", cmd_stats},
       {L"locale", cmd_locale},       {L"appcommand", cmd_appcommand}, {L"focus", cmd_focus},
       {L"text-metrics", cmd_text_metrics}, {L"watch-selection", cmd_watch_selection},
+      {L"end-session", cmd_end_session}, {L"hotkey-free", cmd_hotkey_free},
   };
   return table;
 }
