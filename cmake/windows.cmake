@@ -161,8 +161,9 @@ add_subdirectory(skin)
 # Measurements under Wine (tools/figures): a timer and probe of the program, and the smallest
 # window program of ours as the yardstick.
 add_executable(win32_bench bench/win32_bench.cpp)
-target_link_libraries(win32_bench PRIVATE qiwa_app psapi)
+target_link_libraries(win32_bench PRIVATE qiwa_app psapi msacm32 ole32 windowscodecs)
 target_link_options(win32_bench PRIVATE -municode)
 add_executable(minimal_window WIN32 bench/minimal_window.cpp)
+target_link_libraries(minimal_window PRIVATE comctl32)
 target_link_options(minimal_window PRIVATE -municode -s)
 set_target_properties(win32_bench minimal_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
