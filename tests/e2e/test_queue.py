@@ -11,6 +11,9 @@ VK_LEFT, VK_DOWN = 0x25, 0x28
 
 
 class QueueTest(PlayCase):
+    def title(self):
+        return self.driver("window")["window"]["title"]
+
     def strip(self, name):
         return self.driver("control", name)["control"]
 
