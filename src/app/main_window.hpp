@@ -167,7 +167,8 @@ class MainWindow {
   virtual void mark_favourites(std::vector<bool> marks) = 0;
   // The row playing, marked and kept in sight; -1 for none.
   virtual void mark_playing_row(int row) = 0;
-  // Closing the window hides it in the tray instead of ending the program.
+  // Closing the window hides it in the tray instead of ending the program; the tray's icon (its menu,
+  // the song playing as its tip) is there while this is on.
   virtual void set_close_to_tray(bool on) = 0;
   // The global keys another program holds (left to it), for the settings to say; empty when none.
   virtual Text taken_keys() = 0;

@@ -251,7 +251,7 @@ void on_timer(const WindowParts& parts, WPARAM id) {
 
 void on_destroy(HWND hwnd, const WindowParts& parts) {
   unregister_global_keys(hwnd);
-  remove_tray_icon(hwnd);
+  if (parts.tray_shown) remove_tray_icon(hwnd);
   RemovePropW(parts.control(Role::results), L"QiwaPlayingRow");
   parts.emit(WindowEvent::destroying);
   PostQuitMessage(0);
@@ -276,7 +276,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     return 0;
   }
   if (message == taskbar_created_message()) {  // the shell came back: the tray's icon with it
-    add_tray_icon(hwnd, *parts);
+    if (parts->tray_shown) add_tray_icon(hwnd, *parts);
     return 0;
   }
   switch (message) {
@@ -377,7 +377,6 @@ bool Win32MainWindow::create() {
                               parts_.instance, &parts_);
   if (!hwnd) return false;
   parts_.taken_keys = register_global_keys(hwnd);
-  add_tray_icon(hwnd, parts_);
   parts_.emit(WindowEvent::created);
   return true;
 }
@@ -463,6 +462,18 @@ void Win32MainWindow::show_cover(const Bytes& image) {
 void Win32MainWindow::set_title(std::string_view title) {
   SetWindowTextW(parts_.hwnd, wide(title).c_str());
   set_tray_tip(parts_.hwnd, parts_, title);
+}
+
+// The tray's icon is there while closing goes to it: Wine's tray makes every program that has an icon
+// there take a second and a half longer to end.
+void Win32MainWindow::set_close_to_tray(bool on) {
+  parts_.close_to_tray = on;
+  if (on == parts_.tray_shown || !parts_.hwnd) return;
+  parts_.tray_shown = on;
+  if (on)
+    add_tray_icon(parts_.hwnd, parts_);
+  else
+    remove_tray_icon(parts_.hwnd);
 }
 
 DesktopLyricsWindow* Win32MainWindow::desktop_lyrics(DesktopButtons buttons) {

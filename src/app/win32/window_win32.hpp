@@ -49,6 +49,7 @@ struct WindowParts {
   Text taken_keys;                  // global keys another program holds
   bool desktop_lyrics_on = false;   // for the menus' check marks
   bool close_to_tray = false;       // closing hides the window
+  bool tray_shown = false;          // the tray's icon is there
   bool exiting = false;             // the tray's 退出: closing ends the program whatever the setting
   std::unique_ptr<Win32DesktopLyrics> desktop_lyrics;  // made when first shown
 
@@ -85,7 +86,7 @@ class Win32MainWindow final : public MainWindow {
   void show_cover(const Bytes& image) override;
   void set_title(std::string_view title) override;
   void set_paused(bool paused) override;
-  void set_close_to_tray(bool on) override { parts_.close_to_tray = on; }
+  void set_close_to_tray(bool on) override;
   Text taken_keys() override { return parts_.taken_keys; }
   DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) override;
   void show_desktop_lyrics_state(bool on) override { parts_.desktop_lyrics_on = on; }
