@@ -146,7 +146,7 @@ class PlayerSoundWin32 : public PlayerWin32 {
 };
 
 TEST_F(PlayerSoundWin32, SongsBackToBackAreWhatLameDecodesOfThemJoinedToTheSample) {
-  REQUIRE_CAPTURE();
+  REQUIRE_CAPTURE_IN_SONG_FORMAT();
   struct Case {
     const char* first;
     const char* second;
@@ -181,7 +181,7 @@ TEST_F(PlayerSoundWin32, SongsBackToBackAreWhatLameDecodesOfThemJoinedToTheSampl
 }
 
 TEST_F(PlayerSoundWin32, ASeekLandsOnTheToneOfThatMomentAndThePositionFollowsAtOnce) {
-  REQUIRE_CAPTURE();
+  REQUIRE_CAPTURE_IN_SONG_FORMAT();
   fresh_capture();
   ASSERT_TRUE(player_->play(song(put("阶梯.mp3", data_file("steps.mp3")), 1)));
   ASSERT_TRUE(position_passes(100));
@@ -201,7 +201,7 @@ TEST_F(PlayerSoundWin32, ASeekLandsOnTheToneOfThatMomentAndThePositionFollowsAtO
 }
 
 TEST_F(PlayerSoundWin32, PauseSeekAndContinueInAnyOrder) {
-  REQUIRE_CAPTURE();
+  REQUIRE_CAPTURE_IN_SONG_FORMAT();
   fresh_capture();
   ASSERT_TRUE(player_->play(song(put("阶梯.mp3", data_file("steps.mp3")), 1)));
   ASSERT_TRUE(reaches(2 * kRate / 5));
@@ -235,7 +235,7 @@ TEST_F(PlayerSoundWin32, PauseSeekAndContinueInAnyOrder) {
 }
 
 TEST_F(PlayerSoundWin32, TheVolumeScalesTheSamplesAndAtFullLeavesEveryBit) {
-  REQUIRE_CAPTURE();
+  REQUIRE_CAPTURE_IN_SONG_FORMAT();
   // What the decoder gives of the song, as the player takes it.
   const Bytes file = data_file("gapless_1.mp3");
   std::unique_ptr<SongStream> stream =
@@ -275,7 +275,7 @@ TEST_F(PlayerSoundWin32, TheVolumeScalesTheSamplesAndAtFullLeavesEveryBit) {
 }
 
 TEST_F(PlayerSoundWin32, AGrowingFileIsSoughtOnlyInsideWhatHasArrived) {
-  REQUIRE_CAPTURE();
+  REQUIRE_CAPTURE_IN_SONG_FORMAT();
   const Bytes whole = data_file("steps.mp3");
   const Text part = dir_ + "\\下载中.mp3.part";
   written_.push_back(part);
