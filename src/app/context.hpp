@@ -104,7 +104,9 @@ struct AppContext {
   ListKind shown_list = ListKind::search;  // what the results show
   std::vector<SongRow> search_rows;        // the search's rows while another list shows
   std::unique_ptr<DesktopLyricsFollower> desktop;  // once the desktop lyrics were first turned on
-  LibrarySong desktop_song;                        // the song they show, for its nudge
+  LibrarySong desktop_song;                        // the song the lyrics show, for its nudge
+  Lyrics song_lyrics, song_translation;            // its lines, for the desktop turned on in the middle of it
+  std::int64_t lyrics_nudge_ms = 0;                // its lines moved this much sooner, in the box and on the desktop
 
   // Shared with the workers.
   Newest searches;

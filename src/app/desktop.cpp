@@ -36,13 +36,16 @@ void keep_place(AppContext& app, const DesktopPlace& place) {
   });
 }
 
-// The nudge of the song now showing moves its lines, and is kept for it.
-void nudge(AppContext& app, std::int64_t delta_ms) {
+// The desktop shows the song's lines (its title and singer when it has none), or nothing between songs.
+void follow_song(AppContext& app) {
   if (!app.desktop) return;
-  const std::int64_t ms = app.desktop->nudge(delta_ms);
-  if (app.desktop_song.row.title.empty()) return;
-  app.stores.library.set_nudge_ms(app.desktop_song, static_cast<int>(ms));
-  stores_changed(app);
+  const SongRow& row = app.desktop_song.row;
+  if (row.title.empty()) {
+    app.desktop->follow(DesktopLyrics());
+    return;
+  }
+  app.desktop->follow(DesktopLyrics(app.song_lyrics, row.title, row.singer, &app.song_translation), app.lyrics_nudge_ms);
+  app.desktop->set_playing(app.playing_id && !app.paused);
 }
 
 // The window and what its buttons do, made once.
@@ -50,8 +53,8 @@ bool make_desktop(AppContext& app) {
   if (app.desktop) return true;
   DesktopButtons buttons;
   buttons.locked = [&app] { keep(app, [](DesktopLyricsPlace& kept) { kept.locked = true; }); };
-  buttons.earlier = [&app] { nudge(app, kNudgeStepMs); };
-  buttons.later = [&app] { nudge(app, -kNudgeStepMs); };
+  buttons.earlier = [&app] { nudge_lyrics(app, kNudgeStepMs); };
+  buttons.later = [&app] { nudge_lyrics(app, -kNudgeStepMs); };
   buttons.closed = [&app] {
     if (app.desktop && app.desktop->enabled()) toggle_desktop_lyrics(app);
   };
@@ -62,6 +65,8 @@ bool make_desktop(AppContext& app) {
   window->set_place(window_place(kept));
   window->set_locked(kept.locked);
   app.desktop = std::make_unique<DesktopLyricsFollower>(*window, app.platform.player);
+  app.desktop->set_show_translation(kept.translation);
+  follow_song(app);  // turned on in the middle of a song: its line at once
   return true;
 }
 
@@ -83,17 +88,36 @@ void toggle_desktop_lyrics(AppContext& app) {
   keep(app, [on](DesktopLyricsPlace& kept) { kept.on = on; });
 }
 
-void desktop_song(AppContext& app, const Lyrics& lyrics, const SongRow& row) {
+void toggle_translation(AppContext& app) {
+  const bool on = !app.stores.settings.desktop_lyrics().translation;
+  keep(app, [on](DesktopLyricsPlace& kept) { kept.translation = on; });
+  if (app.desktop) app.desktop->set_show_translation(on);
+}
+
+void nudge_lyrics(AppContext& app, std::int64_t delta_ms) {
+  if (app.desktop_song.row.title.empty()) return;  // between songs there is nothing to move
+  app.lyrics_nudge_ms = std::clamp(app.lyrics_nudge_ms + delta_ms, -kNudgeLimitMs, kNudgeLimitMs);
+  app.lyrics.set_nudge_ms(app.lyrics_nudge_ms);
+  if (app.desktop) app.desktop->set_nudge_ms(app.lyrics_nudge_ms);
+  app.stores.library.set_nudge_ms(app.desktop_song, static_cast<int>(app.lyrics_nudge_ms));
+  stores_changed(app);
+}
+
+void desktop_song(AppContext& app, const Lyrics& lyrics, const Lyrics& translation, const SongRow& row) {
   app.desktop_song = LibrarySong{row.source, row, {}};
   app.desktop_song.row.path.clear();
-  if (!app.desktop) return;
-  app.desktop->follow(DesktopLyrics(lyrics, row.title, row.singer), app.stores.library.nudge_ms(app.desktop_song));
-  app.desktop->set_playing(app.playing_id && !app.paused);
+  app.song_lyrics = lyrics;
+  app.song_translation = translation;
+  app.lyrics_nudge_ms = app.stores.library.nudge_ms(app.desktop_song);
+  follow_song(app);
 }
 
 void desktop_between_songs(AppContext& app) {
   app.desktop_song = {};
-  if (app.desktop) app.desktop->follow(DesktopLyrics());
+  app.song_lyrics = {};
+  app.song_translation = {};
+  app.lyrics_nudge_ms = 0;
+  follow_song(app);
 }
 
 void desktop_playing(AppContext& app, bool playing) {

@@ -10,8 +10,13 @@ namespace qiwa {
 // What the user left: the desktop lyrics on or off, closing to the tray, which global keys are taken.
 void start_desktop(AppContext& app);
 void toggle_desktop_lyrics(AppContext& app);
-// A song's lines are known (none: its title and singer show); between songs, nothing shows.
-void desktop_song(AppContext& app, const Lyrics& lyrics, const SongRow& row);
+// The line's translation under it on the desktop, or not; kept.
+void toggle_translation(AppContext& app);
+// The song's lines earlier (positive) or later, in the lyrics box and on the desktop; kept for the song.
+void nudge_lyrics(AppContext& app, std::int64_t delta_ms);
+// A song's lines and their translation are known (none: its title and singer show); its nudge is
+// looked up. Between songs, nothing shows.
+void desktop_song(AppContext& app, const Lyrics& lyrics, const Lyrics& translation, const SongRow& row);
 void desktop_between_songs(AppContext& app);
 void desktop_playing(AppContext& app, bool playing);
 void desktop_seeked(AppContext& app);

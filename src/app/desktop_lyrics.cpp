@@ -172,10 +172,9 @@ void DesktopLyricsFollower::set_playing(bool playing) {
   refresh();
 }
 
-std::int64_t DesktopLyricsFollower::nudge(std::int64_t delta_ms) {
-  nudge_ms_ = std::clamp(nudge_ms_ + delta_ms, -kNudgeLimitMs, kNudgeLimitMs);
+void DesktopLyricsFollower::set_nudge_ms(std::int64_t ms) {
+  nudge_ms_ = std::clamp(ms, -kNudgeLimitMs, kNudgeLimitMs);
   refresh();
-  return nudge_ms_;
 }
 
 void DesktopLyricsFollower::set_show_translation(bool show) {

@@ -71,8 +71,8 @@ class DesktopLyricsFollower {
   void follow(DesktopLyrics lyrics, std::int64_t nudge_ms = 0);
   void set_playing(bool playing);  // paused or continued
   void seeked() { refresh(); }     // the position jumped
-  // Earlier (+kNudgeStepMs) or later (-kNudgeStepMs); the new nudge, for the program to keep.
-  std::int64_t nudge(std::int64_t delta_ms);
+  // The song's lines moved this much sooner (later when negative), kept within kNudgeLimitMs.
+  void set_nudge_ms(std::int64_t ms);
   std::int64_t nudge_ms() const { return nudge_ms_; }
   void set_show_translation(bool show);  // off until the user asks for it
   void refresh();

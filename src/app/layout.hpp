@@ -44,6 +44,9 @@ inline constexpr const char* kFavouriteItem = "收藏\tCtrl+D";
 inline constexpr const char* kUnfavouriteItem = "取消收藏\tCtrl+D";
 inline constexpr const char* kRemoveItem = "从列表删除";
 inline constexpr const char* kDesktopLyricsItem = "桌面歌词\tCtrl+Alt+L";
+inline constexpr const char* kLyricsEarlierItem = "歌词提前 0.5 秒";
+inline constexpr const char* kLyricsLaterItem = "歌词推后 0.5 秒";
+inline constexpr const char* kTranslationItem = "桌面歌词翻译";
 inline constexpr int kMenuOffset = 3;  // the menu opens this far right of and below the cursor
 
 // 编辑框2's text: green on white, bold, 12 px, GB2312 character set.

@@ -80,7 +80,9 @@ void show_search_list(AppContext& app) {
 
 void open_list_menu(AppContext& app) {
   const std::vector<LibrarySong> songs = selected_songs(app);
-  app.window.popup_list_menu(ListMenu{!songs.empty(), all_favourites(app, songs), app.shown_list != ListKind::search});
+  app.window.popup_list_menu(ListMenu{!songs.empty(), all_favourites(app, songs), app.shown_list != ListKind::search,
+                                      !app.desktop_song.row.title.empty(),
+                                      app.stores.settings.desktop_lyrics().translation});
 }
 
 void toggle_favourites(AppContext& app) {

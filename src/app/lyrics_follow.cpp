@@ -2,8 +2,9 @@
 
 namespace qiwa {
 
-void LyricsFollower::follow(std::vector<LyricCue> cues) {
+void LyricsFollower::follow(std::vector<LyricCue> cues, std::int64_t nudge_ms) {
   stop();
+  nudge_ms_ = nudge_ms;
   if (cues.empty()) return;  // no tags: the box stays as it is
   cues_ = std::move(cues);
   window_.start_timer(Timer::lyrics, kTickMs, [this] { tick(); });
@@ -16,6 +17,15 @@ void LyricsFollower::stop() {
   marked_ = -1;
   remark_ = false;
   hold_until_ = 0;
+}
+
+void LyricsFollower::set_nudge_ms(std::int64_t ms) {
+  nudge_ms_ = ms;
+  if (cues_.empty()) return;
+  hold_until_ = 0;  // the user asked for it: no grace to wait out
+  if (marked_ >= 0) left_ = window_.lyrics_view();
+  remark_ = true;
+  tick();
 }
 
 // Moves the mark only when the line changes; a box the user scrolled or selected in since the last mark
@@ -32,7 +42,7 @@ void LyricsFollower::tick() {
     }
   }
   if (now < hold_until_) return;
-  const int line = current_line(cues_, player_.position_ms());
+  const int line = current_line(cues_, player_.position_ms() + nudge_ms_);
   if (line < 0 || (line == marked_ && !remark_)) return;
   window_.mark_lyrics_line(line);
   left_ = window_.lyrics_view();

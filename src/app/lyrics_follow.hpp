@@ -17,8 +17,11 @@ class LyricsFollower {
 
   LyricsFollower(MainWindow& window, Player& player, Clock& clock) : window_(window), player_(player), clock_(clock) {}
 
-  // The box now holds the lines of the song the player plays: follow them, from its first line.
-  void follow(std::vector<LyricCue> cues);
+  // The box now holds the lines of the song the player plays: follow them, from its first line, moved
+  // `nudge_ms` sooner (later when negative).
+  void follow(std::vector<LyricCue> cues, std::int64_t nudge_ms = 0);
+  // The user moved the lines earlier or later: the mark follows at once.
+  void set_nudge_ms(std::int64_t ms);
   // Nothing to follow any more: a new play began, the song failed or the window closes.
   void stop();
   void tick();
@@ -28,6 +31,7 @@ class LyricsFollower {
   Player& player_;
   Clock& clock_;
   std::vector<LyricCue> cues_;
+  std::int64_t nudge_ms_ = 0;
   int marked_ = -1;        // the line marked last, -1 for none
   bool remark_ = false;    // the user moved the box: mark again after the grace, even the same line
   EditView left_;          // the box as the last mark left it

@@ -75,7 +75,10 @@ enum class WindowEvent {
   list_chosen,     // a list tab: chosen_list() says which
   favourite,       // "收藏"/"取消收藏" in the list's menu, Ctrl+D: for the selected rows
   remove_rows,     // "从列表删除" in the list's menu
-  desktop_lyrics   // "桌面歌词" in a menu, Ctrl+Alt+L: on or off
+  desktop_lyrics,  // "桌面歌词" in a menu, Ctrl+Alt+L: on or off
+  lyrics_earlier,  // "歌词提前" in the list's menu: the song's lines 0.5 s sooner
+  lyrics_later,    // "歌词推后": 0.5 s later
+  translation      // "桌面歌词翻译": the translation under the desktop line, or not
 };
 
 // What a multi-line edit box shows: its selection (UTF-16 positions) and its first visible line.
@@ -114,6 +117,8 @@ struct ListMenu {
   bool any_selected = false;
   bool all_favourites = false;  // "取消收藏" instead of "收藏"
   bool removable = false;       // a list of the library's: "从列表删除"
+  bool song_lyrics = false;     // a song's lines show: they can be moved earlier or later
+  bool translation = false;     // "桌面歌词翻译" is ticked
 };
 inline constexpr const char* kDefaultCaption = "信息：";
 

@@ -120,12 +120,13 @@ void show_extras(const PlayRef& p) {
   AppContext& app = p->app;
   Bytes cover = fetch_cover(p->service, p->track);
   when_current(p, [&app, cover = std::move(cover)] { app.window.show_cover(cover); });
-  Lyrics lyrics = fetch_lyrics(p->service, p->track);
-  when_current(p, [&app, row = p->row, lyrics = std::move(lyrics)]() mutable {
-    desktop_song(app, lyrics, row);
+  Lyrics translation;
+  Lyrics lyrics = fetch_lyrics(p->service, p->track, &translation);
+  when_current(p, [&app, row = p->row, lyrics = std::move(lyrics), translation = std::move(translation)]() mutable {
+    desktop_song(app, lyrics, translation, row);
     if (lyrics.lines.empty()) return;
     app.window.add_lyrics(lyrics.lines);
-    app.lyrics.follow(std::move(lyrics.cues));
+    app.lyrics.follow(std::move(lyrics.cues), app.lyrics_nudge_ms);
   });
   when_current(p, [&app, title = Text(kPlayingTitle) + p->track.title] { app.window.set_title(title); });
 }

@@ -185,7 +185,8 @@ DesktopLyricsPlace Settings::desktop_lyrics() const {
           number("desktop_lyrics.height", 0, kMaxSide, 0),
           number("desktop_lyrics.font_px", 12, 200, 36),
           flag("desktop_lyrics.on", false),
-          flag("desktop_lyrics.locked", false)};
+          flag("desktop_lyrics.locked", false),
+          flag("desktop_lyrics.translation", false)};
 }
 void Settings::set_desktop_lyrics(const DesktopLyricsPlace& p) {
   set_number("desktop_lyrics.x", p.x);
@@ -195,6 +196,7 @@ void Settings::set_desktop_lyrics(const DesktopLyricsPlace& p) {
   set_number("desktop_lyrics.font_px", p.font_px);
   set_flag("desktop_lyrics.on", p.on);
   set_flag("desktop_lyrics.locked", p.locked);
+  set_flag("desktop_lyrics.translation", p.translation);
 }
 
 Text Settings::download_folder() const {

@@ -31,6 +31,7 @@ struct DesktopLyricsPlace {
   int x = 0, y = 0, width = 0, height = 0;
   int font_px = 36;
   bool on = false, locked = false;
+  bool translation = false;  // the line's translation under it, where the service sends one
   bool operator==(const DesktopLyricsPlace&) const = default;
 };
 

@@ -93,6 +93,10 @@ Text lyric_value(std::string_view answer) {
   return json_string_after_key(answer, "lyric");
 }
 
+Text translation_value(std::string_view answer) {
+  return json_string_after_key(answer, "tlyric");
+}
+
 Lyrics read_lyrics(std::string_view lyric) {
   Lyrics out;
   std::int64_t offset = 0;

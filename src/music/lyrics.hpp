@@ -8,8 +8,9 @@
 namespace qiwa {
 
 // The "lyric" string of an answer as sent (escapes still in it); empty when the answer has none.
-// The "tlyric" translation and anything else are never read.
 Text lyric_value(std::string_view answer);
+// The "tlyric" string: the translation, in the same tagged form, sent beside the lyrics; often "".
+Text translation_value(std::string_view answer);
 
 // A moment a line of the box starts being sung: milliseconds into the song, 0-based line of the box.
 struct LyricCue {

@@ -39,8 +39,9 @@ Bytes fetch_cover(const ServiceClient& service, const Track& track) {
   return fetch_address(service, picture_address(answer));
 }
 
-Lyrics fetch_lyrics(const ServiceClient& service, const Track& track) {
+Lyrics fetch_lyrics(const ServiceClient& service, const Track& track, Lyrics* translation) {
   Text answer = query_service_raw(service, kTrackCallback, track_form("lyric", track.lyric_id, track.source));
+  if (translation) *translation = read_lyrics(unescape_text(translation_value(answer)));
   return read_lyrics(unescape_text(lyric_value(answer)));
 }
 

@@ -28,8 +28,9 @@ Text picture_address(std::string_view answer);
 Text resolve_track(const ServiceClient& service, const Track& track, bool ask_m500);
 // The cover picture's bytes; empty when there is none.
 Bytes fetch_cover(const ServiceClient& service, const Track& track);
-// The lyrics as the lines of the lyrics box, and when each is sung; empty when there are none.
-Lyrics fetch_lyrics(const ServiceClient& service, const Track& track);
+// The lyrics as the lines of the lyrics box, and when each is sung; empty when there are none. The
+// translation the same answer carries goes to `translation` when one is asked for.
+Lyrics fetch_lyrics(const ServiceClient& service, const Track& track, Lyrics* translation = nullptr);
 
 // The tag a saved song starts with: its texts, and the program's identity of it (catalogue and ids).
 SongTag song_tag(const Track& track);

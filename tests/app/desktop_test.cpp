@@ -1,6 +1,8 @@
 #include "app/desktop.hpp"
 
 #include "app/app_fixture.hpp"
+#include "app/application.hpp"
+#include "app/lists.hpp"
 #include "app/listening.hpp"
 #include "app/playing.hpp"
 #include "fakes/test_song.hpp"
@@ -57,6 +59,42 @@ TEST_F(Desktop, TheLineFollowsTheSongAndWhatTheUserLeftIsKept) {
   toggle_desktop_lyrics(next);
   EXPECT_FALSE(stores.settings.desktop_lyrics().on);
   next.desktop.reset();
+}
+
+// Earlier and later move the box's mark and the desktop line together, at once, and are kept for the
+// song; the translation the service sends shows under the line once asked for, also for a desktop
+// turned on in the middle of the song.
+TEST_F(Desktop, TheNudgeMovesBothLyricsAndTheTranslationShowsWhenAskedFor) {
+  fake.service.on("lyric", [](const fakes::ServiceCall&) {
+    return jsonp(R"({"lyric":"[00:00.00]first\n[00:02.00]second","tlyric":"[00:00.00]eins\n[00:02.00]zwei"})");
+  });
+  play();
+  fake.player.set_position_ms(1600);
+  app.lyrics.tick();
+  EXPECT_EQ(window.marked_lines().back(), 0);
+  Application(app).on_event(WindowEvent::lyrics_earlier);
+  EXPECT_EQ(window.marked_lines().back(), 1);  // 2100 ms in the lines' time, without waiting for a tick
+  const LibrarySong song{"netease", SongRow{"1", "p1", "1", "晴天", "周", "叶", "netease"}, {}};
+  EXPECT_EQ(stores.library.nudge_ms(song), 500);
+
+  open_list_menu(app);
+  EXPECT_TRUE(window.menu().song_lyrics);
+  EXPECT_FALSE(window.menu().translation);
+  toggle_desktop_lyrics(app);
+  EXPECT_EQ(window.desktop().drawn().back().current, "second");
+  EXPECT_TRUE(window.desktop().drawn().back().translation.empty());
+  Application(app).on_event(WindowEvent::translation);
+  EXPECT_EQ(window.desktop().drawn().back().translation, "zwei");
+  EXPECT_TRUE(stores.settings.desktop_lyrics().translation);
+  Application(app).on_event(WindowEvent::lyrics_later);
+  EXPECT_EQ(window.desktop().drawn().back().current, "first");
+  EXPECT_EQ(window.marked_lines().back(), 0);
+  EXPECT_EQ(stores.library.nudge_ms(song), 0);
+
+  stop_playing(app);
+  open_list_menu(app);
+  EXPECT_FALSE(window.menu().song_lyrics);  // between songs there is nothing to move
+  app.desktop.reset();
 }
 
 // Closing to the tray follows the setting; keys another program holds are said in the settings.

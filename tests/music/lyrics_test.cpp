@@ -16,6 +16,12 @@ TEST(LyricValue, OnlyTheLyricStringIsRead) {
   EXPECT_EQ(lyric_value("<html>500</html>"), "");
 }
 
+TEST(LyricValue, TheTranslationIsItsOwnKey) {
+  EXPECT_EQ(translation_value(R"(cb({"lyric":"[00:01.00]a","tlyric":"[00:01.00]x"}))"), "[00:01.00]x");
+  EXPECT_EQ(translation_value(R"(cb({"tlyric":"","lyric":"[00:01.00]a"}))"), "");
+  EXPECT_EQ(translation_value(R"(cb({"lyric":"tlyric"}))"), "");
+}
+
 TEST(LyricLines, EveryLineWithoutItsTagsEachEndedByCrLf) {
   Text lyric = "[ti:晴天]\n[ar:周杰伦]\n[al:叶惠美]\n[by:x]\n[offset:500]\n"
                "[00:00.00]晴天\n[00:01.00][00:03.50]chorus\n[00:02.80]\n[00:04.00]last line";

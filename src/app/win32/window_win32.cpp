@@ -18,6 +18,19 @@ constexpr UINT kMenuFavouriteId = 2002;
 constexpr UINT kMenuRemoveId = 2003;
 constexpr UINT kMenuSettingsId = 2004;
 constexpr UINT kMenuLyricsId = 2005;
+constexpr UINT kMenuEarlierId = 2006;
+constexpr UINT kMenuLaterId = 2007;
+constexpr UINT kMenuTranslationId = 2008;
+// What each item of the menus says to the application.
+struct MenuItem {
+  UINT id;
+  WindowEvent event;
+};
+constexpr MenuItem kMenuItems[] = {
+    {kMenuPlayId, WindowEvent::play},          {kMenuFavouriteId, WindowEvent::favourite},
+    {kMenuRemoveId, WindowEvent::remove_rows}, {kMenuSettingsId, WindowEvent::settings},
+    {kMenuLyricsId, WindowEvent::desktop_lyrics}, {kMenuEarlierId, WindowEvent::lyrics_earlier},
+    {kMenuLaterId, WindowEvent::lyrics_later}, {kMenuTranslationId, WindowEvent::translation}};
 constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
 constexpr UINT kSystemLyricsId = 0x0020;
 constexpr UINT_PTR kSearchBoxSubclass = 1;
@@ -178,11 +191,8 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
   if (lparam && on_strip_command(parts, reinterpret_cast<HWND>(lparam), HIWORD(wparam))) return 0;
   const int id = LOWORD(wparam);
   if (lparam == 0 && HIWORD(wparam) == 0) {  // a menu's item
-    if (id == static_cast<int>(kMenuPlayId)) parts.emit(WindowEvent::play);
-    if (id == static_cast<int>(kMenuFavouriteId)) parts.emit(WindowEvent::favourite);
-    if (id == static_cast<int>(kMenuRemoveId)) parts.emit(WindowEvent::remove_rows);
-    if (id == static_cast<int>(kMenuSettingsId)) parts.emit(WindowEvent::settings);
-    if (id == static_cast<int>(kMenuLyricsId)) parts.emit(WindowEvent::desktop_lyrics);
+    for (const MenuItem& item : kMenuItems)
+      if (id == static_cast<int>(item.id)) parts.emit(item.event);
     return 0;
   }
   if (HIWORD(wparam) != BN_CLICKED) return 0;
@@ -554,6 +564,10 @@ void Win32MainWindow::popup_list_menu(const ListMenu& menu) {
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(m, MF_STRING | (parts_.desktop_lyrics_on ? MF_CHECKED : 0), kMenuLyricsId,
               wide(kDesktopLyricsItem).c_str());
+  AppendMenuW(m, MF_STRING | (menu.translation ? MF_CHECKED : 0), kMenuTranslationId, wide(kTranslationItem).c_str());
+  const UINT lines = menu.song_lyrics ? MF_STRING : MF_STRING | MF_GRAYED;
+  AppendMenuW(m, lines, kMenuEarlierId, wide(kLyricsEarlierItem).c_str());
+  AppendMenuW(m, lines, kMenuLaterId, wide(kLyricsLaterItem).c_str());
   AppendMenuW(m, MF_STRING, kMenuSettingsId, wide(kSettingsItem).c_str());
   POINT at{};
   GetCursorPos(&at);
