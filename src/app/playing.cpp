@@ -394,10 +394,7 @@ void fetch_ahead(AppContext& app) {
   const unsigned tag = ++app.plays_started;
   if (*next == app.queue.current() && !app.current_path.empty()) {
     app.ahead_id = tag;
-    Song song;
-    song.path = app.current_path;
-    song.id = tag;
-    app.platform.player.set_next(song);
+    app.platform.player.set_next(Song{app.current_path, tag});
     app.on_ahead = [&app, tag] { app.sounding_song = tag; };  // the same cover, lyrics and title
     return;
   }
