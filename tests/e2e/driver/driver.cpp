@@ -372,6 +372,14 @@ HWND first_top_window(const wchar_t* cls, int wait_ms) {
 
 HWND open_menu(int wait_ms) { return first_top_window(L"#32768", wait_ms); }
 
+// The program's first visible top-level window of a class beside its main one (the desktop lyrics),
+// waiting up to WAIT ms for one: "top CLASS [WAIT]".
+void cmd_top(const Args& a, Json& j) {
+  HWND h = first_top_window(arg(a, 1, L"class").c_str(), a.size() > 2 ? _wtoi(a[2].c_str()) : 0);
+  if (!h) fail(3, L"no visible window of that class");
+  write_window(j, h);
+}
+
 std::vector<MenuItem> write_menu(Json& j, HWND popup) {
   std::vector<MenuItem> items;
   std::wstring error;
@@ -606,6 +614,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"locale", cmd_locale},       {L"appcommand", cmd_appcommand}, {L"focus", cmd_focus},
       {L"text-metrics", cmd_text_metrics}, {L"watch-selection", cmd_watch_selection},
       {L"end-session", cmd_end_session}, {L"hotkey-free", cmd_hotkey_free},
+      {L"top", cmd_top},
   };
   return table;
 }

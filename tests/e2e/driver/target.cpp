@@ -70,7 +70,9 @@ std::vector<DWORD> processes_named(const std::wstring& exe) {
 HWND find_main_window(const std::vector<DWORD>& pids) {
   HWND hidden = nullptr;
   for (HWND h : top_windows(pids)) {
-    if (GetWindow(h, GW_OWNER) || is_helper_class(class_name(h))) continue;
+    // A tool window (the desktop lyrics) is never the main one, though it lies above it.
+    if (GetWindow(h, GW_OWNER) || is_helper_class(class_name(h)) || (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+      continue;
     if (IsWindowVisible(h)) return h;
     if (!hidden) hidden = h;
   }
