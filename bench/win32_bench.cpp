@@ -16,6 +16,9 @@
 //                                     place (tests/data/steps.mp3: a tone a half second), and from a turn
 //                                     of the volume until it is heard, beside the ms from play() to the
 //                                     first captured audio
+//   win32_bench switch A.mp3 B.mp3 CAPTURE  the longest silence inside the captured sound of A and B
+//                                     played back to back by the player, beside the same decoded
+//                                     samples written to a bare device in one go (what the files hold)
 // The bench's sound device has a clock: sound is taken at its real rate, so the sound played in a
 // measure ("sound_ms") is the wall time it took, and CPU per wall second is the CPU of real-time play.
 #include <windows.h>
@@ -38,10 +41,13 @@
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/handle.hpp"
 #include "runtime/win32/winhttp_common.hpp"
+#include "runtime/song_source.hpp"
+#include "runtime/song_stream.hpp"
 
 namespace {
 
 using qiwa::KernelHandle;
+using WaveOut = qiwa::Handle<qiwa::SimpleTraits<HWAVEOUT, &waveOutClose>>;
 
 std::string utf8_of(const wchar_t* w) { return qiwa::narrow(w); }
 
@@ -423,6 +429,22 @@ std::string read_from(const wchar_t* path, long long from) {
   return data;
 }
 
+// The capture's channels, as the head of its marks file says (the bench's device: 2).
+int capture_channels(const wchar_t* capture) {
+  const std::string head = read_from((std::wstring(capture) + L".marks").c_str(), 0);
+  int rate = 0, channels = 0;
+  return std::sscanf(head.c_str(), "rate %d channels %d", &rate, &channels) == 2 && channels > 0 ? channels : 1;
+}
+
+// The first channel of 16-bit frames of `channels` channels.
+std::string first_channel(const std::string& pcm, int channels) {
+  const std::size_t frame = 2 * static_cast<std::size_t>(channels);
+  std::string out;
+  out.reserve(pcm.size() / static_cast<std::size_t>(channels));
+  for (std::size_t i = 0; i + frame <= pcm.size(); i += frame) out.append(pcm, i, 2);
+  return out;
+}
+
 // ms from seek() until the capture, from where it stood at the call, holds the new place's tone (steps
 // of 0.5 s from 300 Hz up by 100 Hz), for seeks at least 300 Hz away from the tone before them.
 int seek(const wchar_t* mp3, const wchar_t* capture) {
@@ -438,6 +460,7 @@ int seek(const wchar_t* mp3, const wchar_t* capture) {
     if (file_size(capture) > 0) first = now_ms() - start;
     Sleep(1);
   }
+  const int channels = capture_channels(capture);
   std::string times;
   for (const int ms : {3200, 1200, 2700, 200, 1700, 3700}) {
     if (player->position().ended && !player->play_file(utf8_of(mp3))) break;  // a busy machine let it end
@@ -447,7 +470,7 @@ int seek(const wchar_t* mp3, const wchar_t* capture) {
     if (!player->seek(ms).done) return std::printf("{\"error\":\"seek refused\"}\n"), 1;
     double heard = -1;
     while (heard < 0 && now_ms() - asked < 5000) {
-      const std::string pcm = read_from(capture, mark);
+      const std::string pcm = first_channel(read_from(capture, mark), channels);
       for (std::size_t at = 0; heard < 0 && at + 2 * 882 <= pcm.size(); at += 2 * 441)
         if (tone_at(pcm, at) > hz - 60 && tone_at(pcm, at) < hz + 60) heard = now_ms() - asked;
       Sleep(1);
@@ -463,13 +486,102 @@ int seek(const wchar_t* mp3, const wchar_t* capture) {
   player->set_volume(25);
   double quieter = -1;
   while (quieter < 0 && now_ms() - turned < 5000) {
-    const std::string pcm = read_from(capture, mark);
+    const std::string pcm = first_channel(read_from(capture, mark), channels);
     for (std::size_t at = 0; quieter < 0 && at + 882 <= pcm.size(); at += 882)
       if (peak_of(pcm, at, 441) < 0.3 * 0.5 * 32767) quieter = now_ms() - turned;
     Sleep(1);
   }
   player->stop();
   std::printf("{\"first_audio_ms\":%.1f,\"seek_ms\":[%s],\"volume_ms\":%.0f}\n", first, times.c_str(), quieter);
+  return 0;
+}
+
+// The longest run of quiet samples (under a tenth of the tones' half scale) between the first loud sample
+// and the last, in ms at 44.1 kHz.
+double longest_hush_ms(const std::string& mono) {
+  std::size_t longest = 0, run = 0;
+  bool started = false;
+  for (std::size_t i = 0; i + 1 < mono.size(); i += 2) {
+    const auto s = static_cast<std::int16_t>(static_cast<unsigned char>(mono[i]) | static_cast<unsigned char>(mono[i + 1]) << 8);
+    if (std::abs(static_cast<int>(s)) > 1600) {
+      if (started) longest = std::max(longest, run);
+      run = 0;
+      started = true;
+    } else {
+      ++run;
+    }
+  }
+  return static_cast<double>(longest) * 1000.0 / 44100;
+}
+
+// The capture once it has not grown for a second (at most 20 s), its first channel.
+std::string settled_capture(const wchar_t* capture) {
+  long long last = -1;
+  for (int still = 0, i = 0; still < 10 && i < 200; ++i, Sleep(100)) {
+    const long long now = file_size(capture);
+    still = now == last ? still + 1 : 0;
+    last = now;
+  }
+  return first_channel(read_from(capture, 0), capture_channels(capture));
+}
+
+// What the player's decoding gives of a whole song (its encoder delay and padding trimmed).
+std::string decoded(qiwa::Files& files, const wchar_t* mp3, qiwa::PcmFormat& format) {
+  auto stream = qiwa::SongStream::open(qiwa::open_song_source(files, utf8_of(mp3)), qiwa::open_acm_codec);
+  std::string pcm;
+  if (!stream) return pcm;
+  format = stream->pcm();
+  unsigned char buffer[65536];
+  for (;;) {
+    const qiwa::Decoded d = stream->read(buffer, sizeof buffer);
+    pcm.append(reinterpret_cast<const char*>(buffer), d.bytes);
+    if (d.status != qiwa::FrameRead::frame) return pcm;  // a whole file never waits
+  }
+}
+
+// The silence at the turn from A to B as the player plays them, and as a bare device plays the same
+// samples joined in one buffer: the second is what the files hold.
+int switch_gap(const wchar_t* a, const wchar_t* b, const wchar_t* capture) {
+  KernelHandle drained(CreateEventW(nullptr, TRUE, FALSE, nullptr));  // outlives the player that sets it
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
+  player->set_listener([&](const qiwa::PlayerEvent& e) {
+    if (e.kind == qiwa::PlayerEvent::Kind::drained) SetEvent(drained.get());
+  });
+  player->prepare();
+  DeleteFileW(capture);
+  qiwa::Song first, second;
+  first.path = utf8_of(a);
+  first.id = 1;
+  second.path = utf8_of(b);
+  second.id = 2;
+  if (!player->play(first)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  player->set_next(second);
+  WaitForSingleObject(drained.get(), 20000);
+  const double ours = longest_hush_ms(settled_capture(capture));
+  player->stop();
+
+  qiwa::PcmFormat format;
+  std::string joined = decoded(*files, a, format);
+  joined += decoded(*files, b, format);
+  WAVEFORMATEX wave{WAVE_FORMAT_PCM, static_cast<WORD>(format.channels), static_cast<DWORD>(format.sample_rate),
+                    static_cast<DWORD>(format.sample_rate * format.channels * 2), static_cast<WORD>(format.channels * 2), 16, 0};
+  KernelHandle done(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  HWAVEOUT opened = nullptr;
+  DeleteFileW(capture);
+  if (joined.empty() || waveOutOpen(&opened, WAVE_MAPPER, &wave, reinterpret_cast<DWORD_PTR>(done.get()), 0, CALLBACK_EVENT) !=
+                            MMSYSERR_NOERROR)
+    return std::printf("{\"error\":\"no device\"}\n"), 1;
+  const WaveOut device(opened);
+  WAVEHDR header{};
+  header.lpData = joined.data();
+  header.dwBufferLength = static_cast<DWORD>(joined.size());
+  waveOutPrepareHeader(device.get(), &header, sizeof header);
+  waveOutWrite(device.get(), &header, sizeof header);
+  while (!(header.dwFlags & WHDR_DONE)) WaitForSingleObject(done.get(), 100);
+  const double bare = longest_hush_ms(settled_capture(capture));
+  waveOutUnprepareHeader(device.get(), &header, sizeof header);
+  std::printf("{\"switch_gap_ms\":%.2f,\"joined_gap_ms\":%.2f}\n", ours, bare);
   return 0;
 }
 
@@ -483,7 +595,9 @@ int wmain(int argc, wchar_t** argv) {
   if (what == L"play-floor") return play_floor(seconds_arg(argc, argv, 2));
   if (what == L"desktop-lyrics") return desktop_lyrics();
   if (what == L"seek" && argc > 3) return seek(argv[2], argv[3]);
+  if (what == L"switch" && argc > 4) return switch_gap(argv[2], argv[3], argv[4]);
   std::fprintf(stderr, "usage: win32_bench startup EXE | download URL | download-plain URL | play FILE.mp3 CAPTURE"
-                       " | play-cost FILE.mp3 [S] | play-floor [S] | desktop-lyrics | seek STEPS.mp3 CAPTURE\n");
+                       " | play-cost FILE.mp3 [S] | play-floor [S] | desktop-lyrics | seek STEPS.mp3 CAPTURE"
+                       " | switch A.mp3 B.mp3 CAPTURE\n");
   return 2;
 }

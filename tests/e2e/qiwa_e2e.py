@@ -339,8 +339,9 @@ class DemoService:
     """tools/demo-service on the service address of the build and lane, with its request log in a file.
     It is stopped on every way out of this process (bench.keep_until_exit), and ends with it if killed."""
 
-    def __init__(self, build_dir, fault=None, delay=None, throttle=None, lane=None, https=False):
+    def __init__(self, build_dir, fault=None, delay=None, throttle=None, lane=None, https=False, tone_seconds=None):
         self.build_dir = build_dir
+        self.tone_seconds = tone_seconds  # every tone song this long, in a catalogue of its own
         self.lane = current_lane() if lane is None else lane
         self.host, self.port = service_address(build_dir, self.lane)
         self.fault = fault
@@ -362,7 +363,9 @@ class DemoService:
             raise AssertionError(f"{self.host}:{self.port} is already in use; configure the build with its own "
                                  "-DQIWA_SERVICE_HOST=127.0.0.1:<port>")
         cmd = [sys.executable, tool, "--host", self.host, "--port", str(self.port), "--log", self.log_path,
-               "--catalogue", os.path.join(self.build_dir, "demo-catalogue")]
+               "--catalogue", self.catalogue_dir]
+        if self.tone_seconds:
+            cmd += ["--tone-seconds", str(self.tone_seconds)]
         if self.fault:
             cmd += ["--fault", self.fault]
         if self.delay is not None:
@@ -467,9 +470,14 @@ class DemoService:
                 return s
         raise KeyError(title)
 
+    @property
+    def catalogue_dir(self):
+        name = f"demo-catalogue-{self.tone_seconds}s" if self.tone_seconds else "demo-catalogue"
+        return os.path.join(self.build_dir, name)
+
     def song_file(self, song):
         """The generated MP3 the service sends for a catalogue song."""
-        return os.path.join(self.build_dir, "demo-catalogue", f"{song['index']}.mp3")
+        return os.path.join(self.catalogue_dir, f"{song['index']}.mp3")
 
 
 class ProgramTestCase(unittest.TestCase):
@@ -550,6 +558,7 @@ class ServiceTestCase(ProgramTestCase):
     service_delay = None
     service_throttle = None
     service_https = False  # a TLS listener too, with a certificate no one trusts
+    service_tone_seconds = None  # tone songs of this length (short ones keep a test of many songs short)
     service = None
 
     @classmethod
@@ -558,7 +567,7 @@ class ServiceTestCase(ProgramTestCase):
         try:
             cls.service = DemoService(cls.session.bench.build_dir, cls.service_fault, cls.service_delay,
                                       cls.service_throttle, lane=cls.session.bench.lane,
-                                      https=cls.service_https).start()
+                                      https=cls.service_https, tone_seconds=cls.service_tone_seconds).start()
         except BaseException:
             cls.session.stop()
             raise

@@ -1,11 +1,14 @@
 #pragma once
 // The player under Wine, heard through the bench's captured audio: the ALSA configuration in
-// $HOME/.asoundrc writes everything played into a file, which starts afresh at every opening of the
-// sound device (once per play of a song, or per change of format). Shared by the player's Win32 tests.
+// $HOME/.asoundrc sends everything played to the bench's clocked device, which writes it into a file at
+// the real rate in a format of its own (the head of its marks file says which), starting afresh at
+// every opening of the device and whenever a test deletes the file. Shared by the player's Win32 tests.
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -83,9 +86,8 @@ inline double rms(const Bytes& pcm) {
   return s.empty() ? 0 : std::sqrt(sum / static_cast<double>(s.size()));
 }
 
-// The file the bench's ALSA configuration captures into; empty when not run in the bench. Wine hands
-// the Unix $HOME over as WINEHOMEDIR, in its own path form.
-// The bench's ALSA configuration, as the Wine home holds it; empty outside the bench.
+// The bench's ALSA configuration, as the Wine home holds it (Wine hands the Unix $HOME over as
+// WINEHOMEDIR, in its own path form); empty outside the bench.
 inline std::string bench_asoundrc() {
   wchar_t home[MAX_PATH];
   DWORD n = GetEnvironmentVariableW(L"WINEHOMEDIR", home, MAX_PATH);
@@ -96,14 +98,17 @@ inline std::string bench_asoundrc() {
   return std::string(rc.begin(), rc.end());
 }
 
-inline std::wstring capture_file() {
-  std::string text = bench_asoundrc();
-  std::size_t key = text.find("file \"");
-  if (key == std::string::npos) return {};
-  std::size_t end = text.find('"', key + 6);
+// The path the bench's ALSA configuration gives after `key` ("file", "marks"); empty when none.
+inline std::wstring bench_path(const std::string& key) {
+  const std::string text = bench_asoundrc();
+  const std::string opening = key + " \"";
+  const std::size_t at = text.find(opening);
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + opening.size(), end = text.find('"', from);
   if (end == std::string::npos) return {};
-  return dos_path(text.substr(key + 6, end - key - 6));
+  return dos_path(text.substr(from, end - from));
 }
+inline std::wstring capture_file() { return bench_path("file"); }
 
 // The player's events as they come, for a test to wait on.
 class EventLog {
@@ -172,8 +177,40 @@ class PlayerWin32 : public ::testing::Test {
   }
 
   bool capturing() const { return !capture_.empty(); }
-  // The bench's clocked device captures in one format of its own.
-  bool device_converts() const { return bench_asoundrc().find("qiwa_clock") != std::string::npos; }
+  // The capture's format, as the head of its marks file says once the device has opened (waits up to
+  // 20 s); a device without marks captures what it was given, 44.1 kHz mono as the songs here are.
+  struct CaptureFormat {
+    int rate = 44100, channels = 1;
+  };
+  CaptureFormat capture_format() const {
+    const std::wstring marks = marks_file();
+    for (int i = 0; !marks.empty() && i < 200; ++i, Sleep(100)) {
+      const Bytes head = read_all(marks);
+      const std::string line(head.begin(), std::find(head.begin(), head.end(), '\n'));
+      CaptureFormat f;
+      if (std::sscanf(line.c_str(), "rate %d channels %d", &f.rate, &f.channels) == 2 && f.rate > 0 && f.channels > 0)
+        return f;
+    }
+    return {};
+  }
+  // Bytes of the capture that hold `frames` frames (16-bit samples).
+  std::uint64_t bytes_of(std::uint64_t frames) const {
+    return frames * 2 * static_cast<std::uint64_t>(capture_format().channels);
+  }
+  // A mono song's samples as heard from byte `from` on: the device copies each to all its channels,
+  // and a frame whose channels differ is a fault of the way there.
+  std::vector<std::int16_t> heard(std::uint64_t from = 0) const {
+    const std::size_t channels = static_cast<std::size_t>(capture_format().channels);
+    const std::vector<std::int16_t> all = samples_of(capture(from));
+    std::vector<std::int16_t> first;
+    std::size_t differ = 0;
+    for (std::size_t i = 0; i + channels <= all.size(); i += channels) {
+      first.push_back(all[i]);
+      for (std::size_t c = 1; c < channels; ++c) differ += all[i + c] != all[i];
+    }
+    EXPECT_EQ(differ, 0u) << "the channels of a mono song differ";
+    return first;
+  }
   // Forgets what earlier songs left in the capture file.
   void fresh_capture() const { DeleteFileW(capture_.c_str()); }
   std::uint64_t captured() const {
@@ -182,6 +219,7 @@ class PlayerWin32 : public ::testing::Test {
     return static_cast<std::uint64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
   }
   Bytes capture(std::uint64_t from = 0) const { return read_all(capture_, from); }
+  std::wstring marks_file() const { return bench_path("marks"); }
   // True once the capture holds `bytes` (waits up to 20 s).
   bool reaches(std::uint64_t bytes) const {
     for (int i = 0; i < 200; ++i) {
@@ -233,11 +271,5 @@ class PlayerWin32 : public ::testing::Test {
 
 #define REQUIRE_CAPTURE() \
   if (!capturing()) GTEST_SKIP() << "no captured audio: not run in the Wine bench"
-
-// The checks that count the capture's bytes or compare its samples with a song's own need a device
-// that captures in the song's format; the bench's clocked device captures its own 44.1 kHz stereo.
-#define REQUIRE_CAPTURE_IN_SONG_FORMAT()                                                       \
-  REQUIRE_CAPTURE();                                                                           \
-  if (device_converts()) GTEST_SKIP() << "the bench's device captures 44.1 kHz stereo, not the song's format"
 
 }  // namespace qiwa::player_test

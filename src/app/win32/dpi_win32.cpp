@@ -54,6 +54,7 @@ void on_dpi_changed(HWND hwnd, WindowParts& parts, UINT dpi, const RECT& suggest
   parts.ui_font = std::move(ui);  // the old fonts go once no control uses them
   parts.lyrics_font = std::move(lyrics);
   place_strip(parts);
+  follow_thumb_buttons(hwnd, parts);
   SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -1,6 +1,6 @@
-// The window's taskbar button (Windows 7 on): the download's progress on it, and a pause button in the
-// thumbnail's toolbar whose picture and tooltip follow 按钮4. Where the taskbar interfaces are missing,
-// none of it shows and everything else works.
+// The window's taskbar button (Windows 7 on): the download's progress on it, and previous, pause and next
+// in the thumbnail's toolbar, pause's picture and tooltip following 按钮4. Where the taskbar interfaces
+// are missing, none of it shows and everything else works.
 #include <windows.h>
 
 #include <shobjidl.h>
@@ -11,37 +11,87 @@
 namespace qiwa {
 namespace {
 
-constexpr UINT kPauseButton = 1;
+// The toolbar's buttons, left to right; an id is its index plus one.
+struct ThumbButton {
+  ThumbGlyph glyph;
+  WindowEvent event;
+  const char* tip;  // empty: the pause button's caption
+};
+constexpr std::array<ThumbButton, 3> kThumbButtons{{
+    {ThumbGlyph::previous, WindowEvent::previous, "上一首"},
+    {ThumbGlyph::pause, WindowEvent::pause, ""},
+    {ThumbGlyph::next, WindowEvent::next, "下一首"},
+}};
 
-// A small white glyph for the thumbnail button: two bars (pause) or a triangle (continue).
-IconHandle make_glyph(bool pause, int size) {
+// Whether a point of the unit square is inside the glyph. Next is a triangle against a bar; previous is
+// its mirror image.
+bool inside(ThumbGlyph glyph, float x, float y) {
+  const auto triangle = [&](float left, float right) {
+    const float half = 0.3f * (right - x) / (right - left);
+    return x > left && x < right && y > 0.5f - half && y < 0.5f + half;
+  };
+  switch (glyph) {
+    case ThumbGlyph::pause: return y > 0.2f && y < 0.8f && ((x > 0.25f && x < 0.42f) || (x > 0.58f && x < 0.75f));
+    case ThumbGlyph::play: return triangle(0.3f, 0.8f);
+    case ThumbGlyph::next: return triangle(0.22f, 0.66f) || (x > 0.66f && x < 0.78f && y > 0.2f && y < 0.8f);
+    case ThumbGlyph::previous: return inside(ThumbGlyph::next, 1 - x, y);
+  }
+  return false;
+}
+
+}  // namespace
+
+// White on clear, each pixel's alpha the share of it the glyph covers (4 x 4 samples), so that its edges
+// are smooth at any size and nothing is scaled after drawing.
+std::vector<std::uint8_t> thumb_glyph_coverage(ThumbGlyph glyph, int size) {
+  constexpr int kSub = 4;
+  std::vector<std::uint8_t> alpha(static_cast<std::size_t>(size) * static_cast<std::size_t>(size));
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      int hits = 0;
+      for (int sy = 0; sy < kSub; ++sy)
+        for (int sx = 0; sx < kSub; ++sx)
+          hits += inside(glyph, (x + (sx + 0.5f) / kSub) / size, (y + (sy + 0.5f) / kSub) / size);
+      alpha[static_cast<std::size_t>(y * size + x)] = static_cast<std::uint8_t>(hits * 255 / (kSub * kSub));
+    }
+  return alpha;
+}
+
+IconHandle make_thumb_glyph(ThumbGlyph glyph, int size) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   GdiObject colour(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   GdiObject mask(CreateBitmap(size, size, 1, 1, nullptr));
   if (!colour || !mask || !bits) return {};
+  const std::vector<std::uint8_t> alpha = thumb_glyph_coverage(glyph, size);
   auto* px = static_cast<std::uint32_t*>(bits);
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) {
-      const float fx = (x + 0.5f) / size, fy = (y + 0.5f) / size;
-      const bool in = pause ? (fy > 0.2f && fy < 0.8f && ((fx > 0.25f && fx < 0.42f) || (fx > 0.58f && fx < 0.75f)))
-                            : (fx > 0.3f && fx < 0.8f && fy > 0.2f + (fx - 0.3f) * 0.6f && fy < 0.8f - (fx - 0.3f) * 0.6f);
-      px[y * size + x] = in ? 0xFFFFFFFFu : 0;
-    }
+  for (std::size_t i = 0; i < alpha.size(); ++i) px[i] = alpha[i] ? static_cast<std::uint32_t>(alpha[i]) << 24 | 0xFFFFFFu : 0;
   ICONINFO icon{TRUE, 0, 0, static_cast<HBITMAP>(mask.get()), static_cast<HBITMAP>(colour.get())};
   return IconHandle(CreateIconIndirect(&icon));
 }
 
-// The button offers what the pause button offers, with its caption as the tip.
-void describe_button(THUMBBUTTON& b, WindowParts& parts) {
-  const std::wstring caption = window_text(parts.control(Role::pause_button));
-  parts.thumb_icon = make_glyph(!parts.paused, GetSystemMetrics(SM_CXSMICON));
-  b.dwMask = static_cast<THUMBBUTTONMASK>(THB_ICON | THB_TOOLTIP | THB_FLAGS);
-  b.iId = kPauseButton;
-  b.hIcon = static_cast<HICON>(parts.thumb_icon.get());
-  lstrcpynW(b.szTip, caption.c_str(), static_cast<int>(std::size(b.szTip)));
-  b.dwFlags = THBF_ENABLED;
+namespace {
+
+// The toolbar as it stands: glyphs at the window's DPI, pause's as 按钮4 offers.
+std::array<THUMBBUTTON, kThumbButtons.size()> describe_buttons(WindowParts& parts) {
+  std::array<THUMBBUTTON, kThumbButtons.size()> buttons{};
+  constexpr int kIconSize = 16;  // the thumbnail toolbar's icons at 96 DPI
+  const int size = at_dpi(kIconSize, parts.dpi);
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    const ThumbButton& b = kThumbButtons[i];
+    const bool pause = b.glyph == ThumbGlyph::pause;
+    const ThumbGlyph glyph = pause && parts.paused ? ThumbGlyph::play : b.glyph;
+    const std::wstring tip = pause ? window_text(parts.control(Role::pause_button)) : wide(b.tip);
+    parts.thumb_icons[i] = make_thumb_glyph(glyph, size);
+    THUMBBUTTON& t = buttons[i];
+    t.dwMask = static_cast<THUMBBUTTONMASK>(THB_ICON | THB_TOOLTIP | THB_FLAGS);
+    t.iId = static_cast<UINT>(i + 1);
+    t.hIcon = static_cast<HICON>(parts.thumb_icons[i].get());
+    lstrcpynW(t.szTip, tip.c_str(), static_cast<int>(std::size(t.szTip)));
+    t.dwFlags = THBF_ENABLED;
+  }
+  return buttons;
 }
 
 }  // namespace
@@ -57,9 +107,8 @@ void on_taskbar_button_created(HWND hwnd, WindowParts& parts) {
   if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&list)))) return;
   ComRef<ITaskbarList3> taskbar(list);
   if (FAILED(taskbar.get()->HrInit())) return;
-  THUMBBUTTON button{};
-  describe_button(button, parts);
-  taskbar.get()->ThumbBarAddButtons(hwnd, 1, &button);
+  auto buttons = describe_buttons(parts);
+  taskbar.get()->ThumbBarAddButtons(hwnd, static_cast<UINT>(buttons.size()), buttons.data());
   parts.taskbar = std::move(taskbar);
   show_taskbar_progress(hwnd, parts, parts.progress);
 }
@@ -78,16 +127,16 @@ void show_taskbar_progress(HWND hwnd, WindowParts& parts, const TaskbarProgress&
   }
 }
 
-void follow_pause_state(HWND hwnd, WindowParts& parts) {
+void follow_thumb_buttons(HWND hwnd, WindowParts& parts) {
   if (!parts.taskbar) return;
-  THUMBBUTTON button{};
-  describe_button(button, parts);
-  parts.taskbar.get()->ThumbBarUpdateButtons(hwnd, 1, &button);
+  auto buttons = describe_buttons(parts);
+  parts.taskbar.get()->ThumbBarUpdateButtons(hwnd, static_cast<UINT>(buttons.size()), buttons.data());
 }
 
 bool on_thumb_button(const WindowParts& parts, WPARAM wparam) {
-  if (HIWORD(wparam) != THBN_CLICKED || LOWORD(wparam) != kPauseButton) return false;
-  parts.emit(WindowEvent::pause);
+  const std::size_t id = LOWORD(wparam);
+  if (HIWORD(wparam) != THBN_CLICKED || id < 1 || id > kThumbButtons.size()) return false;
+  parts.emit(kThumbButtons[id - 1].event);
   return true;
 }
 

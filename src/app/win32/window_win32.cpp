@@ -495,7 +495,7 @@ void Win32MainWindow::set_paused(bool paused) {
   parts_.paused = paused;
   SetWindowTextW(parts_.control(Role::pause_button), wide(paused ? kResumeCaption : kPauseCaption).c_str());
   strip_follow_pause(parts_);
-  follow_pause_state(parts_.hwnd, parts_);
+  follow_thumb_buttons(parts_.hwnd, parts_);
 }
 
 std::int64_t Win32MainWindow::seek_target() { return parts_.seek_target_ms; }

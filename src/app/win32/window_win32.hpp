@@ -5,7 +5,9 @@
 #include <shobjidl.h>
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "runtime/win32/dpi.hpp"
 #include "runtime/win32/handle.hpp"
@@ -30,7 +32,7 @@ struct WindowParts {
   UINT dpi = 96;  // the window's, which the layout and the fonts follow
   ComRef<ITaskbarList3> taskbar;  // once the taskbar button exists, where the system has one
   TaskbarProgress progress;       // the last one shown, for a taskbar button made later
-  IconHandle thumb_icon;
+  std::array<IconHandle, 3> thumb_icons;  // the thumbnail toolbar's: previous, pause, next
   std::array<std::function<void()>, kTimerCount> ticks;  // the running timers', by Timer
   bool media_key_held = false;  // while a song is loaded
 
@@ -131,8 +133,11 @@ void setup_drop_down(HWND combo, int field_height);
 UINT taskbar_button_created_message();
 void on_taskbar_button_created(HWND hwnd, WindowParts& parts);
 void show_taskbar_progress(HWND hwnd, WindowParts& parts, const TaskbarProgress& progress);
-void follow_pause_state(HWND hwnd, WindowParts& parts);
+void follow_thumb_buttons(HWND hwnd, WindowParts& parts);  // pause's state, the window's DPI
 bool on_thumb_button(const WindowParts& parts, WPARAM wparam);
+enum class ThumbGlyph { previous, pause, play, next };
+std::vector<std::uint8_t> thumb_glyph_coverage(ThumbGlyph glyph, int size);  // alpha, row by row
+IconHandle make_thumb_glyph(ThumbGlyph glyph, int size);
 
 // The strip below the design's controls (strip_win32.cpp).
 bool create_strip(HWND hwnd, WindowParts& parts);

@@ -3,8 +3,11 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <system_error>
+#include <vector>
 
 #include "runtime/sound_device.hpp"
 #include "runtime/win32/backends.hpp"
@@ -50,6 +53,8 @@ class WaveOutDevice final : public SoundDevice {
   void wake() override { SetEvent(wake_.get()); }
 
  private:
+  void hear_out();
+
   KernelHandle wake_;
   KernelHandle returned_;  // the device gave a buffer back (CALLBACK_EVENT)
   // The handle, between the playing thread's opening and closing and other threads' position and
@@ -57,6 +62,8 @@ class WaveOutDevice final : public SoundDevice {
   std::mutex mutex_;
   WaveOut device_;
   int block_align_ = 0;
+  int rate_ = 0;
+  bool paused_ = false;
   DWORD last_position_ = 0;
   std::uint64_t wraps_ = 0;  // waveOut counts in 32 bits: about 27 hours of 44.1 kHz samples
   int volume_ = 100;
@@ -81,6 +88,8 @@ bool WaveOutDevice::open(const PcmFormat& pcm) {
   std::lock_guard lock(mutex_);
   device_.reset(device);
   block_align_ = pcm.block_align;
+  rate_ = pcm.sample_rate;
+  paused_ = false;
   last_position_ = 0;
   wraps_ = 0;
   waveOutSetVolume(device, wave_volume(volume_));
@@ -89,6 +98,7 @@ bool WaveOutDevice::open(const PcmFormat& pcm) {
 
 void WaveOutDevice::close() {
   if (!device_) return;
+  if (!paused_ && std::none_of(std::begin(queued_), std::end(queued_), [](bool q) { return q; })) hear_out();
   reset();
   std::lock_guard lock(mutex_);
   device_.reset();
@@ -132,9 +142,27 @@ void WaveOutDevice::reset() {
   }
 }
 
-void WaveOutDevice::pause() { waveOutPause(device_.get()); }
+// The sound's end heard to its last sample before the device goes. The system gives a buffer back once
+// its own position has passed it, which may run ahead of what the card has played (Wine's does, by up to
+// a period), and closing drops what is not heard yet; a short silence queued after the end comes back
+// only once the card is past it.
+void WaveOutDevice::hear_out() {
+  constexpr int kTailMs = 40;
+  std::vector<unsigned char> silence(static_cast<std::size_t>(block_align_) * static_cast<std::size_t>(rate_ * kTailMs / 1000));
+  if (silence.empty() || !write(0, silence.data(), silence.size())) return;
+  for (int i = 0; i < 20 && !back(0); ++i) WaitForSingleObject(returned_.get(), 25);
+  reset();  // before the silence goes: nothing of it stays queued
+}
 
-void WaveOutDevice::resume() { waveOutRestart(device_.get()); }
+void WaveOutDevice::pause() {
+  paused_ = true;
+  waveOutPause(device_.get());
+}
+
+void WaveOutDevice::resume() {
+  paused_ = false;
+  waveOutRestart(device_.get());
+}
 
 std::uint64_t WaveOutDevice::played() {
   std::lock_guard lock(mutex_);

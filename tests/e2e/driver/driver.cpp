@@ -504,6 +504,25 @@ void cmd_watch_selection(const Args& a, Json& j) {
   j.key("changes").num(changes);
 }
 
+// Prints the main window's title as a JSON line of its own each time it changes, for MS ms: a song that
+// plays for a moment is seen as surely as one that plays long.
+void cmd_watch_title(const Args& a, Json& j) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(number(a, 1, L"milliseconds"));
+  std::wstring last;
+  long long changes = 0;
+  for (bool first = true; GetTickCount64() < end; first = false, Sleep(5)) {
+    const HWND h = find_main_window(target_pids());
+    const std::wstring title = h ? window_text(h) : L"";
+    if (!first && title == last) continue;
+    Json line;
+    line.begin_object().key("title").str(title).end_object();
+    print(line.text());
+    last = title;
+    ++changes;
+  }
+  j.key("changes").num(changes);
+}
+
 // Plays a tone through waveOut, to check where the bench's audio goes.
 void cmd_beep(const Args& a, Json& j) {
   int ms = a.size() > 1 ? _wtoi(a[1].c_str()) : 500;
@@ -613,6 +632,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"wait-title", cmd_wait_title}, {L"beep", cmd_beep},         {L"stats", cmd_stats},
       {L"locale", cmd_locale},       {L"appcommand", cmd_appcommand}, {L"focus", cmd_focus},
       {L"text-metrics", cmd_text_metrics}, {L"watch-selection", cmd_watch_selection},
+      {L"watch-title", cmd_watch_title},
       {L"end-session", cmd_end_session}, {L"hotkey-free", cmd_hotkey_free},
       {L"top", cmd_top},
   };
