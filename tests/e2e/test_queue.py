@@ -50,6 +50,10 @@ class QueueTest(PlayCase):
         self.driver("click", "previous")
         before = titles[titles.index(playing) - 1]
         self.wait_title(PLAYING + before)
+        # Paused, so that the song is still the one played last when the list of songs played is read,
+        # however slowly the steps below go on a busy machine.
+        self.driver("click", "按钮4")
+        self.wait_for(lambda: self.driver("control", "按钮4")["control"]["text"] == "继续播放", what="the pause")
 
         # The seek bar spans the song and the time shows it.
         seek = self.wait_for(lambda: (lambda c: c if c["range_max"] > 0 else None)(self.strip("seek")),
