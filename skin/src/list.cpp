@@ -113,7 +113,8 @@ void paint_row_tick(HWND list, HDC dc, int item, RECT row, COLORREF bg) {
   c.copy_to(dc, x, y);
 }
 
-void paint_row(HWND list, HDC dc, int item) {
+// `asked`: the text colour the list's parent gave the row (a colour of its own marks the row).
+void paint_row(HWND list, HDC dc, int item, COLORREF asked) {
   RECT row{};
   row.left = LVIR_BOUNDS;
   if (!SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&row))) return;
@@ -129,7 +130,9 @@ void paint_row(HWND list, HDC dc, int item) {
     const Selected chosen(dc, f ? f : font());
     SetBkMode(dc, TRANSPARENT);
     const int columns = Header_GetItemCount(ListView_GetHeader(list));
-    const COLORREF text = playing ? colour(kAccent) : selected ? colour(kSelectionText) : colour(kText);
+    const bool marked = asked != ListView_GetTextColor(list) && asked != CLR_DEFAULT && asked != CLR_NONE;
+    const COLORREF own = marked ? asked : colour(kText);
+    const COLORREF text = playing ? colour(kAccent) : selected ? colour(kSelectionText) : own;
     for (int column = 0; column < columns; ++column) paint_cell(list, dc, item, column, text, indent);
   }
   if (ListView_GetExtendedListViewStyle(list) & LVS_EX_CHECKBOXES) paint_row_tick(list, dc, item, row, bg);
@@ -189,7 +192,7 @@ LRESULT paint_list_row(const NMHDR* hdr) {
   switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
-      paint_row(hdr->hwndFrom, draw->nmcd.hdc, static_cast<int>(draw->nmcd.dwItemSpec));
+      paint_row(hdr->hwndFrom, draw->nmcd.hdc, static_cast<int>(draw->nmcd.dwItemSpec), draw->clrText);
       return CDRF_SKIPDEFAULT;
     default: return CDRF_DODEFAULT;
   }

@@ -127,16 +127,32 @@ bool create_strip(HWND hwnd, WindowParts& parts) {
   return true;
 }
 
+namespace {
+
+// The tabs share the strip's width. The gap between two tabs is the system's own, and a last tab that
+// comes near the edge makes the control put scroll arrows over it: then every tab is made narrower.
+void fit_tabs(HWND tabs, const Rect& r, UINT dpi) {
+  const int count = static_cast<int>(std::size(kListTabs));
+  const int room = r.width - at_dpi(16, dpi);  // the control's own margin after the last tab, and some
+  int width = r.width / count - at_dpi(8, dpi);
+  for (int attempt = 0; attempt < 4 && width > 0; ++attempt) {
+    SendMessageW(tabs, TCM_SETITEMSIZE, 0, MAKELPARAM(width, r.height - 2));
+    RECT last{};
+    if (!SendMessageW(tabs, TCM_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last)) || last.right <= room)
+      return;
+    width -= (last.right - room + count - 1) / count;
+  }
+}
+
+}  // namespace
+
 void place_strip(WindowParts& parts) {
   for (const StripLayout& layout : strip_layout()) {
     HWND control = strip_control(parts, layout.role);
     const Rect r = at_dpi(layout.rect, parts.dpi);
     SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(parts.ui_font.get()), TRUE);
-    if (layout.kind == StripKind::tabs) {
-      const int tabs = static_cast<int>(std::size(kListTabs));
-      SendMessageW(control, TCM_SETITEMSIZE, 0, MAKELPARAM(r.width / tabs - at_dpi(8, parts.dpi), r.height - 2));
-    }
+    if (layout.kind == StripKind::tabs) fit_tabs(control, r, parts.dpi);
     if (layout.kind == StripKind::track_bar)
       SendMessageW(control, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(r.height * 2 / 3), 0);
   }

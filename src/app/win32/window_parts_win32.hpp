@@ -18,8 +18,6 @@ std::wstring window_text(HWND hwnd);
 bool setup_result_list(HWND list, UINT dpi);
 // The columns' widths at another DPI.
 void scale_result_list(HWND list, UINT dpi);
-// Appends the rows, every cell (the hidden ids too), with one redraw at the end.
-void result_list_add(HWND list, std::span<const SongRow> rows);
 
 // COM on the calling thread (apartment-threaded), made at its first use there; false when it cannot be.
 bool com_ready();

@@ -59,7 +59,7 @@ ControlClass class_of(ControlKind kind) {
     case ControlKind::picture_box: return {L"STATIC", child | SS_OWNERDRAW, 0};
     case ControlKind::button: return {L"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
     case ControlKind::result_list:
-      return {WC_LISTVIEWW, child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+      return {WC_LISTVIEWW, child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA, WS_EX_CLIENTEDGE};
     case ControlKind::drop_down: return {WC_COMBOBOXW, child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
     case ControlKind::search_box: return {L"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE};
   }
@@ -203,21 +203,10 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
   return 0;
 }
 
-// A favourite's row is drawn in the favourites' colour.
-LRESULT on_list_custom_draw(const WindowParts& parts, NMLVCUSTOMDRAW& draw) {
-  if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
-  if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
-  const auto row = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
-  if (row < parts.favourites.size() && parts.favourites[row])
-    draw.clrText = RGB(kFavouriteLook.red, kFavouriteLook.green, kFavouriteLook.blue);
-  return CDRF_DODEFAULT;
-}
-
 LRESULT on_notify(WindowParts& parts, const NMHDR& header) {
   if (on_strip_notify(parts, header)) return 0;
   if (header.hwndFrom != parts.control(Role::results)) return 0;
-  if (header.code == NM_CUSTOMDRAW)
-    return on_list_custom_draw(parts, *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
+  if (LRESULT result = 0; on_result_list_notify(parts, header, result)) return result;
   if (header.code == NM_RETURN) {  // Enter on a row plays it, as the play button does
     parts.emit(WindowEvent::play);
     return 1;
@@ -439,9 +428,9 @@ int Win32MainWindow::selected_row() {
       SendMessageW(parts_.control(Role::results), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-void Win32MainWindow::clear_rows() { SendMessageW(parts_.control(Role::results), LVM_DELETEALLITEMS, 0, 0); }
+void Win32MainWindow::clear_rows() { result_list_clear(parts_); }
 
-void Win32MainWindow::add_rows(std::span<const SongRow> rows) { result_list_add(parts_.control(Role::results), rows); }
+void Win32MainWindow::add_rows(std::span<const SongRow> rows) { result_list_add(parts_, rows); }
 
 void Win32MainWindow::clear_lyrics() { SetWindowTextW(parts_.control(Role::lyrics), L""); }
 

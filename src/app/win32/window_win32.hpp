@@ -45,7 +45,10 @@ struct WindowParts {
   std::int64_t seek_scale_ms = 1000;          // ms per step of the seek bar
   SongTime time;                              // the last one shown
   int playing_row = -1;
+  // The results' rows, which the virtual list asks for as it draws them (list_view_win32.cpp).
+  std::vector<SongRow> rows;
   std::vector<bool> favourites;  // one flag a row of the results
+  std::vector<bool> row_ticks;   // the rows' check boxes, which a virtual list does not keep
   // The tray, the global keys and the desktop lyrics (tray_win32.cpp, keys_win32.cpp).
   Text tray_tip;
   Text taken_keys;                  // global keys another program holds
@@ -128,6 +131,12 @@ void on_dpi_changed(HWND hwnd, WindowParts& parts, UINT dpi, const RECT& suggest
 // The drop-down's catalogues; the closed field's height (window_win32.cpp).
 void fill_drop_down(HWND combo);
 void setup_drop_down(HWND combo, int field_height);
+
+// The results' virtual list (list_view_win32.cpp): its rows, and what it asks of its parent (their
+// cells, their check boxes, the favourites' colour; a double click plays). False when it is not that.
+void result_list_clear(WindowParts& parts);
+void result_list_add(WindowParts& parts, std::span<const SongRow> rows);
+bool on_result_list_notify(WindowParts& parts, const NMHDR& header, LRESULT& result);
 
 // The taskbar button (taskbar_win32.cpp).
 UINT taskbar_button_created_message();

@@ -143,7 +143,7 @@ void write_list(Json& j, HWND h) {
     j.begin_object().key("cells").begin_array();
     for (const auto& c : r.cells) j.str(c);
     j.end_array().key("selected").boolean(r.selected).key("focused").boolean(r.focused);
-    j.key("check").num(r.check_state).end_object();
+    j.key("check").num(r.check_state).key("rect").rect(r.rect).end_object();
   }
   j.end_array();
 }
@@ -162,7 +162,15 @@ void write_control(Json& j, HWND main, HWND h, std::size_t index) {
     j.key("position").num(send(h, TBM_GETPOS)).key("range_max").num(send(h, TBM_GETRANGEMAX));
     j.key("selection_end").num(send(h, TBM_GETSELEND));
   }
-  if (_wcsicmp(cls.c_str(), WC_TABCONTROLW) == 0) j.key("tab").num(send(h, TCM_GETCURSEL));
+  if (_wcsicmp(cls.c_str(), WC_TABCONTROLW) == 0) {  // the chosen tab, and where each tab lies
+    j.key("tab").num(send(h, TCM_GETCURSEL)).key("tabs").begin_array();
+    for (int i = 0, n = static_cast<int>(send(h, TCM_GETITEMCOUNT)); i < n; ++i) {
+      RECT r{};
+      tab_item_rect(h, i, r);
+      j.rect(r);
+    }
+    j.end_array();
+  }
   if (_wcsicmp(cls.c_str(), WC_LISTVIEWW) == 0) write_list(j, h);
   if (_wcsicmp(cls.c_str(), L"Edit") == 0) {  // the selection (UTF-16 positions) and the first line shown
     const DWORD sel = static_cast<DWORD>(send(h, EM_GETSEL));
@@ -246,6 +254,25 @@ void post_key(HWND h, UINT vk, wchar_t ch) {
 }
 
 void cmd_enter(const Args& a, Json&) { post_key(control(main_window(), a, 1), VK_RETURN, L'\r'); }
+
+// Ctrl and a key from the keyboard, with the focus on the control: "ctrl-key NAME VK".
+void cmd_ctrl_key(const Args& a, Json& j) {
+  HWND h = control(main_window(), a, 1);
+  const auto vk = static_cast<WORD>(number(a, 2, L"virtual key code"));
+  const DWORD own = GetCurrentThreadId(), theirs = GetWindowThreadProcessId(h, nullptr);
+  AttachThreadInput(own, theirs, TRUE);
+  SetForegroundWindow(GetAncestor(h, GA_ROOT));
+  SetFocus(h);
+  AttachThreadInput(own, theirs, FALSE);
+  INPUT in[4] = {};
+  const WORD keys[4] = {VK_CONTROL, vk, vk, VK_CONTROL};
+  for (int i = 0; i < 4; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wVk = keys[i];
+    in[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  j.key("sent").num(static_cast<long long>(SendInput(4, in, sizeof(INPUT))));
+}
 
 void cmd_key(const Args& a, Json&) {
   HWND h = control(main_window(), a, 1);
@@ -396,6 +423,15 @@ std::vector<MenuItem> write_menu(Json& j, HWND popup) {
   return items;
 }
 
+// Two left clicks on a row, as a double click.
+void cmd_dblclick_list(const Args& a, Json& j) {
+  HWND main = main_window();
+  POINT p = list_point(main, the_list(main), a);
+  mouse_click(p, false);
+  mouse_click(p, false);
+  j.key("point").begin_object().key("x").num(p.x).key("y").num(p.y).end_object();
+}
+
 void cmd_rclick_list(const Args& a, Json& j) {
   HWND main = main_window();
   POINT p = list_point(main, the_list(main), a);
@@ -458,6 +494,18 @@ void cmd_msgbox_ok(const Args& a, Json& j) {
   if (!ok) ok = FindWindowExW(box, nullptr, L"Button", nullptr);
   if (!ok) fail(1, L"the message box has no button");
   PostMessageW(ok, BM_CLICK, 0, 0);
+  j.key("closed").boolean(wait_until(3000, [&] { return !IsWindow(box) || !IsWindowVisible(box); }));
+}
+
+// Presses the box's button of that id (6 是, 7 否, 2 取消), as the user would answer.
+void cmd_msgbox_press(const Args& a, Json& j) {
+  const int id = static_cast<int>(number(a, 1, L"button id"));
+  HWND box = message_box(a.size() > 2 ? _wtoi(a[2].c_str()) : 3000);
+  if (!box) fail(1, L"no message box");
+  write_box(j, box);
+  HWND button = GetDlgItem(box, id);
+  if (!button) fail(1, L"the message box has no such button");
+  PostMessageW(button, BM_CLICK, 0, 0);
   j.key("closed").boolean(wait_until(3000, [&] { return !IsWindow(box) || !IsWindowVisible(box); }));
 }
 
@@ -635,6 +683,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"watch-title", cmd_watch_title},
       {L"end-session", cmd_end_session}, {L"hotkey-free", cmd_hotkey_free},
       {L"top", cmd_top},
+      {L"msgbox-press", cmd_msgbox_press}, {L"dblclick-list", cmd_dblclick_list}, {L"ctrl-key", cmd_ctrl_key},
   };
   return table;
 }

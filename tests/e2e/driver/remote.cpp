@@ -148,6 +148,8 @@ std::vector<ListRow> list_rows(HWND list, int column_count) {
     row.selected = state & LVIS_SELECTED;
     row.focused = state & LVIS_FOCUSED;
     row.check_state = static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
+    row.rect = RECT{};
+    list_item_rect(list, r, row.rect);
     for (int c = 0; c < column_count; ++c) {
       LVITEMW item{};
       item.iSubItem = c;
@@ -187,6 +189,13 @@ bool list_item_rect(HWND list, int row, RECT& r) {
   in.left = LVIR_BOUNDS;
   if (!buf || !buf.write(0, &in, sizeof in)) return false;
   if (send(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(buf.address())) != TRUE) return false;
+  return buf.read(0, &r, sizeof r);
+}
+
+bool tab_item_rect(HWND tabs, int item, RECT& r) {
+  KernelHandle process = open_process_of(tabs);
+  RemoteBuffer buf(process.get(), sizeof(RECT));
+  if (!buf || send(tabs, TCM_GETITEMRECT, item, reinterpret_cast<LPARAM>(buf.address())) != TRUE) return false;
   return buf.read(0, &r, sizeof r);
 }
 

@@ -39,6 +39,7 @@ struct ListRow {
   bool selected;
   bool focused;
   int check_state;  // 1 unticked, 2 ticked, 0 no check boxes
+  RECT rect;        // the row's bounds, in the list's client coordinates
 };
 
 std::vector<ListColumn> list_columns(HWND list);
@@ -46,6 +47,7 @@ std::vector<ListRow> list_rows(HWND list, int column_count);
 // Selects `row` (focus too); without `add`, every other row is deselected first.
 bool list_select(HWND list, int row, bool add);
 bool list_item_rect(HWND list, int row, RECT& r);  // client coordinates of the list
+bool tab_item_rect(HWND tabs, int item, RECT& r);  // client coordinates of the tab control
 
 struct MenuItem {
   std::wstring text;
