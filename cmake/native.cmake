@@ -18,6 +18,14 @@ target_compile_definitions(qiwa_tests PRIVATE QIWA_SOURCE_DIR="${CMAKE_SOURCE_DI
 target_link_libraries(qiwa_tests PRIVATE qiwa_app GTest::gtest GTest::gmock GTest::gtest_main)
 gtest_discover_tests(qiwa_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS native)
 
+# The tags the program writes, read back by Debian's mutagen and the audio decoded by its ffmpeg.
+add_executable(qiwa_tag_tool tests/music/tag_tool.cpp ${QIWA_FAKE_SOURCES})
+target_include_directories(qiwa_tag_tool PRIVATE tests)
+target_link_libraries(qiwa_tag_tool PRIVATE qiwa_app)
+add_test(NAME tags_read_by_debian COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/music/tag_check.py
+                                          $<TARGET_FILE:qiwa_tag_tool> ${CMAKE_SOURCE_DIR}/tests/data/tone_cbr.mp3)
+set_tests_properties(tags_read_by_debian PROPERTIES LABELS "native;debian")
+
 if(QIWA_BENCH_SOURCES)
   find_package(benchmark REQUIRED)
   foreach(src IN LISTS QIWA_BENCH_SOURCES)

@@ -44,7 +44,9 @@ set(QIWA_music_SOURCES
   src/music/file_name.cpp
   src/music/id3_tag.cpp
   src/music/json_scan.cpp
+  src/music/lrc.cpp
   src/music/lyrics.cpp
+  src/music/retag.cpp
   src/music/search.cpp
   src/music/service.cpp
   src/music/track.cpp
@@ -101,7 +103,9 @@ set(QIWA_TEST_SOURCES
   tests/music/file_name_test.cpp
   tests/music/id3_tag_test.cpp
   tests/music/json_scan_test.cpp
+  tests/music/lrc_test.cpp
   tests/music/lyrics_test.cpp
+  tests/music/retag_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
   tests/app/actions_test.cpp

@@ -26,6 +26,13 @@ class FakeOutputFile final : public OutputFile {
     }
     auto it = files_.files_.find(path_);
     if (it != files_.files_.end()) it->second.append(reinterpret_cast<const char*>(data), size);
+    files_.unflushed_.insert(path_);
+    return true;
+  }
+  bool flush() override {
+    Lock lock(files_.mutex_);
+    if (failed_ || closed_ || files_.refused(path_)) return false;
+    files_.unflushed_.erase(path_);
     return true;
   }
   bool close() override {
@@ -72,6 +79,7 @@ FakeFiles::FakeFiles(Text run_directory, Text system_directory)
 }
 
 bool FakeFiles::refused(std::string_view path) const {
+  if (refused_exactly_.count(Text(path))) return true;
   for (const Text& part : refused_)
     if (path.find(part) != std::string_view::npos) return true;
   return false;
@@ -118,6 +126,18 @@ bool FakeFiles::move_new(std::string_view from, std::string_view to) {
   auto it = files_.find(Text(from));
   if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) ||
       files_.count(Text(to)) || !parent_exists(to))
+    return false;
+  Text content = std::move(it->second);
+  files_.erase(it);
+  files_[Text(to)] = std::move(content);
+  return true;
+}
+
+bool FakeFiles::replace_file(std::string_view from, std::string_view to) {
+  Lock lock(mutex_);
+  auto it = files_.find(Text(from));
+  if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) ||
+      unflushed_.count(Text(from)) || fail_replacements_ || !parent_exists(to))
     return false;
   Text content = std::move(it->second);
   files_.erase(it);
@@ -176,6 +196,11 @@ void FakeFiles::fill_disk_after(std::optional<std::size_t> bytes) {
 void FakeFiles::refuse(std::string_view part) {
   Lock lock(mutex_);
   refused_.emplace_back(part);
+}
+
+void FakeFiles::refuse_exactly(std::string_view path) {
+  Lock lock(mutex_);
+  refused_exactly_.emplace(path);
 }
 
 std::optional<Text> FakeFiles::read(std::string_view path) const {

@@ -1,7 +1,7 @@
 #pragma once
 // An in-memory file system with Windows' rules where the program meets them: "\" separates, a directory
 // is no file, a move and a creation never take a name that is there, an open file can still be read,
-// deleted or renamed (the share modes the program asks for). A test can make the disk fail: full after
+// deleted or renamed (the share modes the program asks for), only a replacement takes a name that is there. A test can make the disk fail: full after
 // some bytes, or refusing to create, read or move a path.
 #include <functional>
 #include <map>
@@ -23,6 +23,8 @@ class FakeFiles : public Files {
   bool write(std::string_view path, const std::vector<Bytes>& parts) override;
   bool remove(std::string_view path) override;
   bool move_new(std::string_view from, std::string_view to) override;
+  // Refuses a file with bytes written since its last flush: what is not on the disk must not replace.
+  bool replace_file(std::string_view from, std::string_view to) override;
   std::unique_ptr<OutputFile> create_new(std::string_view path) override;
   std::unique_ptr<InputFile> open(std::string_view path) override;
   unsigned process_id() override { return 4242; }
@@ -35,6 +37,10 @@ class FakeFiles : public Files {
   void fill_disk_after(std::optional<std::size_t> bytes);
   // Creating, writing into, reading, moving to or from, or removing a path that contains `part` fails.
   void refuse(std::string_view part);
+  // Only exactly this path fails so (not the files beside it named after it).
+  void refuse_exactly(std::string_view path);
+  // Replacing fails, as when a reader holds the target open on Windows before 10.
+  void fail_replacements() { fail_replacements_ = true; }
   // Runs before each creation of a file, with its path (another program making a file meanwhile, say).
   void before_create(std::function<void(std::string_view)> hook);
 
@@ -57,7 +63,10 @@ class FakeFiles : public Files {
   std::set<Text> directories_;
   std::optional<std::size_t> space_;
   std::vector<Text> refused_;
+  std::set<Text> refused_exactly_;
+  bool fail_replacements_ = false;
   std::vector<Text> created_;
+  std::set<Text> unflushed_;
   std::function<void(std::string_view)> before_create_;
 };
 

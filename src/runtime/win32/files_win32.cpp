@@ -1,6 +1,9 @@
 // File service over the wide Windows API.
 #include <windows.h>
 
+#include <cstring>
+#include <vector>
+
 #include "runtime/files.hpp"
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/handle.hpp"
@@ -43,6 +46,7 @@ class Win32OutputFile final : public OutputFile {
     if (!write_all(file_.get(), data, size)) failed_ = true;
     return !failed_;
   }
+  bool flush() override { return file_ && !failed_ && FlushFileBuffers(file_.get()); }
   bool close() override {
     if (!file_) return false;
     return CloseHandle(file_.release()) && !failed_;
@@ -78,6 +82,7 @@ class Win32Files final : public Files {
     const std::wstring source = os_path(from), target = os_path(to);
     return !source.empty() && !target.empty() && MoveFileExW(source.c_str(), target.c_str(), 0);
   }
+  bool replace_file(std::string_view from, std::string_view to) override;
   std::unique_ptr<OutputFile> create_new(std::string_view path) override {
     FileHandle file = create_for_writing(path, CREATE_NEW);
     if (!file) return nullptr;
@@ -95,6 +100,34 @@ std::unique_ptr<InputFile> Win32Files::open(std::string_view path) {
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return nullptr;
   return std::make_unique<Win32InputFile>(std::move(file));
+}
+
+// From Windows 10 on (NTFS), a rename with POSIX semantics replaces a file that readers hold open sharing
+// deletion, which a plain MoveFileEx refuses; the flags overlay ReplaceIfExists in FILE_RENAME_INFO.
+constexpr DWORD kRenameReplaceIfExists = 0x1, kRenamePosixSemantics = 0x2;
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+
+bool rename_replacing_open_file(const std::wstring& from, const std::wstring& to) {
+  FileHandle file(CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
+  if (!file) return false;
+  const std::size_t name_bytes = to.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + name_bytes + sizeof(wchar_t), 0);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  const DWORD flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+  std::memcpy(buffer.data(), &flags, sizeof flags);
+  info->FileNameLength = static_cast<DWORD>(name_bytes);
+  std::memcpy(info->FileName, to.c_str(), name_bytes);
+  return SetFileInformationByHandle(file.get(), kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size()));
+}
+
+// The replacement's bytes are flushed by its writer; the rename is written through, by the handle's flag or
+// by MoveFileEx's (Windows 7, 8, other file systems: there a reader holding `to` open makes it fail).
+bool Win32Files::replace_file(std::string_view from, std::string_view to) {
+  const std::wstring source = os_path(from), target = os_path(to);
+  if (source.empty() || target.empty()) return false;
+  return rename_replacing_open_file(source, target) ||
+         MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 Text Win32Files::run_directory() {
