@@ -15,7 +15,8 @@ using namespace qiwa;
 void check(const SongTag& tag, std::size_t size) {
   bool ok = is_valid_utf8(tag.title) && is_valid_utf8(tag.singer) && is_valid_utf8(tag.album) &&
             is_valid_utf8(tag.lyrics) && tag.cover.size() <= size;
-  for (const auto& [description, value] : tag.user_texts) ok = ok && is_valid_utf8(description) && is_valid_utf8(value);
+  for (const auto& [description, value] : tag.user_texts)
+    ok = ok && is_valid_utf8(description) && is_valid_utf8(value);
   for (const TimedText& line : tag.timed_lyrics) ok = ok && is_valid_utf8(line.text);
   if ((tag.gain_db && !std::isfinite(*tag.gain_db)) || (tag.peak && !(*tag.peak >= 0))) ok = false;
   if (!ok) std::abort();
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!read) std::abort();
   if (fits(tag.title, kMaxTagTextUnits) && read->title != tag.title) std::abort();
   if (fits(tag.lyrics, kMaxLyricsUnits) && read->lyrics != tag.lyrics) std::abort();
-  if (fits(tag.timed_lyrics[0].text, kMaxTagTextUnits) && read->timed_lyrics != tag.timed_lyrics) std::abort();
+  if (fits(tag.timed_lyrics[0].text, kMaxTagTextUnits) && read->timed_lyrics != tag.timed_lyrics)
+    std::abort();
   if (read->cover != (picture_mime(tag.cover).empty() ? Bytes() : tag.cover)) std::abort();
   if (!read->gain_db || std::abs(*read->gain_db - *tag.gain_db) > 0.005) std::abort();
   return 0;

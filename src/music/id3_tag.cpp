@@ -12,9 +12,9 @@ namespace {
 
 constexpr unsigned char kLatin1 = 0;
 constexpr unsigned char kUtf16WithBom = 1;
-constexpr unsigned char kFrontCover = 3;        // APIC picture type
-constexpr unsigned char kMilliseconds = 2;      // SYLT time stamp format
-constexpr unsigned char kLyricsContent = 1;     // SYLT content type
+constexpr unsigned char kFrontCover = 3;     // APIC picture type
+constexpr unsigned char kMilliseconds = 2;   // SYLT time stamp format
+constexpr unsigned char kLyricsContent = 1;  // SYLT content type
 constexpr std::string_view kGainKey = "REPLAYGAIN_TRACK_GAIN";
 constexpr std::string_view kPeakKey = "REPLAYGAIN_TRACK_PEAK";
 
@@ -84,15 +84,16 @@ void put_ascii_user_text(Bytes& out, std::string_view description, std::string_v
 // The number with `decimals` digits after the point, whatever the locale.
 Text fixed(double value, int decimals) {
   char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                          decimals);
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   return error == std::errc() ? Text(buffer, end) : Text();
 }
 
 void put_replay_gain(Bytes& out, const SongTag& tag) {
   if (tag.gain_db && std::isfinite(*tag.gain_db))
     put_ascii_user_text(out, kGainKey, fixed(*tag.gain_db, 2) + " dB");
-  if (tag.peak && std::isfinite(*tag.peak) && *tag.peak >= 0) put_ascii_user_text(out, kPeakKey, fixed(*tag.peak, 6));
+  if (tag.peak && std::isfinite(*tag.peak) && *tag.peak >= 0)
+    put_ascii_user_text(out, kPeakKey, fixed(*tag.peak, 6));
 }
 
 // The start of a lyrics frame: encoding, language, and then `rest` before an empty content descriptor.
@@ -287,8 +288,9 @@ const Text* SongTag::user_text(std::string_view description) const {
 
 std::string_view picture_mime(const Bytes& picture) {
   const auto starts = [&](std::string_view magic, std::size_t at = 0) {
-    return picture.size() >= at + magic.size() && std::equal(magic.begin(), magic.end(), picture.begin() + at,
-                                                              [](char m, unsigned char b) { return static_cast<unsigned char>(m) == b; });
+    return picture.size() >= at + magic.size() &&
+           std::equal(magic.begin(), magic.end(), picture.begin() + at,
+                      [](char m, unsigned char b) { return static_cast<unsigned char>(m) == b; });
   };
   if (starts("\xFF\xD8\xFF")) return "image/jpeg";
   if (starts("\x89PNG\r\n\x1A\n")) return "image/png";

@@ -20,7 +20,9 @@ std::vector<std::string_view> box_lines(std::string_view lines) {
   return out;
 }
 
-Text two_digits(std::int64_t n) { return (n < 10 ? "0" : "") + to_text(static_cast<long long>(n)); }
+Text two_digits(std::int64_t n) {
+  return (n < 10 ? "0" : "") + to_text(static_cast<long long>(n));
+}
 
 }  // namespace
 
@@ -32,7 +34,8 @@ std::vector<TimedText> timed_lines(const Lyrics& lyrics) {
     const std::int64_t ms = std::clamp<std::int64_t>(cue.ms, 0, 0xFFFFFFFF);
     out.push_back({static_cast<std::uint32_t>(ms), Text(lines[static_cast<std::size_t>(cue.line)])});
   }
-  std::stable_sort(out.begin(), out.end(), [](const TimedText& a, const TimedText& b) { return a.ms < b.ms; });
+  std::stable_sort(out.begin(), out.end(),
+                   [](const TimedText& a, const TimedText& b) { return a.ms < b.ms; });
   return out;
 }
 

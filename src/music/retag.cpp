@@ -58,8 +58,8 @@ Copied copy_audio(InputFile& in, OutputFile& out) {
     const bool ended = buffer.size() < kChunk + kId3v1Size;
     std::size_t give = buffer.size() > kId3v1Size ? buffer.size() - kId3v1Size : 0;
     if (ended) {
-      const bool v1 = buffer.size() >= kId3v1Size && std::equal(buffer.end() - kId3v1Size,
-                                                                buffer.end() - kId3v1Size + 3, "TAG");
+      const bool v1 = buffer.size() >= kId3v1Size &&
+                      std::equal(buffer.end() - kId3v1Size, buffer.end() - kId3v1Size + 3, "TAG");
       give = v1 ? buffer.size() - kId3v1Size : buffer.size();
     }
     if (give > 0 && !out.write(buffer.data(), give)) return {Retag::no_room};

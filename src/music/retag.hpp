@@ -8,10 +8,10 @@ namespace qiwa {
 
 enum class Retag {
   done,
-  unreadable,  // the song could not be opened or read to its end
-  no_audio,    // nothing after its tags: there is no sound to keep
-  no_room,     // no new file could be made beside it, or writing it failed (a full disk)
-  not_replaced // the new file could not take the song's place (a reader that holds it open, on old Windows)
+  unreadable,   // the song could not be opened or read to its end
+  no_audio,     // nothing after its tags: there is no sound to keep
+  no_room,      // no new file could be made beside it, or writing it failed (a full disk)
+  not_replaced  // the new file could not take the song's place (a reader that holds it open, on old Windows)
 };
 
 // Writes `tag` and the song's audio into "<path>.<process>-<n>.retag" (a new name, never a file that is

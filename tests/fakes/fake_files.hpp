@@ -1,8 +1,8 @@
 #pragma once
 // An in-memory file system with Windows' rules where the program meets them: "\" separates, a directory
 // is no file, a move and a creation never take a name that is there, an open file can still be read,
-// deleted or renamed (the share modes the program asks for), only a replacement takes a name that is there. A test can make the disk fail: full after
-// some bytes, or refusing to create, read or move a path.
+// deleted or renamed (the share modes the program asks for); only a replacement takes a name that is there.
+// A test can make the disk fail: full after some bytes, or refusing to create, read, move or replace a path.
 #include <functional>
 #include <map>
 #include <mutex>

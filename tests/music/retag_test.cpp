@@ -1,4 +1,5 @@
-// A kept song's tag put in its file: the audio byte for byte, the old tags gone, the song whole whatever fails.
+// A kept song's tag put in its file: the audio byte for byte, the old tags gone, the song whole whatever
+// fails.
 #include "music/retag.hpp"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,9 @@ Text other_tag(std::size_t body, bool footer = false) {
   return out;
 }
 
-Text id3v1() { return "TAG" + Text(125, 'x'); }
+Text id3v1() {
+  return "TAG" + Text(125, 'x');
+}
 
 // The test song's MP3 frames, without the tag its encoder put before them.
 Text audio_frames() {
@@ -43,7 +46,8 @@ TEST(Retag, TheSongGetsTheNewTagAndKeepsItsAudioByteForByte) {
   const Text audio = audio_frames();
   files.put(kSong, other_tag(300, true) + other_tag(20) + audio + id3v1());
   ASSERT_EQ(retag_song(files, kSong, kept_tag()), Retag::done);
-  EXPECT_TRUE(files.read(kSong) == fakes::tag_text(kept_tag()) + audio) << "the service's tags and the ID3v1 gone";
+  EXPECT_TRUE(files.read(kSong) == fakes::tag_text(kept_tag()) + audio)
+      << "the service's tags and the ID3v1 gone";
   EXPECT_EQ(files.created(), (std::vector<Text>{kSong + ".4242-1.retag"}));
   EXPECT_EQ(files.names_in("C:\\Qiwa"), (std::set<Text>{"晴天.mp3"}));
 

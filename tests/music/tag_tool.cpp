@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     std::cerr << "usage: qiwa_tag_tool SONG COVER\n";
     return 2;
   }
-  const Lyrics lyrics = read_lyrics("[00:00.00]晴天 - 周杰伦\n[00:29.26]故事的小黄花\n[01:02.50]从出生那年就飘着\n");
+  const Lyrics lyrics =
+      read_lyrics("[00:00.00]晴天 - 周杰伦\n[00:29.26]故事的小黄花\n[01:02.50]从出生那年就飘着\n");
   SongTag tag{"晴天", "周杰伦 / 杨瑞代", "叶惠美", {{"QIWA_SOURCE", "netease"}, {"QIWA_ID", "186016"}}};
   const Text cover = slurp(argv[2]);
   tag.cover.assign(cover.begin(), cover.end());
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
     std::cerr << "retag failed: " << static_cast<int>(result) << "\n";
     return 1;
   }
-  return spill(argv[1], *files.read("C:\\Qiwa\\song.mp3")) && spill(std::string(argv[1]) + ".lrc", lrc_text(lyrics))
+  return spill(argv[1], *files.read("C:\\Qiwa\\song.mp3")) &&
+                 spill(std::string(argv[1]) + ".lrc", lrc_text(lyrics))
              ? 0
              : 1;
 }

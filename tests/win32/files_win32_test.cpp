@@ -5,6 +5,7 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "music/retag.hpp"
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
 #include "runtime/threads.hpp"
@@ -137,6 +138,69 @@ TEST_F(FilesWin32, MoveNewNeverReplacesAnything) {
   EXPECT_EQ(read_back(dir + "\\晴天 (2).mp3"), "downloaded");
   EXPECT_FALSE(files->move_new(dir + "\\下载.part", dir + "\\x.mp3")) << "gone already";
   EXPECT_NE(files->process_id(), 0u);
+}
+
+// A replacement takes the song's place in one step while the player reads it: the reader reads on, the
+// song's name holds the new bytes, and the replacement's name is gone. Without the file or onto a folder
+// it fails and keeps both.
+TEST_F(FilesWin32, ReplaceFileTakesThePlaceOfAFileBeingRead) {
+  const Text song = dir + "\\晴天.mp3", fresh = dir + "\\晴天.mp3.7-1.retag";
+  ASSERT_TRUE(files->write(song, bytes("old bytes")));
+  std::unique_ptr<InputFile> playing = files->open(song);
+  ASSERT_NE(playing, nullptr);
+  unsigned char got[16] = {};
+  EXPECT_EQ(playing->read(got, 3), std::optional<std::size_t>(3));
+  std::unique_ptr<OutputFile> out = files->create_new(fresh);
+  ASSERT_NE(out, nullptr);
+  EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("new bytes!"), 10));
+  EXPECT_TRUE(out->flush());
+  EXPECT_TRUE(out->close());
+  EXPECT_FALSE(out->flush()) << "closed";
+  ASSERT_TRUE(files->replace_file(fresh, song));
+  EXPECT_EQ(read_back(song), "new bytes!");
+  EXPECT_FALSE(files->exact_exists(fresh));
+  EXPECT_EQ(playing->read(got + 3, sizeof got - 3), std::optional<std::size_t>(6));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 9), "old bytes") << "the reader reads on";
+  playing.reset();
+
+  EXPECT_FALSE(files->replace_file(fresh, song)) << "gone already";
+  EXPECT_EQ(read_back(song), "new bytes!");
+  ASSERT_TRUE(files->write(fresh, bytes("again")));
+  ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\文件夹.mp3").c_str(), nullptr));
+  EXPECT_FALSE(files->replace_file(fresh, dir + "\\文件夹.mp3"));
+  EXPECT_FALSE(files->replace_file(fresh, dir + "\\a" + Text(1, '\0') + "b"));
+  EXPECT_EQ(read_back(fresh), "again");
+  EXPECT_TRUE(files->replace_file(fresh, dir + "\\新.mp3")) << "nothing there to replace";
+  EXPECT_EQ(read_back(dir + "\\新.mp3"), "again");
+}
+
+// The whole retag over the Windows files, while the player holds the song open.
+TEST_F(FilesWin32, ASongIsRetaggedWhileItIsPlayed) {
+  const Text song = dir + "\\晴天.mp3";
+  const Bytes audio = {0xFF, 0xFB, 0x90, 0x00, 1, 2, 3, 4};
+  Bytes old_file = write_id3_tag(SongTag{"old", "", "", {}});
+  old_file.insert(old_file.end(), audio.begin(), audio.end());
+  ASSERT_TRUE(files->write(song, old_file));
+  std::unique_ptr<InputFile> playing = files->open(song);
+  ASSERT_NE(playing, nullptr);
+  SongTag tag{"晴天", "周杰伦", "叶惠美", {{"QIWA_ID", "1"}}};
+  tag.cover = Bytes(3 << 20, 0x5A);
+  tag.cover[0] = 0xFF, tag.cover[1] = 0xD8, tag.cover[2] = 0xFF;
+  ASSERT_EQ(retag_song(*files, song, tag), Retag::done);
+  Bytes expected = write_id3_tag(tag);
+  expected.insert(expected.end(), audio.begin(), audio.end());
+  std::unique_ptr<InputFile> now = files->open(song);
+  ASSERT_NE(now, nullptr);
+  Bytes read(expected.size() + 1);
+  std::size_t at = 0;
+  while (std::optional<std::size_t> n = now->read(read.data() + at, read.size() - at)) {
+    if (*n == 0) break;
+    at += *n;
+  }
+  read.resize(at);
+  EXPECT_TRUE(read == expected);
+  Bytes old_read(old_file.size() + 1);
+  EXPECT_EQ(playing->read(old_read.data(), old_read.size()), std::optional<std::size_t>(old_file.size()));
 }
 
 TEST_F(FilesWin32, ExactExistsNeverTreatsWildcardsAsSuch) {
