@@ -162,6 +162,8 @@ TEST_F(FilesWin32, ReplaceFileTakesThePlaceOfAFileBeingRead) {
   EXPECT_EQ(playing->read(got + 3, sizeof got - 3), std::optional<std::size_t>(6));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 9), "old bytes") << "the reader reads on";
   playing.reset();
+  EXPECT_FALSE(files->exact_exists(song + "." + std::to_string(GetCurrentProcessId()) + "-1.old"))
+      << "the old file, if set aside, is gone with its reader";
 
   EXPECT_FALSE(files->replace_file(fresh, song)) << "gone already";
   EXPECT_EQ(read_back(song), "new bytes!");

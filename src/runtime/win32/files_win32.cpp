@@ -121,13 +121,41 @@ bool rename_replacing_open_file(const std::wstring& from, const std::wstring& to
   return SetFileInformationByHandle(file.get(), kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size()));
 }
 
-// The replacement's bytes are flushed by its writer; the rename is written through, by the handle's flag or
-// by MoveFileEx's (Windows 7, 8, other file systems: there a reader holding `to` open makes it fail).
+// Where the system refuses to replace a file a reader holds open (Windows before 10, Wine), the old file
+// is renamed aside first (the reader shares deletion, so renaming is allowed) and deleted once the new one
+// has its name; a failure puts it back.
+bool replace_beside_reader(const std::wstring& from, const std::wstring& to) {
+  const std::wstring stem = to + L"." + std::to_wstring(GetCurrentProcessId()) + L"-";
+  for (unsigned n = 1; n <= 100; ++n) {
+    const std::wstring aside = stem + std::to_wstring(n) + L".old";
+    if (!MoveFileExW(to.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) continue;
+      return false;
+    }
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      MoveFileExW(aside.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+      return false;
+    }
+    DeleteFileW(aside.c_str());  // gone once the reader closes it
+    return true;
+  }
+  return false;
+}
+
+// The replacement's bytes are flushed by its writer; the rename is written through, by the handle's flag
+// or by MoveFileEx's.
 bool Win32Files::replace_file(std::string_view from, std::string_view to) {
   const std::wstring source = os_path(from), target = os_path(to);
   if (source.empty() || target.empty()) return false;
-  return rename_replacing_open_file(source, target) ||
-         MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (rename_replacing_open_file(source, target) ||
+      MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  const auto is_file = [](const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  };
+  return is_file(source) && is_file(target) && replace_beside_reader(source, target);
 }
 
 Text Win32Files::run_directory() {
