@@ -6,6 +6,7 @@
 
 #include "fakes/fake_files.hpp"
 #include "fakes/test_song.hpp"
+#include "music/track.hpp"
 #include "runtime/mp3_frames.hpp"
 
 namespace qiwa {
@@ -75,6 +76,19 @@ TEST(Retag, LargeTagsAndLongSongsAreCopiedPieceByPiece) {
   files.put(kSong, audio.substr(0, 100));  // shorter than an ID3v1 tag
   ASSERT_EQ(retag_song(files, kSong, tag), Retag::done);
   EXPECT_TRUE(files.read(kSong) == fakes::tag_text(tag) + audio.substr(0, 100));
+}
+
+// A retagged song is still found as the song saved before: its identity within the first bytes read,
+// whole past a large cover.
+TEST(Retag, ARetaggedSongIsStillTheSongSavedBefore) {
+  fakes::FakeFiles files;
+  Track track{"晴天", "1000", "", "", "netease", "周杰伦", "叶惠美"};
+  files.put(kSong, fakes::tag_text(song_tag(track)) + audio_frames());
+  SongTag tag = song_tag(track);
+  tag.cover.assign(3 << 20, 0x5A);
+  tag.cover[0] = 0xFF, tag.cover[1] = 0xD8, tag.cover[2] = 0xFF;
+  ASSERT_EQ(retag_song(files, kSong, tag), Retag::done);
+  EXPECT_EQ(find_song_place(files, "C:\\Qiwa", track).saved, kSong);
 }
 
 // The new file's name never meets a file that is there: the user's own is passed over and kept.
