@@ -4,18 +4,36 @@
 //                                     program is then ended
 //   win32_bench download URL          WinHTTP download to a null sink: MB/s and peak working set
 //   win32_bench play FILE.mp3 CAPTURE ms from play() until the captured audio file starts to grow
-//   win32_bench play-cost FILE.mp3    private bytes idle and while playing, CPU (user + system) over 30 s
+//   win32_bench play-cost FILE.mp3 [S] private bytes idle and while playing, CPU (user + system) per
+//                                     second of wall time over S s (default 20) of playing
 //   win32_bench download-plain URL    the yardstick: the plainest WinHTTP loop, 1 MiB reads, no sink
-//   win32_bench play-floor            the yardstick of play-cost: private bytes and CPU of a bare device
-//                                     fed silence, and private bytes of one more idle thread
+//   win32_bench play-floor [S]        the yardstick of play-cost: private bytes and CPU of a bare device
+//                                     fed silence for S s, and private bytes of one more idle thread
+//   win32_bench desktop-lyrics        the desktop lyrics following a song that plays by the clock: private
+//                                     bytes before and after the window shows, CPU over 10 s with it on
+//                                     and over 10 s with it off, and the pictures it drew
+//   win32_bench seek STEPS.mp3 CAPTURE ms from seek() until the captured audio holds the tone of the new
+//                                     place (tests/data/steps.mp3: a tone a half second), and from a turn
+//                                     of the volume until it is heard, beside the ms from play() to the
+//                                     first captured audio
+// The bench's sound device has a clock: sound is taken at its real rate, so the sound played in a
+// measure ("sound_ms") is the wall time it took, and CPU per wall second is the CPU of real-time play.
 #include <windows.h>
+#include <mmreg.h>
+#include <msacm.h>
 #include <psapi.h>
+#include <wincodec.h>
 #include <winhttp.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
+#include <functional>
 #include <string>
 
+#include "app/desktop_lyrics.hpp"
+#include "app/win32/desktop_lyrics_paint_win32.hpp"
+#include "app/win32/desktop_lyrics_win32.hpp"
 #include "runtime/win32/wide.hpp"
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/handle.hpp"
@@ -125,12 +143,13 @@ long long file_size(const wchar_t* path) {
 }
 
 int play(const wchar_t* mp3, const wchar_t* capture) {
-  auto player = qiwa::make_waveout_player();
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
   player->prepare();  // as the program does while the song downloads
   Sleep(1000);
   const long long before = file_size(capture);
   const double start = now_ms();
-  if (!player->play(utf8_of(mp3), 1)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  if (!player->play_file(utf8_of(mp3))) return std::printf("{\"error\":\"not playable\"}\n"), 1;
   double first = -1;
   while (now_ms() - start < 10000) {
     if (file_size(capture) > before) {
@@ -151,27 +170,28 @@ double cpu_ms() {
   return ms(kernel) + ms(user);
 }
 
-// CPU is given per second of sound the device played: a sound device without a clock of its own (as in
-// the bench) takes sound faster than real time, and the figure then still tells the cost of real time.
-int play_cost(const wchar_t* mp3) {
-  auto player = qiwa::make_waveout_player();
+double seconds_arg(int argc, wchar_t** argv, int at) { return argc > at ? _wtof(argv[at]) : 20.0; }
+
+int play_cost(const wchar_t* mp3, double seconds) {
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
   player->prepare();
   Sleep(500);
   const std::size_t idle = private_kb(GetCurrentProcess());
-  if (!player->play(utf8_of(mp3), 1)) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  if (!player->play_file(utf8_of(mp3))) return std::printf("{\"error\":\"not playable\"}\n"), 1;
   Sleep(3000);  // past the first buffers and the device's start
   const std::size_t playing = private_kb(GetCurrentProcess());
   const double cpu0 = cpu_ms(), wall0 = now_ms();
   const std::int64_t sound0 = player->position_ms();
-  Sleep(30000);
+  Sleep(static_cast<DWORD>(seconds * 1000));
   const double cpu = cpu_ms() - cpu0, wall = now_ms() - wall0;
   const std::int64_t sound = player->position_ms() - sound0;
   const std::size_t late = private_kb(GetCurrentProcess());
   player->stop();
-  std::printf("{\"idle_private_kb\":%u,\"playing_private_kb\":%u,\"late_private_kb\":%u,\"cpu_percent\":%.2f,"
-              "\"sound_ms\":%lld,\"wall_ms\":%.0f,\"cpu_percent_of_sound\":%.2f}\n",
+  std::printf("{\"idle_private_kb\":%u,\"playing_private_kb\":%u,\"late_private_kb\":%u,\"cpu_percent\":%.3f,"
+              "\"sound_ms\":%lld,\"wall_ms\":%.0f}\n",
               static_cast<unsigned>(idle), static_cast<unsigned>(playing), static_cast<unsigned>(late),
-              100.0 * cpu / wall, static_cast<long long>(sound), wall, sound > 0 ? 100.0 * cpu / sound : 0.0);
+              100.0 * cpu / wall, static_cast<long long>(sound), wall);
   return 0;
 }
 
@@ -194,8 +214,27 @@ long long feed_silence(HWAVEOUT device, HANDLE done, WAVEHDR (&headers)[4], doub
 // The yardstick of play-cost: what any waveOut player with a thread of its own costs under this Wine,
 // whatever it decodes. Private bytes of the device opened and playing (the sound system's own threads)
 // and of one more thread (Wine commits about 1 MB for every thread, whatever the size of its stack); CPU
-// per second of sound while the device is fed silence, as play-cost gives it.
-int play_floor() {
+// per second of wall time while the device is fed silence, as play-cost gives it.
+// What the program has loaded besides the sound device when it plays: WinHTTP, WIC's factory and an
+// open MP3 codec stream; kept to the end, as the program keeps them.
+void load_system_parts() {
+  LoadLibraryW(L"winhttp.dll");
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IWICImagingFactory* wic = nullptr;
+  CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&wic));
+  MPEGLAYER3WAVEFORMAT mp3{};
+  mp3.wfx = {WAVE_FORMAT_MPEGLAYER3, 2, 44100, 128000 / 8, 1, 0, MPEGLAYER3_WFX_EXTRA_BYTES};
+  mp3.wID = MPEGLAYER3_ID_MPEG;
+  mp3.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
+  mp3.nBlockSize = 417;
+  mp3.nFramesPerBlock = 1;
+  WAVEFORMATEX pcm{WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
+  HACMSTREAM stream = nullptr;
+  acmStreamOpen(&stream, nullptr, &mp3.wfx, &pcm, nullptr, 0, 0, 0);
+}
+
+int play_floor(double seconds) {
+  load_system_parts();
   waveOutGetNumDevs();  // the driver loaded before "idle", as play-cost's prepare() does
   Sleep(500);
   const std::size_t idle = private_kb(GetCurrentProcess());
@@ -219,18 +258,18 @@ int play_floor() {
   KernelHandle thread(CreateThread(nullptr, 64 * 1024, wait_for, stop.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   feed_silence(device, done.get(), headers, 200);
   const std::size_t threaded = private_kb(GetCurrentProcess());
-  const double cpu0 = cpu_ms();
-  const long long sound = feed_silence(device, done.get(), headers, 30000);
-  const double cpu = cpu_ms() - cpu0;
+  const double cpu0 = cpu_ms(), wall0 = now_ms();
+  const long long sound = feed_silence(device, done.get(), headers, seconds * 1000);
+  const double cpu = cpu_ms() - cpu0, wall = now_ms() - wall0;
   SetEvent(stop.get());
   WaitForSingleObject(thread.get(), INFINITE);
   waveOutReset(device);
   for (WAVEHDR& h : headers) waveOutUnprepareHeader(device, &h, sizeof h);
   waveOutClose(device);
-  std::printf("{\"idle_private_kb\":%u,\"device_kb\":%d,\"thread_kb\":%d,\"sound_ms\":%lld,"
-              "\"cpu_percent_of_sound\":%.2f}\n",
+  std::printf("{\"idle_private_kb\":%u,\"device_kb\":%d,\"thread_kb\":%d,\"sound_ms\":%lld,\"wall_ms\":%.0f,"
+              "\"cpu_percent\":%.3f}\n",
               static_cast<unsigned>(idle), static_cast<int>(playing - idle), static_cast<int>(threaded - playing),
-              sound, sound > 0 ? 100.0 * cpu / static_cast<double>(sound) : 0.0);
+              sound, wall, 100.0 * cpu / wall);
   return 0;
 }
 
@@ -262,17 +301,189 @@ int download_plain(const wchar_t* url) {
   return 0;
 }
 
+// A song that plays by the wall clock from its start; nothing is heard.
+class ClockPlayer : public qiwa::Player {
+ public:
+  bool play(const qiwa::Song&, const qiwa::StartAt&) override { return true; }
+  void set_next(std::optional<qiwa::Song>) override {}
+  void set_listener(std::function<void(const qiwa::PlayerEvent&)>) override {}
+  qiwa::SeekResult seek(std::int64_t) override { return {}; }
+  void pause() override {}
+  void resume() override {}
+  void stop() override {}
+  void set_volume(int) override {}
+  int volume() const override { return 100; }
+  qiwa::PlayerPosition position() override {
+    qiwa::PlayerPosition at;
+    at.id = 1;
+    at.ms = static_cast<std::int64_t>(now_ms() - start_);
+    return at;
+  }
+
+ private:
+  double start_ = now_ms();
+};
+
+// The Win32 window, counting the pictures it was asked to show.
+class CountingWindow : public qiwa::DesktopLyricsWindow {
+ public:
+  explicit CountingWindow(qiwa::DesktopLyricsWindow& inner) : inner_(inner) {}
+  void show(const qiwa::DesktopPicture& p) override { ++shown, inner_.show(p); }
+  int line_width_px() override { return inner_.line_width_px(); }
+  void set_visible(bool v) override { inner_.set_visible(v); }
+  void set_locked(bool l) override { inner_.set_locked(l); }
+  void set_place(const qiwa::DesktopPlace& p) override { inner_.set_place(p); }
+  qiwa::DesktopPlace place() override { return inner_.place(); }
+  void start_timer(int ms, std::function<void()> fire) override { inner_.start_timer(ms, std::move(fire)); }
+  void stop_timer() override { inner_.stop_timer(); }
+  int shown = 0;
+
+ private:
+  qiwa::DesktopLyricsWindow& inner_;
+};
+
+void pump_for(double ms) {
+  for (const double end = now_ms() + ms; now_ms() < end;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::max(1.0, end - now_ms())), QS_ALLINPUT);
+    for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&m);
+  }
+}
+
+// A line every 4 s, each sung over its 4 s: the fill moves all the time, as fast as it may (30 a second).
+int desktop_lyrics() {
+  std::string lrc;
+  for (int i = 0; i < 40; ++i) {
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "[%02d:%02d.00]", i * 4 / 60, i * 4 % 60);
+    lrc += std::string(tag) + "刮风这天 我试过握着你手 但偏偏 雨渐渐 大到我看你不见\n";
+  }
+  // "Before" with the font engine already in use, as the program's own window has it.
+  qiwa::line_mask(L"刮风这天", 200, qiwa::Band{0, 60, 36, 2}, true);
+  const std::size_t before = private_kb(GetCurrentProcess());
+  auto window = qiwa::Win32DesktopLyrics::create(GetModuleHandleW(nullptr), {});
+  if (!window) return std::printf("{\"error\":\"no window\"}\n"), 1;
+  CountingWindow counting(*window);
+  ClockPlayer player;
+  qiwa::DesktopLyricsFollower follower(counting, player);
+  follower.follow(qiwa::DesktopLyrics(qiwa::read_lyrics(lrc), "晴天", "周杰伦"));
+  follower.set_enabled(true);
+  pump_for(1000);
+  const std::size_t shown = private_kb(GetCurrentProcess());
+  double cpu0 = cpu_ms(), wall0 = now_ms();
+  const int pictures0 = counting.shown;
+  pump_for(10000);
+  const double on = 100.0 * (cpu_ms() - cpu0) / (now_ms() - wall0);
+  const int pictures = counting.shown - pictures0;
+  follower.set_enabled(false);
+  cpu0 = cpu_ms(), wall0 = now_ms();
+  pump_for(10000);
+  const double off = 100.0 * (cpu_ms() - cpu0) / (now_ms() - wall0);
+  std::printf("{\"private_kb_before\":%u,\"private_kb_shown\":%u,\"cpu_percent_on\":%.3f,\"cpu_percent_off\":%.3f,"
+              "\"pictures_in_10_s\":%d}\n",
+              static_cast<unsigned>(before), static_cast<unsigned>(shown), on, off, pictures);
+  return 0;
+}
+
 }  // namespace
+
+// The tone of 20 ms of 16-bit mono from `at`, in Hz, counted by its crossings of zero.
+double tone_at(const std::string& pcm, std::size_t at) {
+  int crossings = 0, sign = 0;
+  for (std::size_t i = at; i + 1 < pcm.size() && i < at + 2 * 882; i += 2) {
+    const auto s = static_cast<std::int16_t>(static_cast<unsigned char>(pcm[i]) | static_cast<unsigned char>(pcm[i + 1]) << 8);
+    const int now = s > 200 ? 1 : s < -200 ? -1 : 0;
+    if (now != 0 && sign != 0 && now != sign) ++crossings;
+    if (now != 0) sign = now;
+  }
+  return crossings * 50.0 / 2;
+}
+
+// The largest of `count` 16-bit samples from `at`, as a magnitude.
+int peak_of(const std::string& pcm, std::size_t at, std::size_t count) {
+  int peak = 0;
+  for (std::size_t i = at; i + 1 < pcm.size() && i < at + 2 * count; i += 2)
+    peak = std::max(peak, std::abs(static_cast<int>(static_cast<std::int16_t>(
+                              static_cast<unsigned char>(pcm[i]) | static_cast<unsigned char>(pcm[i + 1]) << 8))));
+  return peak;
+}
+
+std::string read_from(const wchar_t* path, long long from) {
+  std::string data;
+  qiwa::FileHandle f(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{}, at{};
+  at.QuadPart = from;
+  if (!f || !GetFileSizeEx(f.get(), &size) || size.QuadPart <= from ||
+      !SetFilePointerEx(f.get(), at, nullptr, FILE_BEGIN))
+    return data;
+  data.resize(static_cast<std::size_t>(size.QuadPart - from));
+  DWORD n = 0;
+  if (!ReadFile(f.get(), data.data(), static_cast<DWORD>(data.size()), &n, nullptr)) n = 0;
+  data.resize(n);
+  return data;
+}
+
+// ms from seek() until the capture, from where it stood at the call, holds the new place's tone (steps
+// of 0.5 s from 300 Hz up by 100 Hz), for seeks at least 300 Hz away from the tone before them.
+int seek(const wchar_t* mp3, const wchar_t* capture) {
+  auto files = qiwa::make_win32_files();
+  auto player = qiwa::make_waveout_player(*files);
+  player->prepare();
+  Sleep(1000);
+  DeleteFileW(capture);  // what earlier runs left
+  const double start = now_ms();
+  if (!player->play_file(utf8_of(mp3))) return std::printf("{\"error\":\"not playable\"}\n"), 1;
+  double first = -1;
+  while (first < 0 && now_ms() - start < 10000) {
+    if (file_size(capture) > 0) first = now_ms() - start;
+    Sleep(1);
+  }
+  std::string times;
+  for (const int ms : {3200, 1200, 2700, 200, 1700, 3700}) {
+    if (player->position().ended && !player->play_file(utf8_of(mp3))) break;  // a busy machine let it end
+    const long long mark = file_size(capture);
+    const double hz = 300 + 100 * (ms / 500);
+    const double asked = now_ms();
+    if (!player->seek(ms).done) return std::printf("{\"error\":\"seek refused\"}\n"), 1;
+    double heard = -1;
+    while (heard < 0 && now_ms() - asked < 5000) {
+      const std::string pcm = read_from(capture, mark);
+      for (std::size_t at = 0; heard < 0 && at + 2 * 882 <= pcm.size(); at += 2 * 441)
+        if (tone_at(pcm, at) > hz - 60 && tone_at(pcm, at) < hz + 60) heard = now_ms() - asked;
+      Sleep(1);
+    }
+    times += (times.empty() ? "" : ",") + std::to_string(static_cast<int>(heard + 0.5));
+    Sleep(150);  // into the new place before the next seek
+  }
+  // A turn of the volume down to a quarter: until the capture's samples from the call on come that quiet.
+  if (player->position().ended) player->play_file(utf8_of(mp3));
+  Sleep(100);
+  const long long mark = file_size(capture);
+  const double turned = now_ms();
+  player->set_volume(25);
+  double quieter = -1;
+  while (quieter < 0 && now_ms() - turned < 5000) {
+    const std::string pcm = read_from(capture, mark);
+    for (std::size_t at = 0; quieter < 0 && at + 882 <= pcm.size(); at += 882)
+      if (peak_of(pcm, at, 441) < 0.3 * 0.5 * 32767) quieter = now_ms() - turned;
+    Sleep(1);
+  }
+  player->stop();
+  std::printf("{\"first_audio_ms\":%.1f,\"seek_ms\":[%s],\"volume_ms\":%.0f}\n", first, times.c_str(), quieter);
+  return 0;
+}
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring what = argc > 1 ? argv[1] : L"";
   if (what == L"startup" && argc > 2) return startup(argv[2]);
   if (what == L"download" && argc > 2) return download(argv[2]);
   if (what == L"play" && argc > 3) return play(argv[2], argv[3]);
-  if (what == L"play-cost" && argc > 2) return play_cost(argv[2]);
+  if (what == L"play-cost" && argc > 2) return play_cost(argv[2], seconds_arg(argc, argv, 3));
   if (what == L"download-plain" && argc > 2) return download_plain(argv[2]);
-  if (what == L"play-floor") return play_floor();
+  if (what == L"play-floor") return play_floor(seconds_arg(argc, argv, 2));
+  if (what == L"desktop-lyrics") return desktop_lyrics();
+  if (what == L"seek" && argc > 3) return seek(argv[2], argv[3]);
   std::fprintf(stderr, "usage: win32_bench startup EXE | download URL | download-plain URL | play FILE.mp3 CAPTURE"
-                       " | play-cost FILE.mp3 | play-floor\n");
+                       " | play-cost FILE.mp3 [S] | play-floor [S] | desktop-lyrics | seek STEPS.mp3 CAPTURE\n");
   return 2;
 }

@@ -1,8 +1,57 @@
 # One static library per floor of src/, qiwa_<floor>, each linking the floor below it. A floor compiles
 # against an include folder of its own that holds links to its own folder and to the folders below it
-# only, so an include of a floor above does not build. `extra` names the per-floor source lists to add
-# (WIN32 for the windows builds).
+# only, so an include of a floor above does not build. Every header is also compiled on its own floor
+# (qiwa_<floor>_headers), so a header no source of its floor includes cannot climb unseen, and an
+# include that climbs by a relative path ("../") is refused when the build is configured. `extra` names
+# the per-floor source lists to add (WIN32 for the windows builds). The skin library's contract (its
+# entry point and the embedded blobs) is in skin/include, which the top floor sees as a library's headers.
+function(qiwa_refuse_relative_includes)
+  set(offenders)
+  foreach(tree IN ITEMS src skin tests bench fuzz)
+    file(GLOB_RECURSE files ${CMAKE_SOURCE_DIR}/${tree}/*.cpp ${CMAKE_SOURCE_DIR}/${tree}/*.hpp
+         ${CMAKE_SOURCE_DIR}/${tree}/*.h)
+    foreach(file IN LISTS files)
+      file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]\\.\\.?/")
+      foreach(line IN LISTS lines)
+        file(RELATIVE_PATH shown ${CMAKE_SOURCE_DIR} ${file})
+        list(APPEND offenders "${shown}: ${line}")
+      endforeach()
+    endforeach()
+  endforeach()
+  if(offenders)
+    list(JOIN offenders "\n  " shown)
+    message(FATAL_ERROR "relative includes step around the floors; name the floor instead:\n  ${shown}")
+  endif()
+endfunction()
+
+# Compiles each header of the floor alone, against the floor's own include folder.
+function(qiwa_check_floor_headers floor view extra)
+  file(GLOB headers RELATIVE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/${floor}/*.hpp)
+  if(extra)
+    file(GLOB platform_headers RELATIVE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/${floor}/win32/*.hpp)
+    list(APPEND headers ${platform_headers})
+  endif()
+  set(checks)
+  foreach(header IN LISTS headers)
+    string(MAKE_C_IDENTIFIER ${header} name)
+    set(check ${CMAKE_BINARY_DIR}/header_checks/${name}.cpp)
+    if(NOT EXISTS ${check})
+      file(WRITE ${check} "#include \"${header}\"\n")
+    endif()
+    list(APPEND checks ${check})
+  endforeach()
+  if(checks)
+    add_library(qiwa_${floor}_headers OBJECT ${checks})
+    target_include_directories(qiwa_${floor}_headers PRIVATE ${view})
+    target_compile_definitions(qiwa_${floor}_headers PRIVATE QIWA_SERVICE_HOST="${QIWA_SERVICE_HOST}")
+    if(floor STREQUAL "app")
+      target_include_directories(qiwa_${floor}_headers PRIVATE ${CMAKE_SOURCE_DIR}/skin/include)
+    endif()
+  endif()
+endfunction()
+
 function(qiwa_add_floors extra)
+  qiwa_refuse_relative_includes()
   set(seen)
   set(below)
   foreach(floor IN LISTS QIWA_FLOORS)
@@ -21,10 +70,9 @@ function(qiwa_add_floors extra)
     if(below)
       target_link_libraries(qiwa_${floor} PUBLIC qiwa_${below})
     endif()
+    qiwa_check_floor_headers(${floor} ${view} "${extra}")
     set(below ${floor})
   endforeach()
+  target_include_directories(qiwa_app PUBLIC ${CMAKE_SOURCE_DIR}/skin/include)
   target_compile_definitions(qiwa_app PUBLIC QIWA_SERVICE_HOST="${QIWA_SERVICE_HOST}")
-  # Everything a program of the core needs, top floor first.
-  set(QIWA_TOP_FLOOR qiwa_app PARENT_SCOPE)
-  set(QIWA_ALL_FLOORS ${CMAKE_BINARY_DIR}/floors/app PARENT_SCOPE)
 endfunction()

@@ -7,31 +7,40 @@ set(QIWA_FLOORS runtime text http music app)
 
 set(QIWA_runtime_SOURCES
   src/runtime/download.cpp
+  src/runtime/loudness.cpp
   src/runtime/mp3_decoder.cpp
   src/runtime/mp3_frames.cpp
+  src/runtime/mp3_index.cpp
   src/runtime/mp3_reader.cpp
+  src/runtime/mp3_timeline.cpp
   src/runtime/native_library.cpp
+  src/runtime/playback.cpp
   src/runtime/request.cpp
+  src/runtime/store.cpp
+  src/runtime/song_player.cpp
+  src/runtime/song_source.cpp
+  src/runtime/song_stream.cpp
   src/runtime/text.cpp
   src/runtime/thread.cpp
-  src/runtime/threads.cpp
   src/runtime/utf.cpp
 )
 set(QIWA_runtime_WIN32_SOURCES
   src/runtime/win32/download_win32.cpp
+  src/runtime/win32/executor_win32.cpp
   src/runtime/win32/files_win32.cpp
   src/runtime/win32/mp3_codec_win32.cpp
   src/runtime/win32/native_library_win32.cpp
   src/runtime/win32/platform_win32.cpp
   src/runtime/win32/player_win32.cpp
   src/runtime/win32/request_win32.cpp
-  src/runtime/win32/song_source_win32.cpp
+  src/runtime/win32/sound_device_win32.cpp
   src/runtime/win32/wide_win32.cpp
   src/runtime/win32/winhttp_common.cpp
 )
 set(QIWA_text_SOURCES
   src/text/charset.cpp
   src/text/extract.cpp
+  src/text/fields.cpp
   src/text/references.cpp
   src/text/unescape.cpp
 )
@@ -44,6 +53,9 @@ set(QIWA_music_SOURCES
   src/music/file_name.cpp
   src/music/id3_tag.cpp
   src/music/json_scan.cpp
+  src/music/library.cpp
+  src/music/library_data.cpp
+  src/music/library_file.cpp
   src/music/lrc.cpp
   src/music/lyrics.cpp
   src/music/retag.cpp
@@ -52,22 +64,37 @@ set(QIWA_music_SOURCES
   src/music/track.cpp
 )
 set(QIWA_app_SOURCES
-  src/app/actions.cpp
   src/app/application.cpp
+  src/app/command_line.cpp
   src/app/context.cpp
+  src/app/desktop.cpp
+  src/app/desktop_lyrics.cpp
+  src/app/host.cpp
+  src/app/keeping.cpp
   src/app/layout.cpp
+  src/app/listening.cpp
+  src/app/lists.cpp
   src/app/lyrics_follow.cpp
-  src/app/play_worker.cpp
-  src/app/search_worker.cpp
+  src/app/playing.cpp
+  src/app/queue.cpp
+  src/app/searching.cpp
+  src/app/settings.cpp
+  src/app/settings_form.cpp
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
+  src/app/win32/desktop_lyrics_paint_win32.cpp
+  src/app/win32/desktop_lyrics_win32.cpp
+  src/app/win32/dialog_template_win32.cpp
   src/app/win32/dpi_win32.cpp
   src/app/win32/keys_win32.cpp
   src/app/win32/list_view_win32.cpp
   src/app/win32/lyrics_box_win32.cpp
   src/app/win32/picture_win32.cpp
+  src/app/win32/settings_dialog_win32.cpp
+  src/app/win32/strip_win32.cpp
   src/app/win32/taskbar_win32.cpp
+  src/app/win32/tray_win32.cpp
   src/app/win32/window_win32.cpp
 )
 
@@ -89,13 +116,18 @@ set(QIWA_FAKE_SOURCES
 
 # Native unit and flow tests, by floor.
 set(QIWA_TEST_SOURCES
+  tests/runtime/loudness_reference_test.cpp
+  tests/runtime/loudness_test.cpp
   tests/runtime/mp3_decoder_test.cpp
   tests/runtime/mp3_frames_test.cpp
   tests/runtime/native_library_test.cpp
+  tests/runtime/playback_test.cpp
+  tests/runtime/song_stream_test.cpp
   tests/runtime/text_test.cpp
   tests/utf_test.cpp
   tests/text/charset_test.cpp
   tests/text/extract_test.cpp
+  tests/text/fields_test.cpp
   tests/text/references_test.cpp
   tests/text/unescape_test.cpp
   tests/http/cookies_test.cpp
@@ -103,15 +135,24 @@ set(QIWA_TEST_SOURCES
   tests/music/file_name_test.cpp
   tests/music/id3_tag_test.cpp
   tests/music/json_scan_test.cpp
+  tests/music/library_file_test.cpp
+  tests/music/library_store_test.cpp
+  tests/music/library_test.cpp
   tests/music/lrc_test.cpp
   tests/music/lyrics_test.cpp
   tests/music/retag_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
-  tests/app/actions_test.cpp
+  tests/app/command_line_test.cpp
+  tests/app/desktop_lyrics_test.cpp
+  tests/app/desktop_test.cpp
+  tests/app/keeping_test.cpp
+  tests/app/listening_test.cpp
   tests/app/lyrics_follow_test.cpp
-  tests/app/play_worker_test.cpp
-  tests/app/search_worker_test.cpp
+  tests/app/playing_test.cpp
+  tests/app/queue_test.cpp
+  tests/app/searching_test.cpp
+  tests/app/settings_test.cpp
   tests/app/startup_test.cpp
 )
 
@@ -120,10 +161,13 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/utf_test.cpp
   tests/win32/request_win32_test.cpp
   tests/win32/download_win32_test.cpp
+  tests/win32/executor_win32_test.cpp
   tests/win32/files_win32_test.cpp
   tests/win32/skin_win32_test.cpp
   tests/win32/skin_draw_win32_test.cpp
+  tests/win32/desktop_lyrics_win32_test.cpp
   tests/win32/player_win32_test.cpp
+  tests/win32/player_sound_win32_test.cpp
 )
 
 # Google Benchmark programs of the native core (bench/).

@@ -9,6 +9,7 @@
 #include "music/search.hpp"
 #include "music/service.hpp"
 #include "runtime/utf.hpp"
+#include "text/unescape.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string answer(reinterpret_cast<const char*>(data), size);
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (const std::string* cell : {&r.url_id, &r.pic_id, &r.lyric_id, &r.title, &r.singer, &r.album})
         if (!qiwa::is_valid_utf8(*cell)) std::abort();
   }
-  std::string lines = qiwa::lyric_lines(qiwa::decode_answer_value(qiwa::lyric_value(answer)));
+  std::string lines = qiwa::lyric_lines(qiwa::unescape_text(qiwa::lyric_value(answer)));
   if (!qiwa::is_valid_utf8(lines)) std::abort();
   // Every line ends in CR LF and no bare line feed is left.
   for (std::size_t i = 0; i < lines.size(); ++i)

@@ -25,28 +25,36 @@ class MemoryFiles final : public Files {
   bool write(std::string_view, const std::vector<Bytes>&) override { std::abort(); }
   bool remove(std::string_view) override { std::abort(); }
   bool move_new(std::string_view, std::string_view) override { std::abort(); }
-  bool replace_file(std::string_view, std::string_view) override { std::abort(); }
+  bool replace_with(std::string_view, std::string_view) override { std::abort(); }
   std::unique_ptr<OutputFile> create_new(std::string_view) override { std::abort(); }
   unsigned process_id() override { return 1; }
-  std::unique_ptr<InputFile> open(std::string_view path) override {
+  std::unique_ptr<InputFile> open_read(std::string_view path) override {
     auto it = files.find(Text(path));
     return it == files.end() ? nullptr : std::make_unique<Reader>(it->second);
   }
+  bool replace_file(std::string_view, std::string_view) override { std::abort(); }
+  std::optional<Text> read_file(std::string_view, std::size_t) override { std::abort(); }
+  std::optional<FileInfo> file_info(std::string_view) override { std::abort(); }
+  std::vector<FileInfo> list_files(std::string_view) override { std::abort(); }
+  bool folder_writable(std::string_view) override { std::abort(); }
+  bool make_directory(std::string_view) override { std::abort(); }
+  Text app_data_directory() override { std::abort(); }
+  std::unique_ptr<FileLock> try_lock(std::string_view) override { std::abort(); }
 
  private:
   class Reader final : public InputFile {
    public:
     explicit Reader(const Text& content) : content_(content) {}
-    std::optional<std::size_t> read(unsigned char* data, std::size_t size) override {
-      const std::size_t n = std::min(size, content_.size() - at_);
-      std::copy_n(content_.data() + at_, n, data);
-      at_ += n;
+    std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) override {
+      if (offset >= content_.size()) return 0;
+      const std::size_t n = std::min<std::size_t>(size, content_.size() - static_cast<std::size_t>(offset));
+      std::copy_n(content_.data() + offset, n, out);
       return n;
     }
+    std::uint64_t size() override { return content_.size(); }
 
    private:
     const Text& content_;
-    std::size_t at_ = 0;
   };
 };
 
@@ -85,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryFiles files;
   files.files[song_file_path("C:\\run", track.title, 1)] = first;
   files.files[song_file_path("C:\\run", track.title, 2)] = Text(bytes.begin(), bytes.end()) + first;
-  const SongPlace place = find_song_place(files, "C:\\run", track);
+  const SongPlace place = find_song_place(files, "C:\\run", track.title, track);
   if (place.saved.empty() == place.free.empty()) std::abort();
   if (!place.free.empty() && files.exact_exists(place.free)) std::abort();
   if (!place.saved.empty()) {

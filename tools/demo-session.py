@@ -15,7 +15,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from bench import Bench  # noqa: E402
+from bench import Bench, spawn  # noqa: E402  (its import makes SIGTERM unwind like Ctrl+C)
 
 
 
@@ -50,9 +50,8 @@ def main():
     build, exe = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     headless = not os.environ.get("DISPLAY")
     with Bench(build, own_display=headless) as bench:
-        program = subprocess.Popen(bench.command(exe), cwd=os.path.dirname(exe), env=bench.env(),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+        program = spawn(bench.command(exe), cwd=os.path.dirname(exe), env=bench.env(),
+                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             if headless:
                 headless_tour(bench, program)

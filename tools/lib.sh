@@ -84,18 +84,19 @@ qiwa_wine_preset() {
   [[ ${QIWA_WINE_ARCH:-win32} == win64 ]] && echo windows64 || echo windows
 }
 
-# Makes the Wine prefix of the preset's build folder. Where a 32-bit prefix cannot be made after all
-# (the machine ran the probe but not Wine's 32-bit loader), the bench moves to the 64-bit twin.
+# Makes the Wine prefixes of the preset's build folder, one for each of $1 lanes (default 1). Where a
+# 32-bit prefix cannot be made after all (the machine ran the probe but not Wine's 32-bit loader), the
+# bench moves to the 64-bit twin.
 qiwa_ensure_prefix() {
-  local preset
+  local preset lanes=${1:-1}
   preset=$(qiwa_wine_preset)
-  python3 "$QIWA_ROOT/tests/e2e/bench.py" prefix --build-dir "$QIWA_ROOT/build/$preset" && return 0
+  python3 "$QIWA_ROOT/tests/e2e/bench.py" prefix --lanes "$lanes" --build-dir "$QIWA_ROOT/build/$preset" && return 0
   [[ $QIWA_WINE_ARCH == win32 ]] || { echo "error: Wine could not make a 64-bit prefix" >&2; return 1; }
   echo "the 32-bit Wine did not start: the Wine tests run the 64-bit twin instead"
   export QIWA_WINE_ARCH=win64
   qiwa_install_for win64 || return 1
   qiwa_build windows64 || return 1
-  python3 "$QIWA_ROOT/tests/e2e/bench.py" prefix --build-dir "$QIWA_ROOT/build/windows64"
+  python3 "$QIWA_ROOT/tests/e2e/bench.py" prefix --lanes "$lanes" --build-dir "$QIWA_ROOT/build/windows64"
 }
 
 # Configures (once) and builds one preset into its preset folder build/<preset>. A warning fails it.

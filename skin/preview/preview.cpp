@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/skin_blobs.hpp"
-#include "app/skin_entry.hpp"
+#include "skin/skin_blobs.hpp"
+#include "skin/skin_entry.hpp"
 
 namespace {
 
@@ -35,6 +35,33 @@ void fill_list(HWND list) {
     for (int c = 0; c < 3; ++c) ListView_SetItemText(list, r, 3 + c, const_cast<wchar_t*>(rows[r][c]));
   }
   ListView_SetItemState(list, 1, LVIS_SELECTED, LVIS_SELECTED);
+  SetPropW(list, L"QiwaPlayingRow", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(3)));  // row 2 plays
+}
+
+// The strip below: the buttons, the lists as tabs, the volume, the seek bar with a part still to come.
+void create_strip(HWND w) {
+  const wchar_t* buttons[] = {L"上一首", L"暂停", L"下一首", L"顺序播放"};
+  for (int i = 0; i < 4; ++i)
+    add(w, L"Button", buttons[i], BS_PUSHBUTTON | WS_TABSTOP, 0, 4 + 58 * i, 702, i == 3 ? 70 : 56, 26);
+  constexpr DWORD tab_style = TCS_BUTTONS | TCS_FLATBUTTONS | TCS_FIXEDWIDTH | TCS_FOCUSNEVER | WS_TABSTOP;
+  HWND tabs = add(w, WC_TABCONTROLW, L"", tab_style, 0, 252, 702, 222, 26);
+  const wchar_t* lists[] = {L"搜索结果", L"我的收藏", L"最近播放", L"本地歌曲"};
+  for (int i = 0; i < 4; ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT, item.pszText = const_cast<wchar_t*>(lists[i]);
+    SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+  }
+  SendMessageW(tabs, TCM_SETITEMSIZE, 0, MAKELPARAM(222 / 4 - 3, 24));
+  constexpr DWORD bar = TBS_HORZ | TBS_NOTICKS | TBS_BOTH | WS_TABSTOP;
+  HWND volume = add(w, TRACKBAR_CLASSW, L"", bar, 0, 478, 702, 114, 26);
+  SendMessageW(volume, TBM_SETRANGE, FALSE, MAKELPARAM(0, 100));
+  SendMessageW(volume, TBM_SETPOS, TRUE, 70);
+  HWND seek = add(w, TRACKBAR_CLASSW, L"", bar | TBS_ENABLESELRANGE, 0, 2, 676, 458, 24);
+  SendMessageW(seek, TBM_SETRANGE, FALSE, MAKELPARAM(0, 240));
+  SendMessageW(seek, TBM_SETSEL, FALSE, MAKELPARAM(0, 150));
+  SendMessageW(seek, TBM_SETPOS, TRUE, 62);
+  for (HWND b : {volume, seek}) SendMessageW(b, TBM_SETTHUMBLENGTH, 16, 0);
+  add(w, L"Static", L"1:02 / 4:00", SS_RIGHT | SS_CENTERIMAGE, 0, 462, 680, 130, 18);
 }
 
 void create_controls(HWND w) {
@@ -55,6 +82,7 @@ void create_controls(HWND w) {
   SendMessageW(combo, CB_SETCURSEL, 0, 0);
   add(w, L"Button", L"搜索", BS_PUSHBUTTON | WS_TABSTOP, 0, 278, 16, 80, 32);
   add(w, L"Edit", L"周杰伦", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, 6, 12, 264, 40);
+  create_strip(w);
 }
 
 bool attach_skin() {
@@ -86,14 +114,14 @@ LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR args, int) {
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
   WNDCLASSW wc{};
   wc.lpfnWndProc = proc, wc.hInstance = instance, wc.lpszClassName = L"QiwaSkinPreview";
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW), wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   RegisterClassW(&wc);
   HWND w = CreateWindowExW(0, wc.lpszClassName, L"Qiwa音乐", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                           50, 50, 601, 710, nullptr, nullptr, instance, nullptr);
+                           50, 50, 601, 770, nullptr, nullptr, instance, nullptr);
   create_controls(w);
   const bool plain = args && lstrcmpW(args, L"plain") == 0;
   if (!plain) std::printf("skin attached: %s\n", attach_skin() ? "yes" : "no");

@@ -1,7 +1,7 @@
 // The library's one entry point: checks the skin data, then skins the calling thread's windows.
 #include <windows.h>
 
-#include "app/skin_entry.hpp"
+#include "skin/skin_entry.hpp"
 #include "controls.hpp"
 #include "runtime/win32/handle.hpp"
 #include "skin_format.hpp"

@@ -4,7 +4,7 @@
 
 namespace qiwa::skin {
 
-enum class Kind : int { kNone, kFrame, kButton, kEdit, kCombo, kList, kHeader };
+enum class Kind : int { kNone, kFrame, kButton, kEdit, kCombo, kList, kHeader, kTrackBar, kTabs, kTip };
 
 // Each handler gets every message of its window; `hot` is the window's "mouse is over it" flag.
 LRESULT frame_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot);
@@ -13,6 +13,8 @@ LRESULT edit_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot);
 LRESULT combo_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot);
 LRESULT list_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot);
 LRESULT header_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot);
+LRESULT track_bar_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot);
+LRESULT tabs_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot);
 
 // Which kind a window of this class and style is; kNone for windows the skin leaves alone.
 Kind kind_of(HWND hwnd, LONG style);
@@ -20,6 +22,8 @@ Kind kind_of(HWND hwnd, LONG style);
 void style_control(HWND hwnd, Kind kind);
 // List view colours, where the program kept the defaults.
 void style_list(HWND hwnd);
+// Tooltip colours, where the program kept the defaults.
+void style_tip(HWND hwnd);
 // Subclasses one window; `existing` also styles and repaints it. False when it is not one of ours.
 bool skin_window(HWND hwnd, LONG style, bool existing);
 // Subclasses every existing window of the calling thread, top-level windows and their children.

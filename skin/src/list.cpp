@@ -24,7 +24,7 @@ UINT alignment(int fmt) {
   }
 }
 
-void paint_cell(HWND list, HDC dc, int item, int column, COLORREF text) {
+RECT cell_rect(HWND list, int item, int column) {
   RECT cell{};
   if (column == 0) {
     cell.left = LVIR_LABEL;
@@ -33,6 +33,56 @@ void paint_cell(HWND list, HDC dc, int item, int column, COLORREF text) {
     cell.top = column, cell.left = LVIR_BOUNDS;
     SendMessageW(list, LVM_GETSUBITEMRECT, item, reinterpret_cast<LPARAM>(&cell));
   }
+  return cell;
+}
+
+// The row the program marks as playing: its "QiwaPlayingRow" property holds the row + 1.
+int playing_row(HWND list) {
+  return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(list, L"QiwaPlayingRow"))) - 1;
+}
+
+// The left edge of what can be seen of the list: its client area, cut by every parent's client area (a
+// list may reach out past its window's edge).
+int visible_left(HWND list) {
+  RECT seen;
+  GetClientRect(list, &seen);
+  for (HWND w = list; GetWindowLongW(w, GWL_STYLE) & WS_CHILD;) {
+    w = GetParent(w);
+    if (!w) break;
+    RECT parent;
+    GetClientRect(w, &parent);
+    MapWindowPoints(w, list, reinterpret_cast<POINT*>(&parent), 2);
+    if (parent.left > seen.left) seen.left = parent.left;
+  }
+  return seen.left;
+}
+
+// The playing row's mark: an accent bar at the start of its first visible cell, whose text then moves
+// right by `indent`. Its sizes follow the row's height.
+void paint_playing_mark(HWND list, HDC dc, int item, RECT row, COLORREF bg, int& indent) {
+  const int seen = visible_left(list);
+  int start = row.right;  // the left edge of the first cell in sight
+  const int columns = Header_GetItemCount(ListView_GetHeader(list));
+  for (int column = 0; column < columns; ++column) {
+    const RECT cell = cell_rect(list, item, column);
+    if (cell.right > seen && cell.right > cell.left) {
+      const int left = cell.left > seen ? cell.left : seen;
+      start = left < start ? left : start;
+    }
+  }
+  const int h = row.bottom - row.top;
+  const int w = h / 5 > 2 ? h / 5 : 2, tall = h * 3 / 5;
+  const int x = start + w, y = row.top + (h - tall) / 2;
+  Canvas c(dc, w, tall);
+  if (!c.ok()) return;
+  c.fill(RECT{0, 0, w, tall}, bg);
+  c.rounded(RECT{0, 0, w, tall}, w * 0.5f, colour(kAccent));
+  c.copy_to(dc, x, y);
+  indent = x + 2 * w;
+}
+
+void paint_cell(HWND list, HDC dc, int item, int column, COLORREF text, int indent) {
+  RECT cell = cell_rect(list, item, column);
   wchar_t buffer[260] = L"";
   LVITEMW li{};
   li.iSubItem = column, li.pszText = buffer, li.cchTextMax = 260;
@@ -41,6 +91,7 @@ void paint_cell(HWND list, HDC dc, int item, int column, COLORREF text) {
   col.mask = LVCF_FMT;
   SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
   cell.left += scaled(list, column == 0 ? 2 : kCellPadding);
+  if (cell.left < indent && cell.right > indent) cell.left = indent;
   cell.right -= scaled(list, kCellPadding);
   SetTextColor(dc, text);
   DrawTextW(dc, buffer, -1, &cell, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX | alignment(col.fmt));
@@ -70,13 +121,16 @@ void paint_row(HWND list, HDC dc, int item) {
   const bool selected = shown && (ListView_GetItemState(list, item, LVIS_SELECTED) & LVIS_SELECTED);
   const COLORREF bg = selected ? colour(kSelection) : (item & 1) ? colour(kRowAlt) : colour(kControl);
   fill(dc, row, bg);
+  const bool playing = item == playing_row(list);
+  int indent = 0;  // past the playing mark
+  if (playing) paint_playing_mark(list, dc, item, row, bg, indent);
   HFONT f = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
   {
     const Selected chosen(dc, f ? f : font());
     SetBkMode(dc, TRANSPARENT);
     const int columns = Header_GetItemCount(ListView_GetHeader(list));
-    const COLORREF text = selected ? colour(kSelectionText) : colour(kText);
-    for (int column = 0; column < columns; ++column) paint_cell(list, dc, item, column, text);
+    const COLORREF text = playing ? colour(kAccent) : selected ? colour(kSelectionText) : colour(kText);
+    for (int column = 0; column < columns; ++column) paint_cell(list, dc, item, column, text, indent);
   }
   if (ListView_GetExtendedListViewStyle(list) & LVS_EX_CHECKBOXES) paint_row_tick(list, dc, item, row, bg);
 }

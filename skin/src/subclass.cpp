@@ -20,6 +20,8 @@ LRESULT dispatch(Kind kind, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& hot
     case Kind::kCombo: return combo_message(hwnd, msg, wp, lp, hot);
     case Kind::kList: return list_message(hwnd, msg, wp, lp, hot);
     case Kind::kHeader: return header_message(hwnd, msg, wp, lp, hot);
+    case Kind::kTrackBar: return track_bar_message(hwnd, msg, wp, lp, hot);
+    case Kind::kTabs: return tabs_message(hwnd, msg, wp, lp, hot);
     default: return DefSubclassProc(hwnd, msg, wp, lp);
   }
 }
@@ -68,6 +70,7 @@ BOOL CALLBACK skin_top_level(HWND hwnd, LPARAM) {
 Kind kind_of(HWND hwnd, LONG style) {
   wchar_t cls[32];
   if (!GetClassNameW(hwnd, cls, 32)) return Kind::kNone;
+  if (is_class(cls, TOOLTIPS_CLASSW)) return Kind::kTip;
   if (!(style & WS_CHILD))
     return (style & WS_CAPTION) == WS_CAPTION || is_class(cls, L"#32770") ? Kind::kFrame : Kind::kNone;
   if (is_class(cls, L"#32770")) return Kind::kFrame;
@@ -76,14 +79,27 @@ Kind kind_of(HWND hwnd, LONG style) {
   if (is_class(cls, L"ComboBox")) return (style & 3) == CBS_DROPDOWNLIST ? Kind::kCombo : Kind::kNone;
   if (is_class(cls, WC_LISTVIEWW)) return (style & LVS_TYPEMASK) == LVS_REPORT ? Kind::kList : Kind::kNone;
   if (is_class(cls, WC_HEADERW)) return Kind::kHeader;
+  // Vertical bars, and tabs over pages of their own or drawn by their owner, keep the system's look.
+  if (is_class(cls, TRACKBAR_CLASSW)) return (style & TBS_VERT) ? Kind::kNone : Kind::kTrackBar;
+  if (is_class(cls, WC_TABCONTROLW))
+    return (style & TCS_BUTTONS) && !(style & (TCS_VERTICAL | TCS_OWNERDRAWFIXED)) ? Kind::kTabs : Kind::kNone;
   return Kind::kNone;
 }
 
 void style_control(HWND hwnd, Kind kind) {
-  if (kind == Kind::kButton || kind == Kind::kEdit || kind == Kind::kCombo || kind == Kind::kList)
+  if (kind == Kind::kButton || kind == Kind::kEdit || kind == Kind::kCombo || kind == Kind::kList ||
+      kind == Kind::kTabs)
     give_font(hwnd);
   if (kind == Kind::kList) style_list(hwnd);
+  if (kind == Kind::kTip) style_tip(hwnd);
   if (kind == Kind::kEdit) refresh_padding(hwnd);
+}
+
+void style_tip(HWND hwnd) {
+  if (SendMessageW(hwnd, TTM_GETTIPBKCOLOR, 0, 0) == static_cast<LRESULT>(GetSysColor(COLOR_INFOBK)))
+    SendMessageW(hwnd, TTM_SETTIPBKCOLOR, colour(kControl), 0);
+  if (SendMessageW(hwnd, TTM_GETTIPTEXTCOLOR, 0, 0) == static_cast<LRESULT>(GetSysColor(COLOR_INFOTEXT)))
+    SendMessageW(hwnd, TTM_SETTIPTEXTCOLOR, colour(kText), 0);
 }
 
 bool skin_window(HWND hwnd, LONG style, bool existing) {

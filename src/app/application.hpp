@@ -1,19 +1,16 @@
 #pragma once
 // The event bindings: which handler each window event runs.
-#include <memory>
-
 #include "app/context.hpp"
 
 namespace qiwa {
 
 class Application {
  public:
-  explicit Application(std::shared_ptr<AppContext> context) : context_(std::move(context)) {}
+  explicit Application(AppContext& context) : context_(&context) {}
   void on_event(WindowEvent event);
-  AppContext& context() { return *context_; }
 
  private:
-  std::shared_ptr<AppContext> context_;
+  AppContext* context_;
 };
 
 }  // namespace qiwa

@@ -46,11 +46,6 @@ std::stop_token Newest::current() {
   return source_.get_token();
 }
 
-void Newest::run_if_current(const std::stop_token& token, const std::function<void()>& fn) {
-  std::lock_guard lock(mutex_);
-  if (!token.stop_requested()) fn();
-}
-
 void Newest::stop_all() {
   std::lock_guard lock(mutex_);
   closed_ = true;

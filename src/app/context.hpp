@@ -1,16 +1,20 @@
 #pragma once
-// State shared by the window's thread and the worker threads. Held by shared_ptr so a worker that
-// outlives the window still finds it.
-#include <atomic>
+// The application's state. Everything but the download registry and the stop tokens belongs to the
+// window's thread: workers get copies of what they need when they start, and hand their results back by
+// posting work there.
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
+#include <vector>
 
+#include "app/desktop_lyrics.hpp"
 #include "app/lyrics_follow.hpp"
 #include "app/main_window.hpp"
+#include "app/queue.hpp"
+#include "app/stores.hpp"
 #include "music/service.hpp"
+#include "music/song.hpp"
 #include "runtime/platform.hpp"
 
 namespace qiwa {
@@ -43,24 +47,8 @@ class DownloadRegistry {
   bool closed_ = false;
 };
 
-class LockedText {
- public:
-  Text get() const {
-    std::lock_guard lock(mutex_);
-    return value_;
-  }
-  void set(Text value) {
-    std::lock_guard lock(mutex_);
-    value_ = std::move(value);
-  }
-
- private:
-  mutable std::mutex mutex_;
-  Text value_;
-};
-
 // The newest of a kind of work (a search, a play): each new one stops the one before, and once the window
-// closes every token is stopped, those handed out later too. A worker whose token is stopped is superseded
+// closes every token is stopped, those handed out later too. Work whose token is stopped is superseded
 // and changes nothing the user sees.
 class Newest {
  public:
@@ -68,9 +56,6 @@ class Newest {
   std::stop_token renew();
   // The token of the work now newest (a next page joins the search it belongs to).
   std::stop_token current();
-  // Runs fn unless the token is stopped, under the lock renew takes: no newer work begins between the
-  // check and fn.
-  void run_if_current(const std::stop_token& token, const std::function<void()>& fn);
   void stop_all();
 
  private:
@@ -80,26 +65,51 @@ class Newest {
 };
 
 struct AppContext {
-  AppContext(MainWindow& w, const Platform& p, Text host = QIWA_SERVICE_HOST)
-      : window(w), platform(p), service{std::move(host), p.requests}, libraries(p.libraries),
-        run_directory(p.files.run_directory()), lyrics(w, p.player, p.clock) {}
+  AppContext(MainWindow& w, const Platform& p, Stores& s, Text host)
+      : window(w), platform(p), executor(p.executor), stores(s), service{std::move(host), p.requests},
+        libraries(p.libraries), run_directory(p.files.run_directory()), lyrics(w, p.player, p.clock) {}
 
   MainWindow& window;
   const Platform platform;
-  const ServiceClient service;
+  Executor& executor;
+  Stores& stores;  // the settings and the library
+  ServiceClient service;  // workers take a copy when they start
   LibraryBindings libraries;
   const Text run_directory;
-  LockedText skin_library_path;  // the file the skin was bound from at start
+  Text skin_library_path;  // the file the skin was bound from at start
 
-  std::atomic<int> current_page{0};
-  LockedText current_source;      // of the newest search
-  std::vector<Text> row_sources;  // window's thread only: the catalogue of each row of 超级列表框1
+  // The window's thread's own.
+  std::vector<SongRow> rows;  // what the results show, in order
+  int current_page = 0;
+  Text current_source;        // the last search's catalogue, searched again when none is chosen
+  bool paused = false;        // the pause button offers to continue
+  unsigned plays_started = 0;  // tells the part files of two plays apart
+  bool player_prepared = false;
+  std::uint64_t sounding_song = 0;  // the player's id of the song last started; 0: none
+  std::uint64_t unopened_song = 0;  // the last song the player told it could not open
+  bool store_writing = false;  // a worker writes the stores now
+  Text keys_note;              // which global keys another program holds, for the settings to say
+  LyricsFollower lyrics;
+  // The queue: the list a song was played from, as it was then, walked by the play mode.
+  Queue queue;
+  std::vector<SongRow> queue_rows;
+  int queue_failures = 0;          // rows the queue reached by itself that failed, one after another
+  std::uint64_t playing_id = 0;    // the player's id of the song now current; 0: none
+  std::uint64_t ahead_id = 0;      // the song set to follow it without a gap; 0: none
+  bool current_whole = false;      // the current song's file is whole: the next one may be fetched
+  Text current_path;               // its file
+  std::function<void()> on_ahead;  // shows the song set to follow, once it took over
+  bool queue_in_view = false;      // the results show the queue's list
+  bool listening_ended = false;    // the window closed: the player's events are no one's
+  ListKind shown_list = ListKind::search;  // what the results show
+  std::vector<SongRow> search_rows;        // the search's rows while another list shows
+  std::unique_ptr<DesktopLyricsFollower> desktop;  // once the desktop lyrics were first turned on
+  LibrarySong desktop_song;                        // the song they show, for its nudge
+
+  // Shared with the workers.
   Newest searches;
   Newest plays;
-  std::atomic<unsigned> plays_started{0};  // tells the part files of two plays apart
-  std::atomic<bool> player_prepared{false};
   DownloadRegistry downloads;
-  LyricsFollower lyrics;  // window's thread only
 };
 
 }  // namespace qiwa

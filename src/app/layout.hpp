@@ -22,7 +22,8 @@ struct Rect {
 };
 
 struct ControlLayout {
-  Control id;
+  Role role;
+  const char* name;  // the control's name in the window's design, which tests address it by
   ControlKind kind;
   Rect rect;  // client coordinates of the main window
   const char* text;
@@ -34,9 +35,15 @@ struct ColumnLayout {
 };
 
 inline constexpr const char* kWindowTitle = "Qiwa音乐";
-inline constexpr Rect kWindowRect{50, 50, 601, 710};  // outer rectangle, screen coordinates
+// The outer rectangle, screen coordinates: the design's 601 x 710, grown at the bottom by the strip.
+inline constexpr Rect kWindowRect{50, 50, 601, 760};
 inline constexpr const char* kMenuTitle = "菜单";
 inline constexpr const char* kMenuPlayItem = "播放并下载";
+inline constexpr const char* kSettingsItem = "设置…";
+inline constexpr const char* kFavouriteItem = "收藏\tCtrl+D";
+inline constexpr const char* kUnfavouriteItem = "取消收藏\tCtrl+D";
+inline constexpr const char* kRemoveItem = "从列表删除";
+inline constexpr const char* kDesktopLyricsItem = "桌面歌词\tCtrl+Alt+L";
 inline constexpr int kMenuOffset = 3;  // the menu opens this far right of and below the cursor
 
 // 编辑框2's text: green on white, bold, 12 px, GB2312 character set.
@@ -48,9 +55,38 @@ struct LyricsLook {
 };
 inline constexpr LyricsLook kLyricsLook{0, 128, 0, 12, true, 134};
 
-// In the window's own order (the order of Control).
+// The text colour of a favourite's row in the results.
+struct Colour {
+  unsigned char red, green, blue;
+};
+inline constexpr Colour kFavouriteLook{0xD8, 0x2B, 0x5E};
+
+// The strip below the design's controls: the player's controls and the lists, made after them.
+enum class StripKind {
+  button,       // a push button
+  track_bar,    // msctls_trackbar32
+  text,         // a static text
+  tabs          // a tab control shown as flat buttons
+};
+
+struct StripLayout {
+  StripRole role;
+  const char* name;  // what tests address it by
+  StripKind kind;
+  Rect rect;         // client coordinates at 96 DPI
+  const char* text;
+};
+
+// The tabs of StripRole::lists, in the order of ListKind (app/main_window.hpp).
+inline constexpr const char* kListTabs[] = {"搜索结果", "我的收藏", "最近播放", "本地歌曲"};
+inline constexpr const char* kPlayCaption = "播放";
+inline constexpr const char* kPauseShortCaption = "暂停";
+
+// In the window's own order (the order of Role).
 std::span<const ControlLayout> control_layout();
-const ControlLayout& layout_of(Control c);
+// In the order of StripRole.
+std::span<const StripLayout> strip_layout();
+const ControlLayout& layout_of(Role role);
 // Indexed by Cell (music/song.hpp). The items of 组合框1 are the catalogues (music/catalogue.hpp).
 std::span<const ColumnLayout> list_columns();
 

@@ -1,27 +1,81 @@
 #pragma once
-// The main window as the core sees it. Every method may be called from any thread; the backend
-// runs the work on the window's own thread.
+// The main window as the application sees it: what its controls are for, what the user set in them, and
+// what the application shows there. Called on the window's thread only; workers reach it by posting work
+// there (runtime/executor.hpp).
+#include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 
+#include "app/desktop_lyrics_window.hpp"
+#include "app/settings_form.hpp"
+#include "music/song.hpp"
 #include "runtime/types.hpp"
 
 namespace qiwa {
 
-// The controls, in the order the window stores them.
-enum class Control { 选择框1, 编辑框2, 图片框1, 按钮4, 按钮3, 按钮2, 超级列表框1, 组合框1, 按钮1, 编辑框1 };
+// The controls by their role, in the order the window makes them.
+enum class Role {
+  delete_on_exit,  // check box: delete this run's downloads at exit
+  lyrics,          // the lyrics box
+  cover,           // the song's picture
+  pause_button,
+  play_button,
+  more_button,     // the next page of hits
+  results,         // the list of hits
+  catalogue,       // the drop-down of catalogues
+  search_button,
+  search_box
+};
+inline constexpr std::size_t kRoleCount = 10;
+
+// The controls of the strip below them.
+enum class StripRole {
+  previous,    // the song before
+  play_pause,  // plays or pauses, as the pause button does
+  next,        // the song after
+  mode,        // the play mode, cycled by a click
+  lists,       // which list the results show
+  volume,      // a track bar, 0 to 100
+  seek,        // a track bar over the song; the part not yet downloaded is marked apart
+  time         // "elapsed / total"
+};
+inline constexpr std::size_t kStripRoleCount = 8;
+
+// The lists the results can show.
+enum class ListKind { search, favourites, recent, local };
+inline constexpr std::size_t kListKindCount = 4;
+
+// Where the song is, for the strip.
+struct SongTime {
+  std::int64_t elapsed_ms = 0;
+  std::optional<std::int64_t> duration_ms;  // none while it is not known
+  std::int64_t available_ms = 0;            // how far what has arrived reaches
+  bool operator==(const SongTime&) const = default;
+};
 
 // User and lifecycle events the window reports to the application.
 enum class WindowEvent {
-  created,          // window and controls exist
-  destroying,       // about to be destroyed
-  session_ending,   // Windows is logging off or shutting down: the process ends without a destroying
-  search_clicked,   // 按钮1
-  search_enter,     // Enter in 编辑框1
-  load_more,        // 按钮2
-  play_clicked,     // 按钮3
-  menu_play,        // context menu item
-  pause_clicked,    // 按钮4
-  list_right_click  // anywhere on 超级列表框1
+  created,         // window and controls exist, not yet shown
+  shown,           // the window is on the screen
+  destroying,      // about to be destroyed
+  session_ending,  // Windows logs off or shuts down: the process ends without a destroying
+  search,          // the search button, or Enter in the search box
+  load_more,       // the more button
+  play,            // the play button, the list menu's item, or Enter on a row
+  pause,           // the pause button, the media play/pause key, the taskbar's pause button
+  list_menu,       // a right click on the results
+  settings,        // "设置…" in the window's menu or the results' menu
+  previous,        // the strip's previous button, Ctrl+Left, the media key
+  next,            // the strip's next button, Ctrl+Right, the media key
+  stop,            // the media stop key
+  seek,            // the seek bar let go, or Left/Right: seek_target() says where
+  volume,          // the volume bar moved, Up/Down, the wheel over it: volume() says where
+  mode,            // the mode button
+  list_chosen,     // a list tab: chosen_list() says which
+  favourite,       // "收藏"/"取消收藏" in the list's menu, Ctrl+D: for the selected rows
+  remove_rows,     // "从列表删除" in the list's menu
+  desktop_lyrics   // "桌面歌词" in a menu, Ctrl+Alt+L: on or off
 };
 
 // What a multi-line edit box shows: its selection (UTF-16 positions) and its first visible line.
@@ -37,53 +91,109 @@ struct TaskbarProgress {
   bool operator==(const TaskbarProgress&) const = default;
 };
 
-enum MessageBoxButtons { kOk = 0, kOkCancel = 1 };
+// The window's timers, each running only while its work needs it.
+enum class Timer {
+  lyrics,    // the line being sung, while a song with timed lyrics plays
+  stores,    // the stores' batched writes, while they have changes
+  position   // the strip's time, while a song plays
+};
+inline constexpr std::size_t kTimerCount = 3;
+
+// A point on the virtual screen, in pixels.
+struct ScreenPoint {
+  int x = 0, y = 0;
+  bool operator==(const ScreenPoint&) const = default;
+};
+
+enum MessageBoxButtons { kOk = 0, kOkCancel = 1, kYesNoCancel = 3 };
+// What message_box answers for those buttons.
+enum MessageBoxAnswer { kAnswerOk = 0, kAnswerCancel = 1, kAnswerYes = 5, kAnswerNo = 6 };
+
+// What the list's menu offers beside the design's item, for the rows selected.
+struct ListMenu {
+  bool any_selected = false;
+  bool all_favourites = false;  // "取消收藏" instead of "收藏"
+  bool removable = false;       // a list of the library's: "从列表删除"
+};
 inline constexpr const char* kDefaultCaption = "信息：";
 
 class MainWindow {
  public:
   virtual ~MainWindow() = default;
 
-  // Runs fn on the window's thread and waits for it, so a group of changes is atomic.
-  // Returns false (fn not run) once the window is gone. Calls from the window's thread run at once.
-  virtual bool invoke(const std::function<void()>& fn) = 0;
+  // Where the window's top left corner is (its normal place, also when minimised); nothing before it
+  // is made or once it is gone.
+  virtual std::optional<ScreenPoint> position() = 0;
+  // Moves the window there, kept whole on a monitor that is there now.
+  virtual void move_to(ScreenPoint at) = 0;
 
-  virtual Text text(Control c) = 0;  // edit content, button or check box caption
-  virtual void set_text(Control c, std::string_view text) = 0;
+  // What the user set.
+  virtual Text search_words() = 0;
+  virtual int chosen_catalogue() = 0;  // index into catalogues(), -1 when none is chosen
+  virtual bool delete_on_exit() = 0;
+  virtual int selected_row() = 0;      // first selected row of the results, -1 when none
+  virtual std::vector<int> selected_rows() = 0;  // every selected row, in order
+  // The strip's settings, as the user left them.
+  virtual std::int64_t seek_target() = 0;  // ms, of the last seek
+  virtual int volume() = 0;
+  virtual ListKind chosen_list() = 0;
+  // What the program puts back from the last run.
+  virtual void set_search_words(std::string_view words) = 0;
+  virtual void choose_catalogue(int index) = 0;
+
+  // The results: the rows shown, in order, with their hidden ids.
+  virtual void clear_rows() = 0;
+  virtual void add_rows(std::span<const SongRow> rows) = 0;
+
+  // The lyrics box.
+  virtual void clear_lyrics() = 0;
   // Caret to the end, scroll it into view, insert there.
-  virtual void append_text(Control c, std::string_view text) = 0;
-  // Selects the 0-based line of an edit box's text (lines end in CR LF) and scrolls it about a third
-  // from the top.
-  virtual void mark_line(Control c, int line) = 0;
-  virtual EditView edit_view(Control c) = 0;
-  virtual bool checked(Control c) = 0;
-  virtual int selected_item(Control c) = 0;  // drop-down list, -1 when none
+  virtual void add_lyrics(std::string_view lines) = 0;
+  // Selects the 0-based line (lines end in CR LF) and scrolls it about a third from the top.
+  virtual void mark_lyrics_line(int line) = 0;
+  virtual EditView lyrics_view() = 0;
 
-  virtual Text title() = 0;
+  // Image file bytes; empty or undecodable bytes leave the picture empty.
+  virtual void show_cover(const Bytes& image) = 0;
   virtual void set_title(std::string_view title) = 0;
-
-  virtual void list_clear() = 0;
-  virtual int list_append_row() = 0;  // 0-based index of the new row
-  virtual void list_set_cell(int row, int column, std::string_view text) = 0;
-  virtual Text list_cell(int row, int column) = 0;
-  virtual int list_row_count() = 0;
-  virtual int list_selected_row() = 0;  // first selected row, -1 when none
-
-  // Image file bytes; empty or undecodable bytes leave the picture box empty.
-  virtual void set_picture(const Bytes& image) = 0;
+  // The pause button offers to continue (paused) or to pause; so does the strip's.
+  virtual void set_paused(bool paused) = 0;
+  // The strip.
+  virtual void show_time(const SongTime& time) = 0;  // not while the user drags the seek bar
+  virtual void set_volume(int volume) = 0;
+  virtual void show_mode(std::string_view name) = 0;  // the mode button's text and tooltip
+  virtual void show_list(ListKind list) = 0;
+  // Which rows are favourites, one flag a row of the results, shown with a mark.
+  virtual void mark_favourites(std::vector<bool> marks) = 0;
+  // The row playing, marked and kept in sight; -1 for none.
+  virtual void mark_playing_row(int row) = 0;
+  // Closing the window hides it in the tray instead of ending the program; the tray's icon (its menu,
+  // the song playing as its tip) is there while this is on.
+  virtual void set_close_to_tray(bool on) = 0;
+  // The global keys another program holds (left to it), for the settings to say; empty when none.
+  virtual Text taken_keys() = 0;
+  // The desktop lyrics window, made at the first call with what its buttons do; the window owns it.
+  // Null where it cannot be made.
+  virtual DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) = 0;
+  // Whether the menus show the desktop lyrics as on.
+  virtual void show_desktop_lyrics_state(bool on) = 0;
   // Modal to the program; returns 0 OK, 1 Cancel, ...
   virtual int message_box(std::string_view message, int buttons = kOk,
                           std::string_view caption = kDefaultCaption) = 0;
-  // The menu "菜单" at the cursor moved 3 px right and 3 px down.
-  virtual void popup_list_menu() = 0;
+  // The results' context menu at the cursor.
+  virtual void popup_list_menu(const ListMenu& menu) = 0;
+  // The settings dialog, modal: the form the user kept (each OK first passes `check`, which may send the
+  // user back with a line to read), or nothing when cancelled. `note` is said at its foot.
+  virtual std::optional<SettingsForm> edit_settings(const SettingsForm& form,
+                                                    const std::function<CheckedForm(SettingsForm)>& check,
+                                                    std::string_view note) = 0;
   // Where the taskbar offers it (Windows 7 on); nothing otherwise.
   virtual void set_taskbar_progress(const TaskbarProgress& progress) = 0;
-  // Takes the media play/pause key (its global hot key, and the key while the window is active) or leaves
-  // it to other programs.
+  // Takes the media play/pause key (its global hot key) or leaves it to other programs.
   virtual void hold_media_key(bool held) = 0;
-  // Calls tick on the window's thread every period_ms until stop_ticks; one such timer per window.
-  virtual void start_ticks(int period_ms, std::function<void()> tick) = 0;
-  virtual void stop_ticks() = 0;
+  // Calls tick every period_ms until stopped; starting a running timer again replaces it.
+  virtual void start_timer(Timer timer, int period_ms, std::function<void()> tick) = 0;
+  virtual void stop_timer(Timer timer) = 0;
 };
 
 }  // namespace qiwa

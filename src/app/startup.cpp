@@ -1,7 +1,7 @@
 #include "app/startup.hpp"
 
-#include "app/skin_blobs.hpp"
-#include "app/skin_entry.hpp"
+#include "skin/skin_blobs.hpp"
+#include "skin/skin_entry.hpp"
 #include "runtime/text.hpp"
 
 namespace qiwa {
@@ -41,20 +41,20 @@ void on_main_window_created(AppContext& app) {
   // Unchecked: another running copy may hold the file; whatever is there is used then.
   files.write(candidate, Bytes(image.begin(), image.end()));
   const Text path = resolve_skin_library_path(files, candidate, app.run_directory, files.system_directory());
-  app.skin_library_path.set(path);
+  app.skin_library_path = path;
   attach_skin(files, app.libraries, path, skin_data(), nullptr, 0, 0, 0);
 }
 
 // Stops every search and play, removes the downloads this closing cuts short, and deletes the songs
-// this run downloaded when the user asked for it. Nothing waits for a worker: the process ends next. The
-// end of the Windows session runs it too, and a destroying after it then finds nothing left to do.
+// this run downloaded when the user asked for it. The workers then end on their raised tokens. The end
+// of the Windows session runs it too, and a destroying after it then finds nothing left to do.
 void on_main_window_destroying(AppContext& app) {
   app.searches.stop_all();
   app.plays.stop_all();
   app.platform.player.stop();  // closes the playing song's file, so it can go too
   app.window.hold_media_key(false);
   app.lyrics.stop();
-  const bool delete_songs = app.window.checked(Control::选择框1);
+  const bool delete_songs = app.window.delete_on_exit();
   DownloadRegistry::Leftovers left = app.downloads.close();
   Files& files = app.platform.files;
   for (const Text& part : left.parts) files.remove(part);  // opened for writing with delete sharing

@@ -16,7 +16,7 @@ struct Catalogue {
 std::span<const Catalogue> catalogues();
 // The catalogue at an index of 组合框1, nullptr outside them.
 const Catalogue* catalogue_at(int index);
-// The catalogue a form's "source" names, nullptr for any other text.
+// The catalogue of a form's "source", nullptr for none of them.
 const Catalogue* catalogue_named(std::string_view source);
 
 }  // namespace qiwa

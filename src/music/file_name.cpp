@@ -71,7 +71,7 @@ Text short_hash(std::string_view title) {
 // The safe name within `max` bytes.
 Text safe_name(std::string_view title, std::size_t max) {
   Text name = strip_edges(replace_forbidden(title));
-  if (is_device_name(name)) name.insert(0, "_");
+  if (is_device_name(name)) name = "_" + name;
   if (name.size() > max) name = strip_edges(cut_to(name, max - kHashSuffixBytes)) + "~" + short_hash(title);
   return name.empty() ? Text("_") : name;
 }

@@ -265,17 +265,15 @@ bool frame_id(const unsigned char* p) {
   return true;
 }
 
-// Reads until `want` bytes are in `out` or the file ends; false when a read failed.
-bool read_up_to(InputFile& file, Bytes& out, std::size_t want) {
+// Reads until `want` bytes are in `out` or the file ends.
+void read_up_to(InputFile& file, Bytes& out, std::size_t want) {
   while (out.size() < want) {
     const std::size_t at = out.size();
     out.resize(want);
-    const std::optional<std::size_t> got = file.read(out.data() + at, want - at);
-    out.resize(at + got.value_or(0));
-    if (!got) return false;
-    if (*got == 0) break;
+    const std::size_t got = file.read(at, out.data() + at, want - at);
+    out.resize(at + got);
+    if (got == 0) break;
   }
-  return true;
 }
 
 }  // namespace
@@ -339,13 +337,13 @@ std::optional<SongTag> read_id3_tag(const unsigned char* data, std::size_t size)
 }
 
 std::optional<SongTag> read_file_tag(Files& files, std::string_view path) {
-  std::unique_ptr<InputFile> file = files.open(path);
+  std::unique_ptr<InputFile> file = files.open_read(path);
   if (!file) return std::nullopt;
   Bytes head;
-  if (!read_up_to(*file, head, 10)) return std::nullopt;
+  read_up_to(*file, head, 10);
   const std::size_t size = id3v2_tag_size(head.data(), head.size());
   if (size == 0) return std::nullopt;
-  if (!read_up_to(*file, head, std::min(size, kMaxTagRead))) return std::nullopt;
+  read_up_to(*file, head, std::min(size, kMaxTagRead));
   return read_id3_tag(head);
 }
 

@@ -12,21 +12,28 @@ constexpr std::size_t kChunk = 256 * 1024;
 constexpr std::size_t kId3v1Size = 128;
 constexpr unsigned kMaxTemporaryNames = 100;
 
-// Appends what the file gives until `buffer` holds `want` bytes or the file ends; false when a read failed.
-bool fill(InputFile& in, Bytes& buffer, std::size_t want) {
+// The song read from its start on, piece after piece.
+struct Reader {
+  InputFile& file;
+  std::uint64_t at = 0;
+};
+
+// Appends what the file gives until `buffer` holds `want` bytes or the file ends; false when a read failed
+// (nothing came short of the file's size).
+bool fill(Reader& in, Bytes& buffer, std::size_t want) {
   while (buffer.size() < want) {
     const std::size_t at = buffer.size();
     buffer.resize(want);
-    const std::optional<std::size_t> got = in.read(buffer.data() + at, want - at);
-    buffer.resize(at + got.value_or(0));
-    if (!got) return false;
-    if (*got == 0) break;
+    const std::size_t got = in.file.read(in.at, buffer.data() + at, want - at);
+    buffer.resize(at + got);
+    in.at += got;
+    if (got == 0) return in.at >= in.file.size();
   }
   return true;
 }
 
 // Reads past the ID3v2 tags the file starts with; `buffer` keeps what came after them.
-bool skip_leading_tags(InputFile& in, Bytes& buffer) {
+bool skip_leading_tags(Reader& in, Bytes& buffer) {
   for (;;) {
     if (!fill(in, buffer, 10)) return false;
     std::size_t tag = id3v2_tag_size(buffer.data(), buffer.size());
@@ -48,7 +55,7 @@ struct Copied {
 };
 
 // Copies the rest of the song, holding its last 128 bytes back until the end to leave out an ID3v1 tag.
-Copied copy_audio(InputFile& in, OutputFile& out) {
+Copied copy_audio(Reader& in, OutputFile& out) {
   Bytes buffer;
   buffer.reserve(kChunk + kId3v1Size);
   if (!skip_leading_tags(in, buffer)) return {Retag::unreadable};
@@ -87,7 +94,8 @@ Temporary create_temporary(Files& files, std::string_view path) {
 Retag write_beside(InputFile& song, const Temporary& temporary, const SongTag& tag) {
   const Bytes head = write_id3_tag(tag);
   if (!temporary.file->write(head.data(), head.size())) return Retag::no_room;
-  const Copied copied = copy_audio(song, *temporary.file);
+  Reader reader{song};
+  const Copied copied = copy_audio(reader, *temporary.file);
   if (copied.failure != Retag::done) return copied.failure;
   if (copied.audio == 0) return Retag::no_audio;
   return temporary.file->flush() && temporary.file->close() ? Retag::done : Retag::no_room;
@@ -96,14 +104,14 @@ Retag write_beside(InputFile& song, const Temporary& temporary, const SongTag& t
 }  // namespace
 
 Retag retag_song(Files& files, std::string_view path, const SongTag& tag) {
-  std::unique_ptr<InputFile> song = files.open(path);
+  std::unique_ptr<InputFile> song = files.open_read(path);
   if (!song) return Retag::unreadable;
   Temporary temporary = create_temporary(files, path);
   if (!temporary.file) return Retag::no_room;
   Retag result = write_beside(*song, temporary, tag);
   temporary.file.reset();
   song.reset();
-  if (result == Retag::done && !files.replace_file(temporary.path, path)) result = Retag::not_replaced;
+  if (result == Retag::done && !files.replace_with(temporary.path, path)) result = Retag::not_replaced;
   if (result != Retag::done) files.remove(temporary.path);
   return result;
 }

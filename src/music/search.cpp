@@ -1,10 +1,11 @@
 #include "music/search.hpp"
 
 #include <optional>
+#include <string>
 
 #include "music/json_scan.hpp"
 #include "music/service.hpp"
-#include "runtime/text.hpp"
+#include "text/unescape.hpp"
 
 namespace qiwa {
 namespace {
@@ -34,7 +35,7 @@ std::optional<std::string_view> cut(std::string_view hit, std::string_view start
 
 Text cut_value(std::string_view hit, std::string_view start, std::string_view end) {
   auto raw = cut(hit, start, end);
-  return raw ? decode_answer_value(*raw) : Text();
+  return raw ? unescape_text(*raw) : Text();
 }
 
 
@@ -49,7 +50,7 @@ Text cut_artists(std::string_view hit) {
   for (bool first = true;; first = false) {
     std::size_t sep = find_unescaped(rest, "\",\"", 0);
     if (!first) joined += '/';
-    joined += decode_answer_value(rest.substr(0, sep));
+    joined += unescape_text(rest.substr(0, sep));
     if (sep == std::string_view::npos) break;
     rest.remove_prefix(sep + 3);
   }
@@ -69,13 +70,12 @@ SongRow parse_hit(std::string_view hit, const Catalogue* catalogue) {
   row.album = cut_value(hit, "album\":\"", "\",\"");
   // The ids as their own characters, whether written as numbers or strings; null gives nothing.
   // An unselected source: no id is read as its song ids.
-  static constexpr std::string_view kKeys[] = {"pic_id", "source", "url_id", "lyric_id"};
-  std::string_view values[4];
-  json_scalars_after_keys(hit, std::span(kKeys, catalogue ? 4 : 2), values);
-  row.pic_id = decode_answer_value(values[0]);
-  row.source = decode_answer_value(values[1]);
-  row.url_id = decode_answer_value(values[2]);
-  row.lyric_id = decode_answer_value(values[3]);
+  static constexpr std::string_view kIds[] = {"pic_id", "url_id", "lyric_id"};
+  std::string_view ids[3];
+  json_scalars_after_keys(hit, std::span(kIds, catalogue ? 3 : 1), ids);
+  row.pic_id = unescape_text(ids[0]);
+  row.url_id = unescape_text(ids[1]);
+  row.lyric_id = unescape_text(ids[2]);
   return row;
 }
 
@@ -83,7 +83,7 @@ SongRow parse_hit(std::string_view hit, const Catalogue* catalogue) {
 
 Text fetch_search_page(const ServiceClient& service, std::string_view source, std::string_view words, int page) {
   FormFields form = {{"types", "search"}, {"count", "20"}, {"source", Text(source)},
-                     {"pages", to_text(page)}, {"name", Text(words)}};
+                     {"pages", std::to_string(page)}, {"name", Text(words)}};
   return query_service_raw(service, kSearchCallback, form_body(form));
 }
 
@@ -99,8 +99,7 @@ std::vector<SongRow> parse_search_hits(std::string_view answer, const Catalogue*
 std::vector<SongRow> search_page(const ServiceClient& service, const SearchQuery& query) {
   std::vector<SongRow> rows =
       parse_search_hits(fetch_search_page(service, query.source, query.words, query.page), query.catalogue);
-  for (SongRow& row : rows)
-    if (!catalogue_named(row.source)) row.source = query.source;  // the hit names none we know
+  for (SongRow& row : rows) row.source = query.source;  // each row plays from the catalogue it came from
   return rows;
 }
 

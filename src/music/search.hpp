@@ -21,7 +21,8 @@ Text fetch_search_page(const ServiceClient& service, std::string_view source, st
 // One row per hit of the answer's array, each cut from its own hit.
 std::vector<SongRow> parse_search_hits(std::string_view answer, const Catalogue* catalogue);
 
-// Asks for the page and reads its rows; none when the request failed or the answer holds no hit.
+// Asks for the page and reads its rows, each marked with the query's source; none when the request failed
+// or the answer holds no hit.
 std::vector<SongRow> search_page(const ServiceClient& service, const SearchQuery& query);
 
 }  // namespace qiwa

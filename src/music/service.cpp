@@ -63,7 +63,7 @@ Text query_service_raw(const ServiceClient& service, std::string_view callback_q
 }
 
 Text query_service(const ServiceClient& service, std::string_view callback_query, std::string_view form) {
-  return decode_answer_value(query_service_raw(service, callback_query, form));
+  return unescape_text(query_service_raw(service, callback_query, form));
 }
 
 Bytes fetch_address(const ServiceClient& service, std::string_view url) {
@@ -73,7 +73,5 @@ Bytes fetch_address(const ServiceClient& service, std::string_view url) {
   RequestResult result = perform_request(service.requests, options);
   return succeeded(result) ? std::move(result.body) : Bytes();
 }
-
-Text decode_answer_value(std::string_view raw) { return unescape_text(raw); }
 
 }  // namespace qiwa

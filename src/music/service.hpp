@@ -34,7 +34,4 @@ Text query_service(const ServiceClient& service, std::string_view callback_query
 // A plain GET of an address a service answer gave; empty unless a 2xx answer came whole.
 Bytes fetch_address(const ServiceClient& service, std::string_view url);
 
-// One value cut from an answer as sent, its escapes decoded; always well-formed UTF-8.
-Text decode_answer_value(std::string_view raw);
-
 }  // namespace qiwa

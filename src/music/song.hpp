@@ -12,7 +12,8 @@ inline constexpr std::size_t kCellCount = 6;
 
 struct SongRow {
   Text url_id, pic_id, lyric_id, title, singer, album;
-  Text source;  // the catalogue the hit came from, which its song is played with; no cell of its own
+  Text source = {};  // the catalogue the row came from, as the service names it; no cell of its own
+  Text path = {};    // a local song's file (a row of the songs on disk); no cell of its own
 
   const Text& cell(Cell c) const { return *cells()[static_cast<std::size_t>(c)]; }
   bool operator==(const SongRow&) const = default;

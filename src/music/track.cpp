@@ -4,6 +4,7 @@
 #include "music/lyrics.hpp"
 #include "runtime/text.hpp"
 #include "text/extract.hpp"
+#include "text/unescape.hpp"
 
 namespace qiwa {
 namespace {
@@ -40,7 +41,7 @@ Bytes fetch_cover(const ServiceClient& service, const Track& track) {
 
 Lyrics fetch_lyrics(const ServiceClient& service, const Track& track) {
   Text answer = query_service_raw(service, kTrackCallback, track_form("lyric", track.lyric_id, track.source));
-  return read_lyrics(decode_answer_value(lyric_value(answer)));
+  return read_lyrics(unescape_text(lyric_value(answer)));
 }
 
 SongTag song_tag(const Track& track) {
@@ -61,21 +62,23 @@ bool is_tag_of(const SongTag& tag, const Track& track) {
 }
 
 bool file_is_whole_song(Files& files, std::string_view path) {
-  std::unique_ptr<InputFile> file = files.open(path);
+  std::unique_ptr<InputFile> file = files.open_read(path);
   if (!file) return false;
   Mp3WholeCheck check;
   Bytes piece(64 * 1024);
-  for (;;) {
-    const std::optional<std::size_t> got = file->read(piece.data(), piece.size());
-    if (!got) return false;
-    if (*got == 0) return check.whole();
-    check.feed(piece.data(), *got);
+  const std::uint64_t size = file->size();
+  for (std::uint64_t at = 0; at < size;) {
+    const std::size_t got = file->read(at, piece.data(), piece.size());
+    if (got == 0) return false;  // the disk failed, or the file shrank under us
+    check.feed(piece.data(), got);
+    at += got;
   }
+  return check.whole();
 }
 
-SongPlace find_song_place(Files& files, std::string_view run_directory, const Track& track) {
+SongPlace find_song_place(Files& files, std::string_view directory, std::string_view name, const Track& track) {
   for (unsigned n = 1; n <= kMaxNumberedNames; ++n) {
-    Text path = song_file_path(run_directory, track.title, n);
+    Text path = song_file_path(directory, name, n);
     if (!files.exact_exists(path)) return {{}, std::move(path)};
     const std::optional<SongTag> tag = read_file_tag(files, path);
     if (tag && is_tag_of(*tag, track) && file_is_whole_song(files, path)) return {std::move(path), {}};
@@ -123,10 +126,9 @@ Fetched download_to_part(Downloader& downloader, Files& files, std::string_view 
   return fetched;
 }
 
-Text put_in_place(Files& files, std::string_view part, std::string_view run_directory,
-                  std::string_view title) {
+Text put_in_place(Files& files, std::string_view part, std::string_view directory, std::string_view name) {
   for (unsigned n = 1; n <= kMaxNumberedNames; ++n) {
-    Text path = song_file_path(run_directory, title, n);
+    Text path = song_file_path(directory, name, n);
     if (!files.exact_exists(path) && files.move_new(part, path)) return path;
   }
   files.remove(part);

@@ -1,5 +1,5 @@
 #pragma once
-// A song's audio address, cover and lyrics at the service, and its download into the run directory.
+// A song's audio address, cover and lyrics at the service, and its download into the songs' folder.
 #include <functional>
 #include <stop_token>
 
@@ -36,7 +36,7 @@ SongTag song_tag(const Track& track);
 // True when the tag is the program's of this very song: the same catalogue and song id.
 bool is_tag_of(const SongTag& tag, const Track& track);
 
-// How far the numbered names of one title are tried: "晴天.mp3" to "晴天 (999).mp3".
+// How far the numbered names of one song are tried: "晴天.mp3" to "晴天 (999).mp3".
 inline constexpr unsigned kMaxNumberedNames = 999;
 
 // Where a play of the track stands in the run directory.
@@ -44,9 +44,10 @@ struct SongPlace {
   Text saved;  // a whole song of this track that the program saved before, to play as it is
   Text free;   // otherwise the first of the title's names that no file has (empty: none is left)
 };
-// Walks the title's names in order up to the first free one. A file there is this song only when it
-// carries this track's identity and is whole; every other file is passed over and never touched.
-SongPlace find_song_place(Files& files, std::string_view run_directory, const Track& track);
+// Walks the names of `name` (the title, or singer and title, as the user chose) in `directory` in order
+// up to the first free one. A file there is this song only when it carries this track's identity and is
+// whole; every other file is passed over and never touched.
+SongPlace find_song_place(Files& files, std::string_view directory, std::string_view name, const Track& track);
 // True when the file, read to its end, is a whole MP3 song.
 bool file_is_whole_song(Files& files, std::string_view path);
 
@@ -72,9 +73,8 @@ using PartWritten =
 // page, a song cut short with or without a declared length.
 Fetched download_to_part(Downloader& downloader, Files& files, std::string_view address, PartFile& part,
                          const SongTag& tag, std::stop_token stop, const PartWritten& written = {});
-// Moves the whole part file to the first of the title's names that no file has, never over a file. The
-// name it took, or empty when none would take it (the part file is then gone).
-Text put_in_place(Files& files, std::string_view part, std::string_view run_directory,
-                  std::string_view title);
+// Moves the whole part file to the first of the names of `name` in `directory` that no file has, never
+// over a file. The path it took, or empty when none would take it (the part file is then gone).
+Text put_in_place(Files& files, std::string_view part, std::string_view directory, std::string_view name);
 
 }  // namespace qiwa

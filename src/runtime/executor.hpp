@@ -13,9 +13,10 @@ class Executor {
   virtual bool run(std::function<void()> work) = 0;
   // Runs work on the window's thread, after what was posted before; dropped once closed.
   virtual void post(std::function<void()> work) = 0;
-  // Refuses new work and waits for every worker to end (their stop tokens are raised first). Posted work
-  // not yet run is dropped.
-  virtual void close() = 0;
+  // Refuses new work, drops posted work not yet run and waits for every worker to end (raise their stop
+  // tokens first). False when one was still in a call it could not leave in time: the caller then ends
+  // the process rather than free what that worker uses.
+  virtual bool close() = 0;
 };
 
 }  // namespace qiwa

@@ -13,6 +13,7 @@ struct PcmFormat {
   int sample_rate = 0;
   int channels = 0;
   int block_align = 0;  // bytes of one sample of every channel
+  friend bool operator==(const PcmFormat&, const PcmFormat&) = default;
 };
 
 class Mp3Codec {

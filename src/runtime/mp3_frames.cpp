@@ -17,6 +17,26 @@ std::uint32_t big_endian32(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 8 | p[3];
 }
 
+// The LAME tag's checksum: CRC-16 (polynomial 0x8005, bits reflected, from 0) of the frame up to it.
+std::uint16_t lame_crc(const unsigned char* data, std::size_t size) {
+  std::uint16_t crc = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<std::uint16_t>(crc >> 1 ^ 0xA001) : crc >> 1;
+  }
+  return crc;
+}
+
+// The LAME tag that follows the Xing fields at `tag`: 36 bytes, its checksum last. The delay and the
+// padding are 12 bits each, from byte 21 on.
+std::optional<Mp3Gapless> parse_lame_tag(const unsigned char* frame, std::size_t size, std::size_t tag) {
+  constexpr std::size_t kTagBytes = 36;
+  if (tag > size || size - tag < kTagBytes) return std::nullopt;
+  const unsigned char* p = frame + tag;
+  if (lame_crc(frame, tag + 34) != (p[34] << 8 | p[35])) return std::nullopt;
+  return Mp3Gapless{p[21] << 4 | p[22] >> 4, (p[22] & 0x0F) << 8 | p[23]};
+}
+
 }  // namespace
 
 std::size_t id3v2_tag_size(const unsigned char* data, std::size_t size) {
@@ -95,14 +115,24 @@ std::optional<Mp3SummaryFrame> parse_summary_frame(const unsigned char* frame, s
       std::size_t at = xing + 8;  // the fields the flags announce follow in their order
       if ((flags & 1) && at + 4 <= size) s.frames = big_endian32(frame + at), at += 4;
       if ((flags & 2) && at + 4 <= size) s.bytes = big_endian32(frame + at);
+      // The fields the flags announce (frames, bytes, the seek table, a quality) come before the tag.
+      const std::size_t tag = xing + 8 + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) +
+                              (flags & 8 ? 4 : 0);
+      s.gapless = parse_lame_tag(frame, size, tag);
       return s;
     }
   }
   constexpr std::size_t kVbri = 4 + 32;
   if (kVbri + 18 <= size) {
     const unsigned char* p = frame + kVbri;
-    if (p[0] == 'V' && p[1] == 'B' && p[2] == 'R' && p[3] == 'I')
-      return Mp3SummaryFrame{true, true, big_endian32(p + 14), big_endian32(p + 10)};
+    if (p[0] == 'V' && p[1] == 'B' && p[2] == 'R' && p[3] == 'I') {
+      Mp3SummaryFrame s;
+      s.vbr = true;
+      s.vbri = true;
+      s.frames = big_endian32(p + 14);
+      s.bytes = big_endian32(p + 10);
+      return s;
+    }
   }
   return std::nullopt;
 }

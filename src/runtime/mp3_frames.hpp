@@ -43,12 +43,21 @@ std::size_t find_frame(const unsigned char* data, std::size_t size, std::size_t 
 std::size_t next_frame(const unsigned char* data, std::size_t size, std::size_t pos,
                        const Mp3FrameHeader* previous);
 
+// What the LAME tag of a Xing or Info frame records of the encoding: the samples the encoder put before
+// the song's first (its delay) and after its last (padding, to fill the last frame), so that a player
+// can give exactly the song's own samples.
+struct Mp3Gapless {
+  int delay = 0;
+  int padding = 0;
+};
+
 // The summary a Xing, Info or VBRI frame carries.
 struct Mp3SummaryFrame {
   bool vbr = false;                    // "Xing" or "VBRI"; "Info" marks constant bit rate
   bool vbri = false;                   // a VBRI frame, whose counts encoders write less uniformly
   std::optional<std::uint32_t> frames;  // audio frames, the summary frame excluded
   std::optional<std::uint32_t> bytes;   // the stream's bytes, from the summary frame on
+  std::optional<Mp3Gapless> gapless;    // from a LAME tag whose checksum holds
 };
 std::optional<Mp3SummaryFrame> parse_summary_frame(const unsigned char* frame, std::size_t size,
                                                    const Mp3FrameHeader& header);

@@ -6,7 +6,7 @@
 
 namespace qiwa {
 
-Mp3FrameReader::Mp3FrameReader(SongSource& source) : source_(source), window_(kWindow) {}
+Mp3FrameReader::Mp3FrameReader(SongSource& source, std::size_t window) : source_(source), window_(window) {}
 
 void Mp3FrameReader::jump(std::uint64_t offset) {
   base_ = offset;
@@ -16,8 +16,8 @@ void Mp3FrameReader::jump(std::uint64_t offset) {
 // Makes `need` bytes from pos_ available; false when the source does not have them (yet).
 bool Mp3FrameReader::have(std::size_t need) {
   if (available() >= need) return true;
-  if (need > kWindow) return false;
-  if (pos_ + need > kWindow) {
+  if (need > window_.size()) return false;
+  if (pos_ + need > window_.size()) {
     std::memmove(window_.data(), at(), available());
     base_ += pos_;
     end_ -= pos_;
@@ -25,8 +25,9 @@ bool Mp3FrameReader::have(std::size_t need) {
   }
   while (available() < need) {
     const SourceState state = source_.state();
-    std::size_t n = source_.read(base_ + end_, window_.data() + end_, kWindow - end_);
-    if (n > kWindow - end_) n = kWindow - end_;
+    const std::size_t room = window_.size() - end_;
+    std::size_t n = source_.read(base_ + end_, window_.data() + end_, room);
+    if (n > room) n = room;
     end_ += n;
     if (n == 0) {
       last_state_ = state;
@@ -76,7 +77,8 @@ FrameRead Mp3FrameReader::open() {
   Mp3FrameHeader first;
   FrameRead r = sync(nullptr, first);
   if (r != FrameRead::frame) return r;
-  if (parse_summary_frame(at(), first.length, first)) {
+  summary_ = parse_summary_frame(at(), first.length, first);
+  if (summary_) {
     pos_ += first.length;  // the summary frame holds no audio
     r = sync(&first, first);
     if (r != FrameRead::frame) return r;
@@ -94,6 +96,7 @@ FrameRead Mp3FrameReader::next(const unsigned char*& frame, std::size_t& length)
       if (have(h->length)) {
         frame = at();
         length = h->length;
+        frame_offset_ = base_ + pos_;
         pos_ += h->length;
         return FrameRead::frame;
       }
@@ -109,8 +112,8 @@ FrameRead Mp3FrameReader::next(const unsigned char*& frame, std::size_t& length)
   }
 }
 
-void Mp3FrameReader::rewind() {
-  jump(first_audio_);
+void Mp3FrameReader::seek_to(std::uint64_t offset) {
+  jump(offset);
   lost_ = false;
   last_state_ = SourceState::growing;
 }

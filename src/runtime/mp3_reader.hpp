@@ -19,16 +19,23 @@ enum class FrameRead {
 
 class Mp3FrameReader {
  public:
-  explicit Mp3FrameReader(SongSource& source);
+  // `window`: the bytes held at once, at least two of the largest frames.
+  explicit Mp3FrameReader(SongSource& source, std::size_t window = kWindow);
 
   // Finds the first audio frame and the song's format: `frame` when found, `wait` when the bytes so
   // far cannot tell, `end` when the source holds no song. May be called again after `wait`.
   FrameRead open();
   const Mp3FrameHeader& format() const { return format_; }
+  // The summary frame in front of the audio, when there is one.
+  const std::optional<Mp3SummaryFrame>& summary() const { return summary_; }
+  std::uint64_t first_audio() const { return first_audio_; }
   // The next whole frame of the song's format, valid until the next call.
   FrameRead next(const unsigned char*& frame, std::size_t& length);
-  // Back to the first audio frame, for another pass.
-  void rewind();
+  // Where in the file the frame that next() gave last begins.
+  std::uint64_t frame_offset() const { return frame_offset_; }
+  // Goes on from an audio frame found before (at frame_offset()), or back to the first for another pass.
+  void seek_to(std::uint64_t offset);
+  void rewind() { seek_to(first_audio_); }
   // The source failed: the frames ended because the song's bytes did, not because the song did.
   bool source_failed() const { return last_state_ == SourceState::failed; }
 
@@ -51,7 +58,9 @@ class Mp3FrameReader {
   SourceState last_state_ = SourceState::growing;  // as seen before the last read that came up short
   bool lost_ = false;  // looking for the frames again after garbage
   std::uint64_t first_audio_ = 0;
+  std::uint64_t frame_offset_ = 0;
   Mp3FrameHeader format_;
+  std::optional<Mp3SummaryFrame> summary_;
 };
 
 }  // namespace qiwa

@@ -3,6 +3,7 @@
 // platform, handed in at start-up. The Win32 backends fill it in the program; doubles fill it in tests.
 #include "runtime/clock.hpp"
 #include "runtime/download.hpp"
+#include "runtime/executor.hpp"
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
 #include "runtime/player.hpp"
@@ -17,6 +18,7 @@ struct Platform {
   Player& player;
   NativeLibraries& libraries;
   Clock& clock;
+  Executor& executor;
 };
 
 }  // namespace qiwa

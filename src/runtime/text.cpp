@@ -102,20 +102,6 @@ Text fold_full_width_numbers(std::string_view s) {
 
 }  // namespace
 
-std::size_t char_size(std::string_view s, std::size_t i) {
-  std::size_t n = utf8_length_at(s, i);
-  return n ? n : 1;
-}
-
-// A byte that continues no well-formed character before it (a stray byte is a character of its own).
-bool is_char_start(std::string_view s, std::size_t i) {
-  if (i == 0 || i >= s.size() || (byte_at(s, i) & 0xC0) != 0x80) return true;
-  for (std::size_t k = 1; k <= 3 && k <= i; ++k) {
-    if ((byte_at(s, i - k) & 0xC0) != 0x80) return utf8_length_at(s, i - k) <= k;
-  }
-  return true;
-}
-
 int length(std::string_view text) {
   return static_cast<int>(text.size());
 }

@@ -3,13 +3,9 @@
 // No operation starts a match inside a character or cuts one in half; a byte that is no UTF-8 counts
 // as a character of its own.
 #include "runtime/types.hpp"
+#include "runtime/utf.hpp"
 
 namespace qiwa {
-
-// Bytes taken by the character that starts at s[i] (1 to 4; 1 for a byte that is no UTF-8).
-std::size_t char_size(std::string_view s, std::size_t i);
-// True when a character starts at s[i] (or i is the end), never inside one.
-bool is_char_start(std::string_view s, std::size_t i);
 
 int length(std::string_view text);
 Text left(std::string_view text, int n);

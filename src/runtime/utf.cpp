@@ -49,6 +49,20 @@ std::size_t utf8_length_at(std::string_view s, std::size_t i) {
   return got == need ? need : 0;
 }
 
+std::size_t char_size(std::string_view s, std::size_t i) {
+  std::size_t n = utf8_length_at(s, i);
+  return n ? n : 1;
+}
+
+// A byte that continues no well-formed character before it (a stray byte is a character of its own).
+bool is_char_start(std::string_view s, std::size_t i) {
+  if (i == 0 || i >= s.size() || (byte(s, i) & 0xC0) != 0x80) return true;
+  for (std::size_t k = 1; k <= 3 && k <= i; ++k) {
+    if ((byte(s, i - k) & 0xC0) != 0x80) return utf8_length_at(s, i - k) <= k;
+  }
+  return true;
+}
+
 bool is_valid_utf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     // Answers are mostly ASCII: step over eight such bytes at a time.

@@ -14,6 +14,11 @@ inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 // Bytes of the well-formed UTF-8 character that starts at s[i] (1 to 4), or 0 when none does
 // (a continuation byte, an overlong form, a surrogate, a cut-off sequence).
 std::size_t utf8_length_at(std::string_view s, std::size_t i);
+// Bytes taken by the character that starts at s[i] (1 to 4; 1 for a byte that is no UTF-8, which counts
+// as a character of its own).
+std::size_t char_size(std::string_view s, std::size_t i);
+// True when a character starts at s[i] (or i is the end), never inside one.
+bool is_char_start(std::string_view s, std::size_t i);
 bool is_valid_utf8(std::string_view s);
 // The bytes as well-formed UTF-8.
 Text valid_utf8(std::string_view s);

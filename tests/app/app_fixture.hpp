@@ -1,11 +1,9 @@
 #pragma once
-// The application over doubles: a window, the platform's services and the music service.
+// The application over doubles: a window, the platform's services and the music service. The test's
+// thread plays the window's thread; workers run when the test runs the executor, never by themselves.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <memory>
 #include <set>
-#include <thread>
 
 #include "app/context.hpp"
 #include "fakes/fake_platform.hpp"
@@ -13,29 +11,31 @@
 
 namespace qiwa {
 
-// Waits for the worker threads; a generous bound only so a broken build cannot hang the suite.
-template <class Pred>
-bool eventually(Pred pred) {
-  for (int i = 0; i < 2000; ++i) {
-    if (pred()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return pred();
-}
-
 struct AppFixture : ::testing::Test {
   fakes::FakeWindow window;
   fakes::FakePlatform fake;
-  std::shared_ptr<AppContext> app = std::make_shared<AppContext>(window, fake.platform(), "127.0.0.1:8765");
+  // The stores in a folder of their own, so that the run directory holds the songs only.
+  const Text store_folder = (fake.files.make_directories("C:\\Store"), Text("C:\\Store"));
+  Stores stores{fake.files, fake.clock, store_folder, "127.0.0.1:8765"};
+  AppContext app{window, fake.platform(), stores, "127.0.0.1:8765"};
 
   void TearDown() override {
-    app->searches.stop_all();
-    app->plays.stop_all();
-    EXPECT_TRUE(eventually([&] { return app.use_count() == 1; }));  // every worker has let go
+    app.searches.stop_all();
+    app.plays.stop_all();
+    fake.executor.close();  // the workers still waiting run to their end, as at exit
+  }
+  // Everything waiting runs: the window's thread's work, then the workers', until none is left.
+  void settle() { fake.executor.run_all(); }
+  // The rows the results show, the first one selected.
+  void show_rows(std::vector<SongRow> rows) {
+    app.rows = std::move(rows);
+    window.clear_rows();
+    window.add_rows(app.rows);
+    window.select_row(0);
   }
   // The song file of a title in the run directory.
-  Text song(std::string_view title) const { return app->run_directory + "\\" + Text(title) + ".mp3"; }
-  std::set<Text> files() const { return fake.files.names_in(app->run_directory); }
+  Text song(std::string_view title) const { return app.run_directory + "\\" + Text(title) + ".mp3"; }
+  std::set<Text> files() const { return fake.files.names_in(app.run_directory); }
 };
 
 }  // namespace qiwa

@@ -1,8 +1,7 @@
 #include "app/lyrics_follow.hpp"
 
-#include "app/actions.hpp"
 #include "app/app_fixture.hpp"
-#include "app/play_worker.hpp"
+#include "app/playing.hpp"
 #include "app/startup.hpp"
 #include "fakes/test_song.hpp"
 
@@ -13,10 +12,7 @@ using fakes::jsonp;
 
 // The play of a song whose lyrics are sent as `lyric` (JSON-escaped), then the player's clock moved by hand.
 struct LyricsFlow : AppFixture {
-  unsigned plays = 0;
-
   void serve(const Text& lyric) {
-    app->current_source.set("netease");
     fake.service.on("url", [](const fakes::ServiceCall& c) {
       return jsonp(R"({"url":"http:\/\/h\/)" + c.field("id") + R"(.mp3","size":1,"br":128})");
     });
@@ -25,21 +21,23 @@ struct LyricsFlow : AppFixture {
     for (const char* id : {"1", "2"}) fake.downloader.serve(Text("http://h/") + id + ".mp3", {fakes::test_song()});
   }
   void play(const char* id) {
-    run_play(*app, PlayRequest{app->plays.renew(), ++plays, Track{"t", id, "p", id, "netease", "", ""}});
+    show_rows({SongRow{id, "p", id, "t", "", "", "netease"}});
+    play_selected(app);
+    settle();
   }
   // The player at `ms`, the clock a tick on, and the timer fired.
   void at(std::int64_t ms) {
     fake.player.set_position_ms(ms);
     fake.clock.advance(LyricsFollower::kTickMs);
-    window.fire_ticks();
+    window.fire(Timer::lyrics);
   }
 };
 
 TEST_F(LyricsFlow, TheMarkFollowsTheSongAndMovesOnlyWhenTheLineChanges) {
   serve(R"([ti:x]\n[offset:+200]\n[00:01.00]one\n[00:03.00][00:00.50]two\nuntagged\n[00:02.00]three)");
   play("1");
-  EXPECT_EQ(window.text(Control::编辑框2), "one\r\ntwo\r\nuntagged\r\nthree\r\n");  // the box as always
-  EXPECT_EQ(window.tick_period(), LyricsFollower::kTickMs);
+  EXPECT_EQ(window.lyrics(), "one\r\ntwo\r\nuntagged\r\nthree\r\n");  // the box as always
+  EXPECT_EQ(window.period(Timer::lyrics), LyricsFollower::kTickMs);
   for (std::int64_t ms : {0, 250, 300, 500, 799, 800, 1500, 1800, 1900, 2800, 5000}) at(ms);
   // [offset:+200]: each line 200 ms sooner; "two" is sung twice; "untagged" never marked.
   EXPECT_EQ(window.marked_lines(), (std::vector<int>{1, 0, 3, 1}));
@@ -53,8 +51,9 @@ TEST_F(LyricsFlow, PauseHoldsTheMarkAndANewSongStartsFromItsOwnFirstLine) {
   EXPECT_EQ(window.marked_lines(), (std::vector<int>{1}));
   fake.player.set_position_ms(0);
   play_selected(app);  // the user clicks another row: the box is emptied, nothing follows it meanwhile
-  ASSERT_TRUE(eventually([&] { return window.title().find("当前播放音乐:") == 0 || !window.messages().empty(); }));
-  app->plays.renew();  // no further play of it gets in the way
+  at(1500);
+  EXPECT_EQ(window.marked_lines(), (std::vector<int>{1}));
+  settle();
   play("2");
   at(100);
   EXPECT_EQ(window.marked_lines(), (std::vector<int>{1, 0}));
@@ -77,16 +76,16 @@ TEST_F(LyricsFlow, TheUsersScrollingIsLeftAloneForAWhile) {
 TEST_F(LyricsFlow, NoTagsNoFollowingAndASupersededPlayNeverTouchesTheBox) {
   serve(R"(plain words\nno time)");
   play("1");
-  EXPECT_EQ(window.text(Control::编辑框2), "plain words\r\nno time\r\n");
-  EXPECT_EQ(window.tick_period(), 0);
+  EXPECT_EQ(window.lyrics(), "plain words\r\nno time\r\n");
+  EXPECT_EQ(window.period(Timer::lyrics), 0);
 
   serve(R"([00:00.00]a\n[00:01.00]b)");
   fake.service.on("lyric", [this](const fakes::ServiceCall&) {
-    app->plays.renew();  // a newer play begins while this one's lyrics are on their way
+    app.plays.renew();  // a newer play begins while this one's lyrics are on their way
     return jsonp(R"({"lyric":"[00:00.00]a"})");
   });
   play("2");
-  EXPECT_EQ(window.tick_period(), 0);
+  EXPECT_EQ(window.period(Timer::lyrics), 0);
   at(500);
   EXPECT_TRUE(window.marked_lines().empty());
 }
@@ -94,9 +93,9 @@ TEST_F(LyricsFlow, NoTagsNoFollowingAndASupersededPlayNeverTouchesTheBox) {
 TEST_F(LyricsFlow, AFailedSongOrAClosingWindowStopsTheFollowing) {
   serve(R"([00:00.00]a\n[00:01.00]b)");
   play("1");
-  ASSERT_EQ(window.tick_period(), LyricsFollower::kTickMs);
-  on_main_window_destroying(*app);
-  EXPECT_EQ(window.tick_period(), 0);
+  ASSERT_EQ(window.period(Timer::lyrics), LyricsFollower::kTickMs);
+  on_main_window_destroying(app);
+  EXPECT_EQ(window.period(Timer::lyrics), 0);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 import json
 import os
 import re
+import select
 import shutil
 import socket
 import subprocess
@@ -26,7 +27,7 @@ import tempfile
 import time
 import unittest
 
-from bench import Bench
+from bench import LANE_PORT_STEP, Bench, current_lane, keep_until_exit, release, spawn
 
 
 def pixels(png, left, top, width, height):
@@ -55,15 +56,15 @@ class DriverError(AssertionError):
 class Program:
     """QiwaMusic.exe (or another exe of the build) running in its own run directory."""
 
-    def __init__(self, bench, exe_name, run_dir, env=None):
+    def __init__(self, bench, exe_name, run_dir, env=None, args=()):
         self.bench = bench
         self.run_dir = run_dir
         self.exe = os.path.join(run_dir, exe_name)
         shutil.copy2(os.path.join(bench.build_dir, exe_name), self.exe)
         bench.capture_audio_to(os.path.join(run_dir, "audio.raw"))
         self.log = open(os.path.join(run_dir, "wine.log"), "wb")
-        self.process = subprocess.Popen(bench.command(self.exe), cwd=run_dir, env=bench.env(**(env or {})),
-                                        stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
+        self.process = spawn(bench.command(self.exe, *args), cwd=run_dir, env=bench.env(**(env or {})),
+                             stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
 
     def running(self):
         return self.process.poll() is None
@@ -75,7 +76,8 @@ class Program:
             return None
 
     def files(self):
-        return sorted(os.listdir(self.run_dir))
+        """The run directory's files, but for the bench's own (wine.log, the captured sound)."""
+        return sorted(set(os.listdir(self.run_dir)) - self.bench.bench_files())
 
     def kill(self):
         if self.running():
@@ -90,7 +92,10 @@ class Session:
     def __init__(self, build_dir=None):
         self.bench = Bench(build_dir)
         self.program = None
-        self.runs_dir = os.path.join(self.bench.build_dir, "e2e-runs")
+        # A folder of its own per lane: a test that checks what appeared beside its run directory does
+        # not see another lane's.
+        self.runs_dir = os.path.join(self.bench.build_dir,
+                                     "e2e-runs" + (f"-lane{self.bench.lane}" if self.bench.lane else ""))
 
     def start(self):
         for name in ("QiwaMusic.exe", "qiwa_driver.exe", "qiwa_probe.dll"):
@@ -99,13 +104,23 @@ class Session:
         self.bench.start()
         return self
 
-    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None):
-        """Starts the exe in a new run directory (or again in run_dir); prepare(run_dir) runs first."""
+    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None, args=None, plays_on=False):
+        """Starts the exe in a new run directory (or again in run_dir); prepare(run_dir) runs first.
+        Outside lane 0 the program is told its lane's service (--service), unless args are given. Unless
+        plays_on, a new run directory's settings stop the sound with each song, as the tests of one play
+        at a time expect; the queue's own tests let it play on."""
         os.makedirs(self.runs_dir, exist_ok=True)
-        run_dir = run_dir or tempfile.mkdtemp(prefix="run-", dir=self.runs_dir)
+        if not run_dir:
+            run_dir = tempfile.mkdtemp(prefix="run-", dir=self.runs_dir)
+            if not plays_on:
+                with open(os.path.join(run_dir, "QiwaMusic.ini"), "w", encoding="utf-8") as f:
+                    f.write("play.auto_next=0\n")
         if prepare:
             prepare(run_dir)
-        self.program = Program(self.bench, exe_name, run_dir, env)
+        if args is None:
+            host, port = service_address(self.bench.build_dir, self.bench.lane)
+            args = ["--service", f"{host}:{port}"] if self.bench.lane else []
+        self.program = Program(self.bench, exe_name, run_dir, env, args)
         return self.program
 
     def driver(self, *args, check=True, timeout=60, env=None):
@@ -139,6 +154,35 @@ class Session:
             return (done.returncode, out.read().decode("utf-8", "replace").strip().splitlines(),
                     err.read().decode("utf-8", "replace"))
 
+    def watch(self, *args, until=lambda: False, timeout=60):
+        """Runs a driver command that prints a JSON line at each change it sees (watch-selection) and
+        returns [(time.monotonic() when the line came, line)], read as they come, until the driver ends,
+        until() is true (looked at every 50 ms) or timeout s have passed; the driver is then ended."""
+        exe = os.path.join(self.bench.build_dir, "qiwa_driver.exe")
+        env = self.bench.env(QIWA_DRIVER_TARGET=os.path.basename(self.program.exe) if self.program else
+                             "QiwaMusic.exe")
+        process = spawn(self.bench.command(exe, *args), env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                        stderr=subprocess.DEVNULL)
+        seen, pending, deadline = [], b"", time.monotonic() + timeout
+        try:
+            while time.monotonic() < deadline and not until():
+                if not select.select([process.stdout], [], [], 0.05)[0]:
+                    continue
+                got = os.read(process.stdout.fileno(), 4096)
+                at = time.monotonic()
+                if not got:
+                    break
+                *lines, pending = (pending + got).split(b"\n")
+                seen += [(at, json.loads(line)) for line in lines if line.strip()]
+                if seen and "ok" in seen[-1][1]:
+                    break  # the command's own last line
+        finally:
+            if process.poll() is None:
+                process.kill()
+            process.wait()
+            process.stdout.close()
+        return seen
+
     def wait_for(self, condition, timeout=10, interval=0.2, what="condition"):
         """Calls condition() until it returns a true value, which it returns; fails after timeout s."""
         deadline = time.time() + timeout
@@ -157,15 +201,20 @@ class Session:
     def audio_bytes(self):
         return self.bench.audio_bytes()
 
-    def quiet_audio(self, timeout=60):
-        """The captured sound's size once it has not grown for 2 s; fails when it keeps growing."""
-        last, since, deadline = self.audio_bytes(), time.time(), time.time() + timeout
-        while time.time() < deadline:
-            time.sleep(0.1)
+    def capture(self):
+        """The bench's Capture: the sound heard since the device was last opened, and when it was heard."""
+        return self.bench.capture()
+
+    def quiet_audio(self, timeout=60, quiet=2.0):
+        """The captured sound's size once nothing has been heard for `quiet` s (the device takes sound at
+        its real rate, so a playing song grows it every few ms); fails when it keeps growing."""
+        last, since, deadline = self.audio_bytes(), time.monotonic(), time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            time.sleep(0.05)
             now = self.audio_bytes()
             if now != last:
-                last, since = now, time.time()
-            elif time.time() - since >= 2:
+                last, since = now, time.monotonic()
+            elif time.monotonic() - since >= quiet:
                 return now
         raise AssertionError(f"the sound went on for {timeout} s")
 
@@ -232,8 +281,9 @@ def cells_of(song, source="netease"):
         [song["title"], "/".join(song["artists"]), album or ""]
 
 
-def service_address(build_dir):
-    """(host, port) the build's program talks to: QIWA_SERVICE_HOST from its CMakeCache.txt."""
+def service_address(build_dir, lane=0):
+    """(host, port) of the demo service of a lane: the build's QIWA_SERVICE_HOST (from its CMakeCache.txt),
+    whose port lane n moves by n * LANE_PORT_STEP."""
     value = "127.0.0.1:8765"
     try:
         with open(os.path.join(build_dir, "CMakeCache.txt"), encoding="utf-8", errors="replace") as f:
@@ -245,7 +295,7 @@ def service_address(build_dir):
     except OSError:
         pass
     host, _, port = value.rpartition(":") if ":" in value else (value, "", "80")
-    return host, int(port)
+    return host, int(port) + lane * LANE_PORT_STEP
 
 
 def free_port(host):
@@ -286,11 +336,13 @@ class Request:
 
 
 class DemoService:
-    """tools/demo-service on the build's service address, with its request log in a file."""
+    """tools/demo-service on the service address of the build and lane, with its request log in a file.
+    It is stopped on every way out of this process (bench.keep_until_exit), and ends with it if killed."""
 
-    def __init__(self, build_dir, fault=None, delay=None, throttle=None, https=False):
+    def __init__(self, build_dir, fault=None, delay=None, throttle=None, lane=None, https=False):
         self.build_dir = build_dir
-        self.host, self.port = service_address(build_dir)
+        self.lane = current_lane() if lane is None else lane
+        self.host, self.port = service_address(build_dir, self.lane)
         self.fault = fault
         self.delay = delay
         self.throttle = throttle  # bytes a second for every song
@@ -304,7 +356,7 @@ class DemoService:
         tool = os.path.join(here, "..", "..", "tools", "demo-service")
         folder = os.path.join(self.build_dir, "demo-service")
         os.makedirs(folder, exist_ok=True)
-        self.log_path = os.path.join(folder, f"requests-{os.getpid()}.jsonl")
+        self.log_path = os.path.join(folder, f"requests-{os.getpid()}-lane{self.lane}.jsonl")
         open(self.log_path, "w").close()
         if self._port_taken():
             raise AssertionError(f"{self.host}:{self.port} is already in use; configure the build with its own "
@@ -319,13 +371,15 @@ class DemoService:
             cmd += ["--throttle", str(self.throttle)]
         if self.https_port:
             cmd += ["--https-port", str(self.https_port)]
-        self.err = open(os.path.join(folder, "service.log"), "ab")
-        self.process = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=self.err, stderr=self.err)
+        self.err = open(os.path.join(folder, f"service-lane{self.lane}.log"), "ab")
+        self.process = spawn(cmd, stdin=subprocess.DEVNULL, stdout=self.err, stderr=self.err)
+        keep_until_exit(self)
         deadline = time.time() + 300  # the first start makes the catalogue (sox, lame, convert)
         while not self._port_taken():
             if self.process.poll() is not None:
-                raise AssertionError(f"demo-service ended with code {self.process.returncode}; see "
-                                     f"{folder}/service.log")
+                code = self.process.returncode
+                self.stop()
+                raise AssertionError(f"demo-service ended with code {code}; see {self.err_path}")
             if time.time() > deadline:
                 self.stop()
                 raise AssertionError("demo-service did not start listening")
@@ -339,7 +393,12 @@ class DemoService:
         except OSError:
             return False
 
+    @property
+    def err_path(self):
+        return os.path.join(self.build_dir, "demo-service", f"service-lane{self.lane}.log")
+
     def stop(self):
+        release(self)
         if self.process and self.process.poll() is None:
             self.process.terminate()
             try:
@@ -446,8 +505,8 @@ class ProgramTestCase(unittest.TestCase):
         return id(self) not in failed and getattr(outcome, "success", True)
 
     # Shortcuts -------------------------------------------------------------------------------
-    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None):
-        return self.session.launch(exe_name, env, run_dir, prepare)
+    def launch(self, exe_name="QiwaMusic.exe", env=None, run_dir=None, prepare=None, args=None, plays_on=False):
+        return self.session.launch(exe_name, env, run_dir, prepare, args, plays_on)
 
     def driver(self, *args, check=True, env=None):
         return self.session.driver(*args, check=check, env=env)
@@ -483,11 +542,13 @@ class ProgramTestCase(unittest.TestCase):
 
 class ServiceTestCase(ProgramTestCase):
     """ProgramTestCase with the demo service running for the whole class on the build's address.
-    Set service_fault (a --fault mode) and service_delay in a subclass; self.service is the
-    DemoService (its request log: requests(), api_requests(), wait_request(), clear_log())."""
+    Set service_fault (a --fault mode), service_delay and service_throttle (bytes a second for every
+    song) in a subclass; self.service is the DemoService (its request log: requests(), api_requests(),
+    wait_request(), clear_log())."""
 
     service_fault = None
     service_delay = None
+    service_throttle = None
     service_https = False  # a TLS listener too, with a certificate no one trusts
     service = None
 
@@ -496,6 +557,7 @@ class ServiceTestCase(ProgramTestCase):
         super().setUpClass()
         try:
             cls.service = DemoService(cls.session.bench.build_dir, cls.service_fault, cls.service_delay,
+                                      cls.service_throttle, lane=cls.session.bench.lane,
                                       https=cls.service_https).start()
         except BaseException:
             cls.session.stop()
@@ -516,9 +578,9 @@ class ServiceTestCase(ProgramTestCase):
     # What a user does with the service ----------------------------------------------------------
     SOURCES = ("netease", "kugou", "tencent")  # the items of 组合框1, in order
 
-    def start(self, prepare=None):
+    def start(self, prepare=None, plays_on=False):
         """The program launched and its window shown; returns the dump of the window."""
-        self.launch(prepare=prepare)
+        self.launch(prepare=prepare, plays_on=plays_on)
         self.wait_window()
         self.wait_for(lambda: self.driver("window")["window"]["visible"], what="the window to show")
         return self.dump()

@@ -36,7 +36,7 @@ class DpiTest(qiwa_e2e.ServiceTestCase):
 
     def test_at_144_dpi_everything_is_half_as_large_again(self):
         base = self.look("dpi-96.png")
-        self.assertEqual(base["window"], (601, 710))
+        self.assertEqual(base["window"], (601, 760))
         for name, _, left, top, width, height, _ in CONTROLS:
             self.assertEqual(base["controls"][name], {"left": left, "top": top, "width": width, "height": height})
         self.assertEqual(base["columns"], [w for _, w in COLUMNS])

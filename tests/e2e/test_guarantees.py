@@ -178,6 +178,8 @@ class SessionEndTest(GuaranteeCase):
         self.assertTrue(ended["ended"] and ended["terminated"], f"the session did not end: {ended}")
         self.assertEqual(self.song_files(), {"mine.mp3": len(OWN)}, "the end of the session left files behind")
         self.assertEqual(self.read_run_file("mine.mp3"), OWN)
+        # The settings are kept as at an exit: the window's place is in them.
+        self.assertIn(b"window.x=", self.read_run_file("QiwaMusic.ini"), "the settings were not kept")
 
 
 class UntrustedHttpsTest(GuaranteeCase):

@@ -95,7 +95,7 @@ class SearchTest(SearchCase):
         time.sleep(1)  # an answer with no hits adds nothing
         self.assertEqual(self.rows(), [])
 
-    def test_a_row_plays_with_its_own_catalogue_not_the_combo(self):
+    def test_a_row_plays_from_the_catalogue_it_came_from_not_the_combo(self):
         self.start()
         self.search("Hello", source=2, rows=1)
         row = self.expected_row("Hello", "tencent")
@@ -105,7 +105,7 @@ class SearchTest(SearchCase):
         post = self.service.wait_request(lambda r: r.form.get("types") == "url")
         self.assertEqual((post.path, post.query), ("/gqss/api.php", TRACK_QUERY))
         self.assertEqual(post.fields, [("types", "url"), ("id", row[0]), ("source", "tencent")])
-        # The row's own catalogue decides, whatever is shown at play time: QQ音乐's M500 file is asked for.
+        # A QQ音乐 row asks for the "M500" file, whatever the drop-down shows at play time.
         song = self.service.wait_request(lambda r: r.path.startswith("/music/"))
         self.assertEqual(song.path, f"/music/tencent/M500{row[0]}.mp3")
 

@@ -11,7 +11,7 @@ SEARCHES, LOAD_MORES, PLAYS = 200, 100, 30
 # Each search's rows differ from the one before, so a wait sees the new rows, not the old ones.
 # "" lists the whole catalogue: 20 rows, then 40 and 45 with two "加载更多".
 QUERIES = ("", "音调", "周杰伦", "tone")
-SONG_SECONDS = 4  # the demo's songs; a wait this long lets the last one end before a measure
+SONG_SECONDS = 4  # the demo's songs
 
 # How far a figure may grow from its value after the first play (under Wine it moved by one handle
 # and about 1 MB). A leak of a handle or a thread per action, or of a decoded song (700 KB) or a
@@ -21,8 +21,9 @@ BOUNDS = {"handles": 10, "threads": 2, "private_bytes": 2 << 20, "working_set": 
 
 class SoakTest(qiwa_user.UserTestCase):
     def settled_stats(self):
-        """The figures once the last song has ended: the smallest of a few looks a second apart."""
-        time.sleep(SONG_SECONDS + 1)
+        """The figures once the last song has ended (nothing heard for 2 s; the bench's device plays in
+        real time): the smallest of a few looks a second apart."""
+        self.session.quiet_audio(timeout=SONG_SECONDS + 60)
         looks = []
         for _ in range(3):
             looks.append(self.stats())

@@ -34,18 +34,32 @@ LVS_REPORT, LVS_TYPEMASK, LVS_SINGLESEL, LVS_SORTASCENDING, LVS_SORTDESCENDING =
 def skin_library(build_dir):
     """The skin library DLL the build made and embedded in the program."""
     for root, dirs, files in os.walk(build_dir):
-        dirs[:] = [d for d in dirs if d not in ("wine-prefix", "wine-home", "e2e-runs", "demo-catalogue")]
+        dirs[:] = [d for d in dirs if not d.startswith(("wine-prefix", "wine-home", "e2e-runs", "demo-catalogue"))]
         if "QiwaSkin.dll" in files:
             return os.path.join(root, "QiwaSkin.dll")
     raise unittest.SkipTest("the skin library is not built")
+
+
+# The strip below them: previous, play/pause, next, the mode, the lists, the volume, the seek bar and
+# its time; all within the window's grown bottom.
+STRIP = [
+    ("previous", "Button", 4, 702, 56, 26, "上一首"),
+    ("play_pause", "Button", 62, 702, 56, 26, "播放"),
+    ("next", "Button", 120, 702, 56, 26, "下一首"),
+    ("mode", "Button", 178, 702, 70, 26, "顺序播放"),
+    ("lists", "SysTabControl32", 252, 702, 222, 26, ""),
+    ("volume", "msctls_trackbar32", 478, 702, 114, 26, "音量"),
+    ("seek", "msctls_trackbar32", 2, 676, 458, 24, "进度"),
+    ("time", "Static", 462, 680, 130, 18, "0:00 / --:--"),
+]
 
 
 class MainWindowTest(qiwa_e2e.ServiceTestCase):
     def test_controls_in_order_with_their_places_texts_and_states(self):
         dump = self.start()
         controls = dump["controls"]
-        self.assertEqual(len(controls), len(CONTROLS), [c["class"] for c in controls])
-        for c, (name, cls, left, top, width, height, text) in zip(controls, CONTROLS):
+        self.assertEqual(len(controls), len(CONTROLS) + len(STRIP), [c["class"] for c in controls])
+        for c, (name, cls, left, top, width, height, text) in zip(controls, CONTROLS + STRIP):
             with self.subTest(control=name):
                 self.assertEqual(c["name"], name)
                 self.assertEqual(c["class"].lower(), cls.lower())
@@ -79,7 +93,7 @@ class MainWindowTest(qiwa_e2e.ServiceTestCase):
     def test_title_and_frame(self):
         window = self.start()["window"]
         self.assertEqual(window["title"], "Qiwa音乐")
-        self.assertEqual((window["rect"]["width"], window["rect"]["height"]), (601, 710))
+        self.assertEqual((window["rect"]["width"], window["rect"]["height"]), (601, 760))
         style = window["style"]
         self.assertTrue(style & WS_CAPTION == WS_CAPTION and style & WS_SYSMENU and style & WS_MINIMIZEBOX)
         self.assertFalse(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), "the frame is fixed, with no maximize")
@@ -114,7 +128,10 @@ class MainWindowTest(qiwa_e2e.ServiceTestCase):
             with self.subTest(where=where):
                 answer = self.driver("rclick-list", where)
                 items = [(i["text"], i["enabled"], i["separator"]) for i in answer["menu"]["items"]]
-                self.assertEqual(items, [("播放并下载", True, False)])
+                # The design's item first; then the favourite's (for a row only) and the settings.
+                self.assertEqual(items[0], ("播放并下载", True, False))
+                self.assertEqual(items[2], ("收藏\tCtrl+D", where == "1", False))
+                self.assertEqual(items[-1], ("设置…", True, False))
                 point, rect = answer["point"], answer["menu"]["rect"]
                 self.assertLessEqual(abs(rect["left"] - point["x"]), 4, "the menu opens at the cursor")
                 self.assertLessEqual(abs(rect["top"] - point["y"]), 4, "the menu opens at the cursor")

@@ -20,18 +20,18 @@ class FakeOutputFile final : public OutputFile {
   FakeOutputFile(FakeFiles& files, Text path) : files_(files), path_(std::move(path)) {}
   bool write(const unsigned char* data, std::size_t size) override {
     Lock lock(files_.mutex_);
-    if (failed_ || closed_ || files_.refused(path_) || !files_.take_space(size)) {
+    if (failed_ || closed_ || files_.refused(path_) || !files_.step() || !files_.take_space(size)) {
       failed_ = true;
       return false;
     }
     auto it = files_.files_.find(path_);
-    if (it != files_.files_.end()) it->second.append(reinterpret_cast<const char*>(data), size);
+    if (it != files_.files_.end()) it->second.content.append(reinterpret_cast<const char*>(data), size);
     files_.unflushed_.insert(path_);
     return true;
   }
   bool flush() override {
     Lock lock(files_.mutex_);
-    if (failed_ || closed_ || files_.refused(path_)) return false;
+    if (failed_ || closed_ || files_.refused(path_) || !files_.step()) return false;
     files_.unflushed_.erase(path_);
     return true;
   }
@@ -47,39 +47,47 @@ class FakeOutputFile final : public OutputFile {
   bool closed_ = false;
 };
 
-// A file read through its path as it is at each read: bytes written after the open are seen, as on a real
-// disk; once it is renamed or deleted the next read fails.
-class FakeInputFile final : public InputFile {
+class FakeLock final : public FileLock {
  public:
-  FakeInputFile(FakeFiles& files, Text path) : files_(files), path_(std::move(path)) {}
-  std::optional<std::size_t> read(unsigned char* data, std::size_t size) override {
+  FakeLock(FakeFiles& files, Text path) : files_(files), path_(std::move(path)) {}
+  ~FakeLock() override {
     Lock lock(files_.mutex_);
-    auto it = files_.files_.find(path_);
-    if (it == files_.files_.end() || files_.refused(path_)) return std::nullopt;
-    const std::size_t n = at_ < it->second.size() ? std::min(size, it->second.size() - at_) : 0;
-    std::copy_n(it->second.data() + at_, n, data);
-    at_ += n;
-    return n;
+    files_.locks_.erase(path_);
   }
 
  private:
   FakeFiles& files_;
   Text path_;
-  std::size_t at_ = 0;
+};
+
+class FakeInputFile final : public InputFile {
+ public:
+  FakeInputFile(FakeFiles& files, Text path) : files_(files), path_(std::move(path)) {}
+  std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) override {
+    Lock lock(files_.mutex_);
+    auto it = files_.files_.find(path_);
+    if (it == files_.files_.end() || offset >= it->second.content.size() || files_.reading_refused(path_)) return 0;
+    const std::size_t n = std::min<std::size_t>(size, it->second.content.size() - static_cast<std::size_t>(offset));
+    std::copy_n(it->second.content.data() + offset, n, out);
+    return n;
+  }
+  std::uint64_t size() override {
+    Lock lock(files_.mutex_);
+    auto it = files_.files_.find(path_);
+    return it == files_.files_.end() ? 0 : it->second.content.size();
+  }
+
+ private:
+  FakeFiles& files_;
+  Text path_;
 };
 
 FakeFiles::FakeFiles(Text run_directory, Text system_directory)
     : run_directory_(std::move(run_directory)), system_directory_(std::move(system_directory)) {
-  for (Text dir : {run_directory_, parent_of(system_directory_ + "x")}) {
-    while (!dir.empty()) {
-      directories_.insert(dir);
-      dir = parent_of(dir);
-    }
-  }
+  for (const Text& dir : {run_directory_, parent_of(system_directory_ + "x"), app_data_}) make_directories(dir);
 }
 
 bool FakeFiles::refused(std::string_view path) const {
-  if (refused_exactly_.count(Text(path))) return true;
   for (const Text& part : refused_)
     if (path.find(part) != std::string_view::npos) return true;
   return false;
@@ -97,6 +105,15 @@ bool FakeFiles::take_space(std::size_t bytes) {
 
 bool FakeFiles::parent_exists(std::string_view path) const { return directories_.count(parent_of(path)) > 0; }
 
+bool FakeFiles::step() {
+  ++steps_;
+  return !crash_at_ || steps_ < *crash_at_;
+}
+
+bool FakeFiles::writable_file(std::string_view path) const {
+  return !path.empty() && !refused(path) && !directories_.count(Text(path)) && parent_exists(path);
+}
+
 bool FakeFiles::exact_exists(std::string_view path) {
   Lock lock(mutex_);
   return files_.count(Text(path)) > 0;
@@ -105,43 +122,41 @@ bool FakeFiles::exact_exists(std::string_view path) {
 bool FakeFiles::write(std::string_view path, const std::vector<Bytes>& parts) {
   Lock lock(mutex_);
   const Text key(path);
-  if (path.empty() || refused(path) || directories_.count(key) || !parent_exists(path)) return false;
+  if (!writable_file(path) || !step()) return false;
   Text content;
   for (const Bytes& part : parts) content.append(part.begin(), part.end());
   if (!take_space(content.size())) {
     files_.erase(key);  // never a partial file
     return false;
   }
-  files_[key] = std::move(content);
+  files_[key] = {std::move(content), now_ms_};
   return true;
 }
 
 bool FakeFiles::remove(std::string_view path) {
   Lock lock(mutex_);
-  return !refused(path) && files_.erase(Text(path)) > 0;
+  return !refused(path) && files_.count(Text(path)) && step() && files_.erase(Text(path)) > 0;
 }
 
 bool FakeFiles::move_new(std::string_view from, std::string_view to) {
   Lock lock(mutex_);
   auto it = files_.find(Text(from));
-  if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) ||
-      files_.count(Text(to)) || !parent_exists(to))
-    return false;
-  Text content = std::move(it->second);
+  if (it == files_.end() || refused(from) || !writable_file(to) || files_.count(Text(to)) || !step()) return false;
+  File file = std::move(it->second);
   files_.erase(it);
-  files_[Text(to)] = std::move(content);
+  files_[Text(to)] = std::move(file);
   return true;
 }
 
-bool FakeFiles::replace_file(std::string_view from, std::string_view to) {
+bool FakeFiles::replace_with(std::string_view from, std::string_view to) {
   Lock lock(mutex_);
   auto it = files_.find(Text(from));
-  if (it == files_.end() || refused(from) || refused(to) || directories_.count(Text(to)) ||
-      unflushed_.count(Text(from)) || fail_replacements_ || !parent_exists(to))
+  if (it == files_.end() || refused(from) || !writable_file(to) || unflushed_.count(Text(from)) ||
+      fail_replacements_ || !step())
     return false;
-  Text content = std::move(it->second);
+  File file = std::move(it->second);
   files_.erase(it);
-  files_[Text(to)] = std::move(content);
+  files_[Text(to)] = std::move(file);
   return true;
 }
 
@@ -153,29 +168,114 @@ std::unique_ptr<OutputFile> FakeFiles::create_new(std::string_view path) {
   }
   if (hook) hook(path);
   Lock lock(mutex_);
-  const Text key(path);
-  if (path.empty() || refused(path) || directories_.count(key) || files_.count(key) || !parent_exists(path))
-    return nullptr;
-  files_[key].clear();
-  created_.push_back(key);
-  return std::make_unique<FakeOutputFile>(*this, key);
+  if (!writable_file(path) || files_.count(Text(path)) || !step()) return nullptr;
+  files_[Text(path)] = {Text(), now_ms_};
+  created_.emplace_back(path);
+  return std::make_unique<FakeOutputFile>(*this, Text(path));
 }
 
-std::unique_ptr<InputFile> FakeFiles::open(std::string_view path) {
+// The steps a real disk takes, so that a crash between any two leaves what it would leave there.
+bool FakeFiles::replace_file(std::string_view path, std::string_view bytes) {
+  Lock lock(mutex_);
+  if (!writable_file(path)) return false;
+  const Text temporary = Text(path) + "." + std::to_string(++temporaries_) + Text(kReplaceTemporarySuffix);
+  if (!step()) return false;
+  File& file = files_[temporary];
+  file.modified_ms = now_ms_;
+  for (std::size_t at = 0; at < bytes.size(); at += chunk_) {
+    std::size_t n = std::min(chunk_, bytes.size() - at);
+    if (!step()) return false;
+    if (!take_space(n)) {
+      files_.erase(temporary);  // a full disk: the backend removes what it began
+      return false;
+    }
+    file.content.append(bytes.substr(at, n));
+  }
+  if (!step() || !step()) return false;  // the flush, then the rename
+  files_[Text(path)] = std::move(file);
+  files_.erase(temporary);
+  return true;
+}
+
+bool FakeFiles::reading_refused(std::string_view path) const {
+  for (const Text& part : refused_reading_)
+    if (path.find(part) != std::string_view::npos) return true;
+  return false;
+}
+
+std::optional<Text> FakeFiles::read_file(std::string_view path, std::size_t limit) {
+  Lock lock(mutex_);
+  if (reading_refused(path)) return std::nullopt;
+  auto it = files_.find(Text(path));
+  if (it == files_.end() || it->second.content.size() > limit) return std::nullopt;
+  return it->second.content;
+}
+
+std::optional<FileInfo> FakeFiles::file_info(std::string_view path) {
+  Lock lock(mutex_);
+  auto it = files_.find(Text(path));
+  if (it == files_.end()) return std::nullopt;
+  return FileInfo{Text(), it->second.content.size(), it->second.modified_ms};
+}
+
+std::vector<FileInfo> FakeFiles::list_files(std::string_view directory) {
+  Lock lock(mutex_);
+  std::vector<FileInfo> out;
+  for (const auto& [path, file] : files_)
+    if (parent_of(path) == directory)
+      out.push_back({path.substr(directory.size() + 1), file.content.size(), file.modified_ms});
+  return out;
+}
+
+bool FakeFiles::folder_writable(std::string_view directory) {
+  Lock lock(mutex_);
+  return directories_.count(Text(directory)) && !refused(Text(directory) + "\\");
+}
+
+bool FakeFiles::make_directory(std::string_view path) {
   Lock lock(mutex_);
   const Text key(path);
-  if (!files_.count(key) || refused(path)) return nullptr;
-  return std::make_unique<FakeInputFile>(*this, key);
+  if (directories_.count(key)) return true;
+  if (path.empty() || files_.count(key) || !parent_exists(path) || refused(path) || !step()) return false;
+  directories_.insert(key);
+  return true;
+}
+
+Text FakeFiles::app_data_directory() {
+  Lock lock(mutex_);
+  return app_data_;
+}
+
+std::unique_ptr<FileLock> FakeFiles::try_lock(std::string_view path) {
+  Lock lock(mutex_);
+  if (!parent_exists(path) || !locks_.insert(Text(path)).second) return nullptr;
+  return std::make_unique<FakeLock>(*this, Text(path));
+}
+
+void FakeFiles::set_time(std::int64_t modified_ms) {
+  Lock lock(mutex_);
+  now_ms_ = modified_ms;
+}
+
+std::unique_ptr<InputFile> FakeFiles::open_read(std::string_view path) {
+  Lock lock(mutex_);
+  if (refused(path) || !files_.count(Text(path))) return nullptr;
+  return std::make_unique<FakeInputFile>(*this, Text(path));
 }
 
 void FakeFiles::put(std::string_view path, std::string_view content) {
   Lock lock(mutex_);
-  files_[Text(path)] = Text(content);
+  files_[Text(path)] = {Text(content), now_ms_};
 }
 
-void FakeFiles::make_directory(std::string_view path) {
+void FakeFiles::put(std::string_view path, std::string_view content, std::int64_t modified_ms) {
   Lock lock(mutex_);
-  directories_.insert(Text(path));
+  files_[Text(path)] = {Text(content), modified_ms};
+}
+
+void FakeFiles::make_directories(std::string_view path) {
+  Lock lock(mutex_);
+  for (Text dir(path); !dir.empty(); dir = parent_of(dir)) directories_.insert(dir);
 }
 
 void FakeFiles::before_create(std::function<void(std::string_view)> hook) {
@@ -198,21 +298,40 @@ void FakeFiles::refuse(std::string_view part) {
   refused_.emplace_back(part);
 }
 
-void FakeFiles::refuse_exactly(std::string_view path) {
+void FakeFiles::refuse_reading(std::string_view part) {
   Lock lock(mutex_);
-  refused_exactly_.emplace(path);
+  refused_reading_.emplace_back(part);
+}
+
+void FakeFiles::crash_at_step(std::size_t n, std::size_t chunk) {
+  Lock lock(mutex_);
+  steps_ = 0;
+  crash_at_ = n;
+  chunk_ = chunk == 0 ? 1 : chunk;
+}
+
+std::size_t FakeFiles::steps_taken() const {
+  Lock lock(mutex_);
+  return steps_;
+}
+
+void FakeFiles::restart() {
+  Lock lock(mutex_);
+  crash_at_.reset();
+  steps_ = 0;
+  locks_.clear();  // the dead process's locks went with it
 }
 
 std::optional<Text> FakeFiles::read(std::string_view path) const {
   Lock lock(mutex_);
   auto it = files_.find(Text(path));
-  return it == files_.end() ? std::nullopt : std::optional<Text>(it->second);
+  return it == files_.end() ? std::nullopt : std::optional<Text>(it->second.content);
 }
 
 std::set<Text> FakeFiles::names_in(std::string_view directory) const {
   Lock lock(mutex_);
   std::set<Text> names;
-  for (const auto& [path, content] : files_)
+  for (const auto& [path, file] : files_)
     if (parent_of(path) == directory) names.insert(path.substr(directory.size() + 1));
   return names;
 }

@@ -10,6 +10,7 @@
 #include "fakes/fake_files.hpp"
 #include "fakes/fake_music_service.hpp"
 #include "fakes/fake_player.hpp"
+#include "fakes/manual_executor.hpp"
 #include "runtime/platform.hpp"
 
 namespace qiwa::fakes {
@@ -38,7 +39,12 @@ class FakeLibraries : public NativeLibraries {
 class FakeClock : public Clock {
  public:
   std::int64_t now_ms() override { return now_.load(); }
+  // The calendar moves with the steady clock; the local zone is 8 hours ahead.
+  std::int64_t wall_ms() override { return kWallStart + now_.load(); }
+  std::int64_t local_wall_ms() override { return wall_ms() + 8 * 3600 * 1000; }
   void advance(std::int64_t ms) { now_ += ms; }
+
+  static constexpr std::int64_t kWallStart = 1'717'200'000'000;  // 2024-06-01 00:00:00 UTC
 
  private:
   std::atomic<std::int64_t> now_{1000};
@@ -51,8 +57,9 @@ struct FakePlatform {
   FakePlayer player{files};
   FakeLibraries libraries;
   FakeClock clock;
+  ManualExecutor executor;
 
-  Platform platform() { return {files, service.requests(), downloader, player, libraries, clock}; }
+  Platform platform() { return {files, service.requests(), downloader, player, libraries, clock, executor}; }
 };
 
 }  // namespace qiwa::fakes

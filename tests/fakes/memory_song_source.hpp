@@ -28,6 +28,10 @@ class MemorySongSource : public SongSource {
     std::lock_guard lock(mutex_);
     return state_;
   }
+  std::uint64_t size() const override {
+    std::lock_guard lock(mutex_);
+    return data_.size();
+  }
 
   void append(const unsigned char* data, std::size_t size) {
     std::lock_guard lock(mutex_);

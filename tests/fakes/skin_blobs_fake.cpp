@@ -1,5 +1,5 @@
 // Small stand-ins for the embedded skin library image and skin data.
-#include "app/skin_blobs.hpp"
+#include "skin/skin_blobs.hpp"
 
 namespace qiwa {
 namespace {

@@ -15,8 +15,9 @@ namespace qiwa::fakes {
 
 class StrictMp3Codec : public Mp3Codec {
  public:
-  explicit StrictMp3Codec(const Mp3FrameHeader& format)
-      : format_(format), input_(16 * 1024), output_(4 * frame_pcm_bytes()) {}
+  // `holds_back` false: every frame's sound comes out at once, as Wine's codec gives it.
+  explicit StrictMp3Codec(const Mp3FrameHeader& format, bool holds_back = true)
+      : format_(format), input_(16 * 1024), output_(4 * frame_pcm_bytes()), holds_back_(holds_back) {}
 
   PcmFormat pcm() const override { return {format_.sample_rate, format_.channels, 2 * format_.channels}; }
   unsigned char* input() override { return input_.data(); }
@@ -40,7 +41,7 @@ class StrictMp3Codec : public Mp3Codec {
       consumed += h->length;
     }
     // One frame stays behind, two on every fourth call, none once the frames have ended.
-    const std::size_t keep = last ? 0 : (calls_ % 4 == 0 ? 2 : 1);
+    const std::size_t keep = last || !holds_back_ ? 0 : (calls_ % 4 == 0 ? 2 : 1);
     while (held_.size() > keep) {
       std::memset(output_.data() + produced, held_.front(), frame_pcm_bytes());
       produced += frame_pcm_bytes();
@@ -66,6 +67,7 @@ class StrictMp3Codec : public Mp3Codec {
   int calls_ = 0;
   int passes_ = 0;
   int failures_ = 0;
+  bool holds_back_ = true;
 };
 
 }  // namespace qiwa::fakes

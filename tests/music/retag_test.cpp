@@ -88,7 +88,7 @@ TEST(Retag, ARetaggedSongIsStillTheSongSavedBefore) {
   tag.cover.assign(3 << 20, 0x5A);
   tag.cover[0] = 0xFF, tag.cover[1] = 0xD8, tag.cover[2] = 0xFF;
   ASSERT_EQ(retag_song(files, kSong, tag), Retag::done);
-  EXPECT_EQ(find_song_place(files, "C:\\Qiwa", track).saved, kSong);
+  EXPECT_EQ(find_song_place(files, "C:\\Qiwa", "晴天", track).saved, kSong);
 }
 
 // The new file's name never meets a file that is there: the user's own is passed over and kept.
@@ -119,7 +119,7 @@ TEST(Retag, AFailureLeavesTheSongAsItWas) {
   EXPECT_EQ(attempt([](fakes::FakeFiles& f) { f.refuse(".retag"); }), Retag::no_room);
   EXPECT_EQ(attempt([](fakes::FakeFiles& f) { f.make_directory(kSong + ".4242-1.retag"); }), Retag::no_room);
   EXPECT_EQ(attempt([](fakes::FakeFiles& f) {
-              f.before_create([&f](std::string_view) { f.refuse_exactly(kSong); });  // unreadable from now on
+              f.before_create([&f](std::string_view) { f.refuse_reading(kSong); });  // unreadable from now on
             }),
             Retag::unreadable);
   EXPECT_EQ(attempt([](fakes::FakeFiles& f) { f.fail_replacements(); }), Retag::not_replaced);

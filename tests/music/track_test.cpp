@@ -171,7 +171,7 @@ TEST_F(SongDownload, TheServicesOwnTagFollowsTheProgramsTag) {
 // file of the name is passed over, and the first free name is offered.
 TEST_F(SongDownload, TheSongSavedBeforeIsFoundAmongTheTitlesFiles) {
   files.put(dir + "\\晴天.mp3", "the user's own recording");
-  SongPlace place = find_song_place(files, dir, track);
+  SongPlace place = find_song_place(files, dir, track.title, track);
   EXPECT_EQ(place.saved, "");
   EXPECT_EQ(place.free, dir + "\\晴天 (2).mp3");
 
@@ -180,12 +180,12 @@ TEST_F(SongDownload, TheSongSavedBeforeIsFoundAmongTheTitlesFiles) {
   files.put(dir + "\\晴天 (2).mp3", fakes::tag_text(song_tag(other)) + mp3);
   files.put(dir + "\\晴天 (3).mp3", saved(mp3.substr(0, 9000)));  // this song, but cut short
   files.put(dir + "\\晴天 (4).mp3", saved(mp3));
-  place = find_song_place(files, dir, track);
+  place = find_song_place(files, dir, track.title, track);
   EXPECT_EQ(place.saved, dir + "\\晴天 (4).mp3");
-  EXPECT_EQ(find_song_place(files, dir, other).saved, dir + "\\晴天 (2).mp3");
+  EXPECT_EQ(find_song_place(files, dir, other.title, other).saved, dir + "\\晴天 (2).mp3");
 
   files.refuse("(4)");  // it cannot be read
-  place = find_song_place(files, dir, track);
+  place = find_song_place(files, dir, track.title, track);
   EXPECT_EQ(place.saved, "");
   EXPECT_EQ(place.free, dir + "\\晴天 (5).mp3");
 }

@@ -3,13 +3,17 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <map>
 #include <stdexcept>
 
+#include "music/library.hpp"
 #include "music/retag.hpp"
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
-#include "runtime/threads.hpp"
 #include "runtime/win32/backends.hpp"
+#include "runtime/win32/file_time.hpp"
+#include "runtime/win32/handle.hpp"
 #include "runtime/win32/wide.hpp"
 
 namespace qiwa {
@@ -94,34 +98,6 @@ TEST_F(FilesWin32, CreateNewNeverTruncates) {
   EXPECT_EQ(files->create_new(dir + "\\文件夹.part"), nullptr);
 }
 
-// A file being written can be read, renamed and deleted by others meanwhile (the player reads a song as it
-// arrives, the exit removes a part file): the writer goes on, and the reader sees what is there.
-TEST_F(FilesWin32, AFileBeingWrittenIsReadRenamedAndDeletedMeanwhile) {
-  std::unique_ptr<OutputFile> out = files->create_new(dir + "\\晴天.mp3.1-1.part");
-  ASSERT_NE(out, nullptr);
-  EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("0123"), 4));
-  std::unique_ptr<InputFile> in = files->open(dir + "\\晴天.mp3.1-1.part");
-  ASSERT_NE(in, nullptr);
-  unsigned char got[16] = {};
-  EXPECT_EQ(in->read(got, 2), std::optional<std::size_t>(2));
-  EXPECT_TRUE(files->move_new(dir + "\\晴天.mp3.1-1.part", dir + "\\晴天.mp3"));
-  EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("45"), 2));
-  EXPECT_EQ(in->read(got + 2, sizeof got - 2), std::optional<std::size_t>(4));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 6), "012345");
-  EXPECT_EQ(in->read(got, sizeof got), std::optional<std::size_t>(0));
-  EXPECT_TRUE(out->close());
-  EXPECT_EQ(read_back(dir + "\\晴天.mp3"), "012345");
-
-  std::unique_ptr<OutputFile> cut = files->create_new(dir + "\\cut.part");
-  ASSERT_NE(cut, nullptr);
-  EXPECT_TRUE(files->remove(dir + "\\cut.part"));
-  cut->write(reinterpret_cast<const unsigned char*>("x"), 1);
-  cut->close();
-  EXPECT_FALSE(files->exact_exists(dir + "\\cut.part"));
-  EXPECT_EQ(files->open(dir + "\\missing.mp3"), nullptr);
-  EXPECT_EQ(files->open(dir), nullptr) << "a folder";
-}
-
 // A move never replaces: not a file, not one the player holds open, not a folder.
 TEST_F(FilesWin32, MoveNewNeverReplacesAnything) {
   ASSERT_TRUE(files->write(dir + "\\晴天.mp3", bytes("the user's own")));
@@ -129,7 +105,7 @@ TEST_F(FilesWin32, MoveNewNeverReplacesAnything) {
   EXPECT_FALSE(files->move_new(dir + "\\下载.part", dir + "\\晴天.mp3"));
   EXPECT_EQ(read_back(dir + "\\晴天.mp3"), "the user's own");
   EXPECT_EQ(read_back(dir + "\\下载.part"), "downloaded");
-  std::unique_ptr<InputFile> playing = files->open(dir + "\\晴天.mp3");
+  std::unique_ptr<InputFile> playing = files->open_read(dir + "\\晴天.mp3");
   EXPECT_FALSE(files->move_new(dir + "\\下载.part", dir + "\\晴天.mp3"));
   EXPECT_EQ(read_back(dir + "\\晴天.mp3"), "the user's own");
   ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\文件夹.mp3").c_str(), nullptr));
@@ -140,39 +116,77 @@ TEST_F(FilesWin32, MoveNewNeverReplacesAnything) {
   EXPECT_NE(files->process_id(), 0u);
 }
 
+// A song is read while its download writes it, is moved into place, or is deleted at the exit.
+TEST_F(FilesWin32, AFileOpenedForReadingIsReadAtAnyOffsetWhileOthersWriteMoveOrDeleteIt) {
+  const Text part = dir + "\\下载.mp3.1-1.part", song = dir + "\\下载.mp3";
+  std::unique_ptr<OutputFile> out = files->create_new(part);
+  ASSERT_TRUE(out);
+  ASSERT_TRUE(out->write(reinterpret_cast<const unsigned char*>("0123"), 4));
+  std::unique_ptr<InputFile> in = files->open_read(part);
+  ASSERT_TRUE(in);
+  unsigned char got[16] = {};
+  EXPECT_EQ(in->size(), 4u);
+  EXPECT_EQ(in->read(2, got, sizeof got), 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 2), "23");
+  EXPECT_EQ(in->read(9, got, sizeof got), 0u);  // past the end as it stands
+  ASSERT_TRUE(out->write(reinterpret_cast<const unsigned char*>("4567"), 4));
+  ASSERT_TRUE(out->close());
+  EXPECT_EQ(in->size(), 8u);
+  EXPECT_EQ(in->read(6, got, sizeof got), 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 2), "67");
+  EXPECT_TRUE(files->move_new(part, song));
+  EXPECT_TRUE(files->remove(song));
+  EXPECT_EQ(in->read(0, got, sizeof got), 8u);  // the bytes stay readable through the handle
+  in.reset();
+  EXPECT_FALSE(files->exact_exists(song));
+  // The exit removes a part file its download still writes: the writer goes on, and nothing stays.
+  std::unique_ptr<OutputFile> cut = files->create_new(part);
+  ASSERT_NE(cut, nullptr);
+  EXPECT_TRUE(files->remove(part));
+  cut->write(reinterpret_cast<const unsigned char*>("x"), 1);
+  cut->close();
+  EXPECT_FALSE(files->exact_exists(part));
+
+  EXPECT_EQ(files->open_read(dir + "\\无此文件.mp3"), nullptr);
+  EXPECT_EQ(files->open_read(dir), nullptr);  // a directory
+  EXPECT_EQ(files->open_read(""), nullptr);
+  ASSERT_TRUE(files->write(dir + "\\a", bytes("keep")));
+  EXPECT_EQ(files->open_read(dir + "\\a" + Text(1, '\0') + "x"), nullptr);  // a NUL would name another file
+}
+
 // A replacement takes the song's place in one step while the player reads it: the reader reads on, the
 // song's name holds the new bytes, and the replacement's name is gone. Without the file or onto a folder
 // it fails and keeps both.
-TEST_F(FilesWin32, ReplaceFileTakesThePlaceOfAFileBeingRead) {
+TEST_F(FilesWin32, ReplaceWithTakesThePlaceOfAFileBeingRead) {
   const Text song = dir + "\\晴天.mp3", fresh = dir + "\\晴天.mp3.7-1.retag";
   ASSERT_TRUE(files->write(song, bytes("old bytes")));
-  std::unique_ptr<InputFile> playing = files->open(song);
+  std::unique_ptr<InputFile> playing = files->open_read(song);
   ASSERT_NE(playing, nullptr);
   unsigned char got[16] = {};
-  EXPECT_EQ(playing->read(got, 3), std::optional<std::size_t>(3));
+  EXPECT_EQ(playing->read(0, got, 3), 3u);
   std::unique_ptr<OutputFile> out = files->create_new(fresh);
   ASSERT_NE(out, nullptr);
   EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("new bytes!"), 10));
   EXPECT_TRUE(out->flush());
   EXPECT_TRUE(out->close());
   EXPECT_FALSE(out->flush()) << "closed";
-  ASSERT_TRUE(files->replace_file(fresh, song));
+  ASSERT_TRUE(files->replace_with(fresh, song));
   EXPECT_EQ(read_back(song), "new bytes!");
   EXPECT_FALSE(files->exact_exists(fresh));
-  EXPECT_EQ(playing->read(got + 3, sizeof got - 3), std::optional<std::size_t>(6));
+  EXPECT_EQ(playing->read(3, got + 3, sizeof got - 3), 6u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 9), "old bytes") << "the reader reads on";
   playing.reset();
   EXPECT_FALSE(files->exact_exists(song + "." + std::to_string(GetCurrentProcessId()) + "-1.old"))
       << "the old file, if set aside, is gone with its reader";
 
-  EXPECT_FALSE(files->replace_file(fresh, song)) << "gone already";
+  EXPECT_FALSE(files->replace_with(fresh, song)) << "gone already";
   EXPECT_EQ(read_back(song), "new bytes!");
   ASSERT_TRUE(files->write(fresh, bytes("again")));
   ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\文件夹.mp3").c_str(), nullptr));
-  EXPECT_FALSE(files->replace_file(fresh, dir + "\\文件夹.mp3"));
-  EXPECT_FALSE(files->replace_file(fresh, dir + "\\a" + Text(1, '\0') + "b"));
+  EXPECT_FALSE(files->replace_with(fresh, dir + "\\文件夹.mp3"));
+  EXPECT_FALSE(files->replace_with(fresh, dir + "\\a" + Text(1, '\0') + "b"));
   EXPECT_EQ(read_back(fresh), "again");
-  EXPECT_TRUE(files->replace_file(fresh, dir + "\\新.mp3")) << "nothing there to replace";
+  EXPECT_TRUE(files->replace_with(fresh, dir + "\\新.mp3")) << "nothing there to replace";
   EXPECT_EQ(read_back(dir + "\\新.mp3"), "again");
 }
 
@@ -183,7 +197,7 @@ TEST_F(FilesWin32, ASongIsRetaggedWhileItIsPlayed) {
   Bytes old_file = write_id3_tag(SongTag{"old", "", "", {}});
   old_file.insert(old_file.end(), audio.begin(), audio.end());
   ASSERT_TRUE(files->write(song, old_file));
-  std::unique_ptr<InputFile> playing = files->open(song);
+  std::unique_ptr<InputFile> playing = files->open_read(song);
   ASSERT_NE(playing, nullptr);
   SongTag tag{"晴天", "周杰伦", "叶惠美", {{"QIWA_ID", "1"}}};
   tag.cover = Bytes(3 << 20, 0x5A);
@@ -191,18 +205,13 @@ TEST_F(FilesWin32, ASongIsRetaggedWhileItIsPlayed) {
   ASSERT_EQ(retag_song(*files, song, tag), Retag::done);
   Bytes expected = write_id3_tag(tag);
   expected.insert(expected.end(), audio.begin(), audio.end());
-  std::unique_ptr<InputFile> now = files->open(song);
+  std::unique_ptr<InputFile> now = files->open_read(song);
   ASSERT_NE(now, nullptr);
   Bytes read(expected.size() + 1);
-  std::size_t at = 0;
-  while (std::optional<std::size_t> n = now->read(read.data() + at, read.size() - at)) {
-    if (*n == 0) break;
-    at += *n;
-  }
-  read.resize(at);
+  read.resize(now->read(0, read.data(), read.size()));
   EXPECT_TRUE(read == expected);
   Bytes old_read(old_file.size() + 1);
-  EXPECT_EQ(playing->read(old_read.data(), old_read.size()), std::optional<std::size_t>(old_file.size()));
+  EXPECT_EQ(playing->read(0, old_read.data(), old_read.size()), old_file.size());
 }
 
 TEST_F(FilesWin32, ExactExistsNeverTreatsWildcardsAsSuch) {
@@ -211,6 +220,110 @@ TEST_F(FilesWin32, ExactExistsNeverTreatsWildcardsAsSuch) {
   EXPECT_FALSE(files->exact_exists(dir + "\\*.mp3"));
   EXPECT_TRUE(files->exact_exists(dir + "\\歌ab.mp3"));
   EXPECT_FALSE(files->exact_exists(dir));  // a directory is no file
+}
+
+// A store's write: whole or not at all, over a file the user may have made read-only or another
+// program may hold open, and never leaving its temporary behind.
+TEST_F(FilesWin32, ReplaceFilePutsTheNewBytesInOneStep) {
+  const Text path = dir + "\\曲库.txt";
+  ASSERT_TRUE(files->replace_file(path, "first"));  // no file yet: renamed into place
+  EXPECT_EQ(read_back(path), "first");
+  ASSERT_TRUE(files->replace_file(path, std::string(100000, 'x') + "second"));
+  EXPECT_EQ(files->read_file(path, 1 << 20), std::string(100000, 'x') + "second");
+  EXPECT_EQ(files->read_file(path, 10), std::nullopt);  // over the limit
+  EXPECT_EQ(files->read_file(dir + "\\无.txt", 10), std::nullopt);
+
+  {  // a reader that shares everything does not stop the replace, and keeps the bytes it opened
+    FileHandle reader(CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(files->replace_file(path, "third"));
+  }
+  EXPECT_EQ(read_back(path), "third");
+  {  // one that shares nothing does: the old bytes stay
+    FileHandle holder(CreateFileW(wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_FALSE(files->replace_file(path, "fourth"));
+  }
+  EXPECT_EQ(read_back(path), "third");
+  ASSERT_TRUE(SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(files->replace_file(path, "fifth"));
+  EXPECT_EQ(read_back(path), "third");
+  SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_FALSE(files->replace_file(dir + "\\无此目录\\f", "x"));
+  EXPECT_FALSE(files->replace_file(dir + "\\a" + Text(1, '\0') + "b", "x"));
+  for (const FileInfo& f : files->list_files(dir)) EXPECT_EQ(f.name.find(kReplaceTemporarySuffix), Text::npos) << f.name;
+}
+
+TEST_F(FilesWin32, ListingsAndFileInfoTellNamesSizesAndTimes) {
+  ASSERT_TRUE(files->write(dir + "\\晴天.mp3", bytes("abc")));
+  ASSERT_TRUE(files->write(dir + "\\x.MP3x", bytes("abcd")));
+  ASSERT_TRUE(files->make_directory(dir + "\\子目录.mp3"));
+  EXPECT_TRUE(files->make_directory(dir + "\\子目录.mp3"));  // already there
+  EXPECT_FALSE(files->make_directory(dir + "\\无\\无"));
+  EXPECT_FALSE(files->make_directory(dir + "\\晴天.mp3"));  // a file of that name
+  std::map<Text, std::uint64_t> sizes;
+  for (const FileInfo& f : files->list_files(dir)) sizes[f.name] = f.size;
+  EXPECT_EQ(sizes, (std::map<Text, std::uint64_t>{{"晴天.mp3", 3}, {"x.MP3x", 4}}));
+  EXPECT_TRUE(files->list_files(dir + "\\无").empty());
+
+  const std::optional<FileInfo> info = files->file_info(dir + "\\晴天.mp3");
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->size, 3u);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  EXPECT_LT(std::llabs(info->modified_ms - unix_ms(now)), 60'000);
+  EXPECT_EQ(files->file_info(dir + "\\子目录.mp3"), std::nullopt);
+  EXPECT_EQ(files->file_info(dir + "\\无.mp3"), std::nullopt);
+}
+
+TEST_F(FilesWin32, WritableFoldersTheAppDataFolderAndTheLock) {
+  EXPECT_TRUE(files->folder_writable(dir));
+  EXPECT_FALSE(files->folder_writable(dir + "\\无此目录"));
+  EXPECT_TRUE(files->list_files(dir).empty());  // the probe is gone
+  const Text app_data = files->app_data_directory();
+  ASSERT_FALSE(app_data.empty());
+  EXPECT_NE(app_data.back(), '\\');
+  EXPECT_EQ(GetFileAttributesW(wide(app_data).c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+
+  const Text lock_path = dir + "\\曲库.txt.lock";
+  std::unique_ptr<FileLock> lock = files->try_lock(lock_path);
+  ASSERT_NE(lock, nullptr);
+  EXPECT_EQ(files->try_lock(lock_path), nullptr);  // held: another copy waits its turn
+  lock.reset();
+  EXPECT_FALSE(files->exact_exists(lock_path));    // let go: nothing left behind
+  EXPECT_NE(files->try_lock(lock_path), nullptr);
+}
+
+// The library over the real disk, as the program keeps it: a write, a second copy merging, the next
+// start reading both, a leftover temporary removed, a damaged file set aside beside it.
+TEST_F(FilesWin32, TheLibraryKeepsItsFileOnTheRealDisk) {
+  Win32Platform backends;
+  Clock& clock = backends.platform().clock;
+  const Text path = dir + "\\" + Text(Library::kFileName);
+  auto song = [](const char* id) { return LibrarySong{"kugou", {id, "p", "l", "晴天", "周杰伦", "叶惠美"}, ""}; };
+  Library a(*files, clock, path), b(*files, clock, path);
+  a.load();
+  b.load();
+  a.set_favourite(std::vector{song("1")}, true);
+  ASSERT_TRUE(a.flush(0));
+  b.set_favourite(std::vector{song("2")}, true);
+  ASSERT_TRUE(b.flush(0));
+  ASSERT_TRUE(files->write(path + ".77-1.qiwa-tmp", bytes("QiwaMusic library 1\n")));
+  Library c(*files, clock, path);
+  c.load();
+  EXPECT_TRUE(c.is_favourite(song("1")) && c.is_favourite(song("2")));
+  EXPECT_EQ(c.take_message(), "");
+  EXPECT_FALSE(files->exact_exists(path + ".77-1.qiwa-tmp"));
+
+  ASSERT_TRUE(files->write(path, bytes("\x89PNG garbage")));
+  Library d(*files, clock, path);
+  d.load();
+  EXPECT_NE(d.take_message().find(".broken-"), Text::npos);
+  std::vector<Text> names;
+  for (const FileInfo& f : files->list_files(dir)) names.push_back(f.name);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(read_back(dir + "\\" + names[0]), "\x89PNG garbage");
 }
 
 TEST(DirectoriesWin32, RunAndSystemDirectory) {
@@ -262,15 +375,6 @@ TEST(NativeLibraryWin32, BindsKernel32ByNameAndOrdinal) {
   EXPECT_FALSE(table.bind("x", files->system_directory() + "无此库.dll", "f"));
   table.reset("GetTickCount");
   EXPECT_EQ(table.bound("GetTickCount"), nullptr);
-}
-
-TEST(ThreadsWin32, StartsDetachedAndAnEscapingExceptionEndsOnlyTheThread) {
-  std::atomic<bool> ran{false};
-  ASSERT_TRUE(start_thread([] { throw std::runtime_error("worker failed"); }));
-  ASSERT_TRUE(start_thread([&ran] { ran = true; }));
-  for (int i = 0; i < 500 && !ran; ++i) Sleep(10);
-  EXPECT_TRUE(ran);
-  EXPECT_FALSE(start_thread({}));
 }
 
 }  // namespace

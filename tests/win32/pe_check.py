@@ -79,7 +79,7 @@ class PeFiles(unittest.TestCase):
         with open(self.exe, "rb") as f:
             named = {m.decode().lower() for m in re.findall(rb"[A-Za-z0-9_-]+\.[dD][lL][lL](?=\x00)", f.read())}
         self.assertEqual(sorted(named - SYSTEM_DLLS - OWN_DLLS), [], "DLLs that do not ship with Windows")
-        for delayed in ("winhttp.dll", "winmm.dll", "msacm32.dll", "ole32.dll"):
+        for delayed in ("winhttp.dll", "winmm.dll", "msacm32.dll", "ole32.dll", "shell32.dll"):
             self.assertIn(delayed, named)
 
     def test_every_delay_loaded_function_has_its_loader_in_its_slot(self):

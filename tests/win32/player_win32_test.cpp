@@ -1,90 +1,16 @@
 // The MP3 player under Wine: the ACM decoder on the small test songs, and the player heard through the
 // bench's captured audio (the ALSA configuration in $HOME/.asoundrc writes everything played to a file).
-#include <windows.h>
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <cmath>
 #include <thread>
-#include <vector>
 
 #include "fakes/memory_song_source.hpp"
 #include "runtime/mp3_decoder.hpp"
-#include "runtime/win32/backends.hpp"
-#include "runtime/win32/wide.hpp"
+#include "win32/player_fixture.hpp"
 
 namespace qiwa {
 namespace {
 
-
-// A Unix path as Wine sees it.
-std::wstring dos_path(const std::string& unix_path) {
-  using Convert = WCHAR*(CDECL*)(const char*);
-  auto convert = reinterpret_cast<Convert>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-  if (convert) {
-    if (WCHAR* p = convert(unix_path.c_str())) {
-      std::wstring result(p);
-      HeapFree(GetProcessHeap(), 0, p);
-      return result;
-    }
-  }
-  std::wstring result = L"Z:";
-  for (char c : unix_path) result += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return result;
-}
-
-Bytes read_all(const std::wstring& path, std::uint64_t from = 0) {
-  Bytes data;
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return data;
-  LARGE_INTEGER size{}, offset{};
-  offset.QuadPart = static_cast<LONGLONG>(from);
-  if (GetFileSizeEx(f, &size) && size.QuadPart > offset.QuadPart &&
-      SetFilePointerEx(f, offset, nullptr, FILE_BEGIN)) {
-    data.resize(static_cast<std::size_t>(size.QuadPart - offset.QuadPart));
-    DWORD n = 0;
-    if (!ReadFile(f, data.data(), static_cast<DWORD>(data.size()), &n, nullptr)) n = 0;
-    data.resize(n);
-  }
-  CloseHandle(f);
-  return data;
-}
-
-Bytes data_file(const char* name) {
-  return read_all(dos_path(std::string(QIWA_SOURCE_DIR "/tests/data/") + name));
-}
-
-Bytes text_bytes(std::string_view s) {
-  return Bytes(s.begin(), s.end());
-}
-
-Bytes noise(std::size_t size, std::uint32_t seed) {
-  Bytes b(size);
-  for (auto& x : b) {
-    seed = seed * 1664525u + 1013904223u;
-    x = static_cast<unsigned char>(seed >> 24);
-  }
-  return b;
-}
-
-// The file the bench's ALSA configuration captures into; empty when not run in the bench. Wine hands
-// the Unix $HOME over as WINEHOMEDIR, in its own path form.
-std::wstring capture_file() {
-  wchar_t home[MAX_PATH];
-  DWORD n = GetEnvironmentVariableW(L"WINEHOMEDIR", home, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  std::wstring dir(home, n);
-  if (dir.rfind(L"\\??\\", 0) == 0) dir.erase(0, 4);
-  Bytes rc = read_all(dir + L"\\.asoundrc");
-  std::string text(rc.begin(), rc.end());
-  std::size_t key = text.find("file \"");
-  if (key == std::string::npos) return {};
-  std::size_t end = text.find('"', key + 6);
-  if (end == std::string::npos) return {};
-  return dos_path(text.substr(key + 6, end - key - 6));
-}
+using namespace player_test;
 
 // Everything the system's codec makes of a song, read as the player reads it, over `passes` passes.
 Bytes decode_all(const Bytes& song, int passes = 1) {
@@ -113,17 +39,6 @@ Bytes decode_all(const Bytes& song, int passes = 1) {
 bool is_song(const Bytes& data) {
   fakes::MemorySongSource source(data);
   return Mp3FrameReader(source).open() == FrameRead::frame;
-}
-
-// Root mean square of 16-bit samples, as a fraction of full scale.
-double rms(const Bytes& pcm) {
-  double sum = 0;
-  std::size_t count = pcm.size() / 2;
-  for (std::size_t i = 0; i < count; ++i) {
-    double s = static_cast<std::int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8) / 32768.0;
-    sum += s * s;
-  }
-  return count ? std::sqrt(sum / static_cast<double>(count)) : 0;
 }
 
 double seconds_of(const Bytes& pcm, int rate, int channels) {
@@ -209,145 +124,73 @@ TEST(Mp3CodecWin32, SurvivesEveryCutAndFramesOfNoise) {
   EXPECT_LT(seconds_of(pcm, 22050, 1), full + 1.5);
 }
 
-// The player in a fresh directory with a Chinese name, heard through the captured audio. The capture
-// file is started afresh at every opening of the sound device, that is once per song played.
-class PlayerWin32 : public ::testing::Test {
- protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    dir_ =
-        narrow(temp) + "播放测试" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryW(wide(dir_).c_str(), nullptr);
-    player_ = make_waveout_player();
-    capture_ = capture_file();
-  }
-  void TearDown() override {
-    player_.reset();
-    for (const Text& path : written_) DeleteFileW(wide(path).c_str());
-    RemoveDirectoryW(wide(dir_).c_str());
-  }
-
-  Text put(const char* name, const Bytes& data) {
-    Text path = dir_ + "\\" + name;
-    HANDLE f = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    EXPECT_NE(f, INVALID_HANDLE_VALUE);
-    DWORD n = 0;
-    if (!data.empty()) WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &n, nullptr);
-    CloseHandle(f);
-    written_.push_back(path);
-    return path;
-  }
-
-  bool capturing() const { return !capture_.empty(); }
-  // Forgets what earlier songs left in the capture file.
-  void fresh_capture() const { DeleteFileW(capture_.c_str()); }
-  std::uint64_t captured() const {
-    WIN32_FILE_ATTRIBUTE_DATA a;
-    if (!GetFileAttributesExW(capture_.c_str(), GetFileExInfoStandard, &a)) return 0;
-    return static_cast<std::uint64_t>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
-  }
-  // True once the capture holds `bytes` (waits up to 20 s).
-  bool reaches(std::uint64_t bytes) const {
-    for (int i = 0; i < 200; ++i) {
-      if (captured() >= bytes) return true;
-      Sleep(100);
-    }
-    return false;
-  }
-  // The capture's size once it has not grown for 2 s; nothing when it keeps growing for 30 s.
-  std::optional<std::uint64_t> quiet() const {
-    std::uint64_t last = captured();
-    for (int i = 0, still = 0; i < 300; ++i) {
-      Sleep(100);
-      std::uint64_t now = captured();
-      still = now == last ? still + 1 : 0;
-      last = now;
-      if (still >= 20) return now;
-    }
-    return std::nullopt;
-  }
-  // What was captured from `from` on is sound, not silence.
-  bool sound_from(std::uint64_t from) const { return rms(read_all(capture_, from)) > 0.05; }
-  // Bytes of the capture that are sound (in 10 ms steps of 44.1 kHz stereo), gaps of silence left out.
-  std::uint64_t sound_bytes() const {
-    const Bytes all = read_all(capture_);
-    constexpr std::size_t kStep = 441 * 4;
-    std::uint64_t sound = 0;
-    for (std::size_t at = 0; at + kStep <= all.size(); at += kStep)
-      if (rms(Bytes(all.begin() + static_cast<std::ptrdiff_t>(at), all.begin() + static_cast<std::ptrdiff_t>(at + kStep))) > 0.05)
-        sound += kStep;
-    return sound;
-  }
-
-  Text dir_;
-  std::unique_ptr<Player> player_;
-  std::wstring capture_;
-  std::vector<Text> written_;
-};
-
-#define REQUIRE_CAPTURE() \
-  if (!capturing()) GTEST_SKIP() << "no captured audio: not run in the Wine bench"
-
 // 16-bit PCM of the test songs: tone_cbr is 3 s of 44.1 kHz stereo, tone_vbr 1 s of 22.05 kHz mono.
 constexpr std::uint64_t kCbrBytes = 3 * 44100 * 4;
 constexpr std::uint64_t kVbrBytes = 22050 * 2;
 
-TEST_F(PlayerWin32, PlaysASongOnceOrTwiceAndThenFallsQuiet) {
+TEST_F(PlayerWin32, PlaysASongAndThenFallsQuiet) {
   REQUIRE_CAPTURE();
   Text song = put("单音.mp3", data_file("tone_cbr.mp3"));
   fresh_capture();
-  ASSERT_TRUE(player_->play(song, 1));
+  ASSERT_TRUE(player_->play(this->song(song, 1)));
+  ASSERT_TRUE(log_.wait_for(PlayerEvent::Kind::drained, 1));
   std::optional<std::uint64_t> once = quiet();
   ASSERT_TRUE(once) << "the song did not end";
   // The device may pad or convert, never drop.
   EXPECT_GE(*once, kCbrBytes * 9 / 10);
   EXPECT_LT(*once, 2 * kCbrBytes);
   EXPECT_TRUE(sound_from(0));
-
-  fresh_capture();
-  ASSERT_TRUE(player_->play(song, 2));
-  std::optional<std::uint64_t> twice = quiet();
-  ASSERT_TRUE(twice);
-  EXPECT_GE(*twice, 2 * kCbrBytes * 9 / 10);
-  EXPECT_LT(*twice, 3 * kCbrBytes);
-  EXPECT_TRUE(sound_from(kCbrBytes));  // the second pass is heard too
+  const PlayerPosition end = player_->position();
+  EXPECT_TRUE(end.ended);
+  EXPECT_NEAR(static_cast<double>(end.ms), 3000, 60);
 }
 
 TEST_F(PlayerWin32, PauseHoldsTheSoundAndResumeGoesOn) {
   REQUIRE_CAPTURE();
   Text song = put("暂停.mp3", data_file("tone_cbr.mp3"));
   fresh_capture();
-  ASSERT_TRUE(player_->play(song, -1));
+  ASSERT_TRUE(player_->play_file(song));
   ASSERT_TRUE(reaches(100000));
   player_->pause();
   player_->pause();  // twice is the same as once
   std::optional<std::uint64_t> held = quiet();
   ASSERT_TRUE(held) << "the sound went on after pause";
+  const std::int64_t at = player_->position_ms();
+  EXPECT_TRUE(player_->position().paused);
   Sleep(1000);
   EXPECT_EQ(captured(), *held);
+  EXPECT_EQ(player_->position_ms(), at);
   player_->resume();
   EXPECT_TRUE(reaches(*held + 100000));
   EXPECT_TRUE(sound_from(*held));
   player_->resume();  // not paused: nothing happens
   player_->stop();
   EXPECT_TRUE(quiet());
+  EXPECT_EQ(player_->position().id, 0u);
 }
 
-TEST_F(PlayerWin32, EndlessRepeatGoesPastTheSongAndStopClosesIt) {
-  REQUIRE_CAPTURE();
-  Text song = put("重复.mp3", data_file("tone_vbr.mp3"));
+// A song set to follow itself, again each time it takes over, plays on without end.
+TEST_F(PlayerWin32, ASongFollowingItselfRepeatsAndStopClosesIt) {
+  REQUIRE_CAPTURE_IN_SONG_FORMAT();  // it counts the capture in the song's bytes
+  Text path = put("重复.mp3", data_file("tone_vbr.mp3"));
+  Player& player = *player_;
+  player.set_listener([&player, path](const PlayerEvent& e) {
+    if (e.kind == PlayerEvent::Kind::advanced) player.set_next(song(path, e.id + 1));
+  });
   fresh_capture();
-  ASSERT_TRUE(player_->play(song, -1));
+  ASSERT_TRUE(player.play(song(path, 1)));
+  player.set_next(song(path, 2));
   EXPECT_TRUE(reaches(4 * kVbrBytes));
   EXPECT_TRUE(sound_from(3 * kVbrBytes));
-  player_->stop();
+  EXPECT_GT(player.position().id, 3u);
+  player.stop();
   EXPECT_TRUE(quiet());
   // Nothing holds the file: the exit clean-up deletes it right away.
-  EXPECT_TRUE(DeleteFileW(wide(song).c_str()));
-  player_->stop();  // nothing left to stop, pause or resume
-  player_->pause();
-  player_->resume();
+  EXPECT_TRUE(DeleteFileW(wide(path).c_str()));
+  player.stop();  // nothing left to stop, pause, resume or seek
+  player.pause();
+  player.resume();
+  EXPECT_FALSE(player.seek(100).done);
 }
 
 TEST_F(PlayerWin32, ThePlayingFileCanBeRenamedOrDeletedAndTheSoundGoesOn) {
@@ -355,21 +198,20 @@ TEST_F(PlayerWin32, ThePlayingFileCanBeRenamedOrDeletedAndTheSoundGoesOn) {
   // The song is read as it plays, from a handle that lets the part file it plays take the song's name
   // and the exit clean-up delete it; the sound goes on from what was opened.
   Text part = put("播放中.mp3.1-1.part", data_file("tone_cbr.mp3"));
-  Text song = dir_ + "\\播放中.mp3";
-  written_.push_back(song);
+  Text path = dir_ + "\\播放中.mp3";
+  written_.push_back(path);
   fresh_capture();
-  ASSERT_TRUE(player_->play(part, -1));
+  ASSERT_TRUE(player_->play(song(part, 1)));
   ASSERT_TRUE(reaches(50000));
-  std::unique_ptr<Files> files = make_win32_files();
-  EXPECT_TRUE(files->move_new(part, song));
-  EXPECT_EQ(read_all(wide(song)), data_file("tone_cbr.mp3"));
-  EXPECT_TRUE(files->remove(song)) << GetLastError();
+  EXPECT_TRUE(files_->move_new(part, path));
+  EXPECT_EQ(read_all(wide(path)), data_file("tone_cbr.mp3"));
+  EXPECT_TRUE(files_->remove(path)) << GetLastError();
   const std::uint64_t at = captured();
-  EXPECT_TRUE(reaches(at + 2 * kCbrBytes));  // past the end of a pass: the song came round again
+  EXPECT_TRUE(reaches(at + kCbrBytes / 2));
   EXPECT_TRUE(sound_from(at));
   player_->stop();
   EXPECT_TRUE(quiet());
-  EXPECT_FALSE(files->exact_exists(song)) << "gone with the player's handle";
+  EXPECT_FALSE(files_->exact_exists(path)) << "gone with the player's handle";
 }
 
 // A song still downloading: the player plays what has been written, waits at its end for more, and goes
@@ -419,23 +261,20 @@ TEST_F(PlayerWin32, ANewSongReplacesTheOldOne) {
   REQUIRE_CAPTURE();
   Text first = put("第一首.mp3", data_file("tone_cbr.mp3"));
   Text second = put("第二首.mp3", data_file("tone_vbr.mp3"));
-  ASSERT_TRUE(player_->play(first, -1));
+  ASSERT_TRUE(player_->play(song(first, 1)));
+  player_->set_next(song(first, 2));
   player_->pause();  // a paused song is replaced just the same
   fresh_capture();
-  ASSERT_TRUE(player_->play(second, 1));
-  // The endless first song is gone: the sound ends after the second, which starts unpaused.
+  ASSERT_TRUE(player_->play(song(second, 3)));
+  // The first song and the one set to follow it are gone: the sound ends after the second, which
+  // starts unpaused.
   std::optional<std::uint64_t> end = quiet();
   ASSERT_TRUE(end) << "the first song is still playing";
   EXPECT_GE(*end, kVbrBytes * 9 / 10);
   EXPECT_LT(*end, kCbrBytes);
   EXPECT_TRUE(sound_from(0));
   EXPECT_TRUE(DeleteFileW(wide(first).c_str()));
-
-  // Times 0 stops the current song and plays nothing.
-  ASSERT_TRUE(player_->play(second, -1));
-  ASSERT_TRUE(reaches(2 * kVbrBytes));
-  EXPECT_TRUE(player_->play(second, 0));
-  EXPECT_TRUE(quiet());
+  for (const PlayerEvent& e : log_.events()) EXPECT_NE(e.id, 2u) << "the song set to follow was heard";
 }
 
 TEST_F(PlayerWin32, TaggedVbrAndMpeg25SongsPlay) {
@@ -455,7 +294,7 @@ TEST_F(PlayerWin32, TaggedVbrAndMpeg25SongsPlay) {
        {Case{"标签.mp3", tagged, kVbrBytes}, Case{"低码率.mp3", data_file("tone_mpeg25.mp3"), 8000}}) {
     SCOPED_TRACE(c.name);
     fresh_capture();
-    ASSERT_TRUE(player_->play(put(c.name, c.data), 1));
+    ASSERT_TRUE(player_->play_file(put(c.name, c.data)));
     std::optional<std::uint64_t> end = quiet();
     ASSERT_TRUE(end);
     EXPECT_GE(*end, c.bytes * 9 / 10);
@@ -464,28 +303,33 @@ TEST_F(PlayerWin32, TaggedVbrAndMpeg25SongsPlay) {
 }
 
 TEST_F(PlayerWin32, FilesWithoutASongAreRefusedAndBrokenSongsEndCleanly) {
-  Bytes song = data_file("tone_cbr.mp3");
-  ASSERT_FALSE(song.empty());
-  EXPECT_FALSE(player_->play(put("空.mp3", {}), 1));
-  EXPECT_FALSE(
-      player_->play(put("网页.mp3", text_bytes("<!DOCTYPE html><html><body>Server error</body></html>")), 1));
-  EXPECT_FALSE(player_->play(put("乱码.mp3", noise(20000, 5)), 1));
-  EXPECT_FALSE(player_->play(put("半帧.mp3", Bytes(song.begin(), song.begin() + 300)), 1));
-  EXPECT_FALSE(player_->play(dir_ + "\\没有这个文件.mp3", 1));
-  EXPECT_FALSE(player_->play(dir_, 1));  // a directory
-  EXPECT_FALSE(player_->play("", 1));
+  Bytes whole = data_file("tone_cbr.mp3");
+  ASSERT_FALSE(whole.empty());
+  EXPECT_FALSE(player_->play_file(put("空.mp3", {})));
+  EXPECT_FALSE(player_->play_file(put("网页.mp3", text_bytes("<!DOCTYPE html><html><body>Server error</body></html>"))));
+  EXPECT_FALSE(player_->play_file(put("乱码.mp3", noise(20000, 5))));
+  EXPECT_FALSE(player_->play_file(put("半帧.mp3", Bytes(whole.begin(), whole.begin() + 300))));
+  EXPECT_FALSE(player_->play_file(dir_ + "\\没有这个文件.mp3"));
+  EXPECT_FALSE(player_->play_file(dir_));  // a directory
+  EXPECT_FALSE(player_->play_file(""));
+
+  // A song set to follow that is no song is told, and nothing follows.
+  ASSERT_TRUE(player_->play(song(put("好的.mp3", data_file("tone_vbr.mp3")), 1)));
+  player_->set_next(song(put("坏的.mp3", noise(20000, 6)), 2));
+  EXPECT_TRUE(log_.wait_for(PlayerEvent::Kind::open_failed, 2));
+  EXPECT_TRUE(log_.wait_for(PlayerEvent::Kind::drained, 1));
 
   // Songs broken part way play what is good and end by themselves.
-  Bytes spliced(song.begin(), song.begin() + 9000);
+  Bytes spliced(whole.begin(), whole.begin() + 9000);
   Bytes junk = noise(4000, 11);
   spliced.insert(spliced.end(), junk.begin(), junk.end());
-  spliced.insert(spliced.end(), song.begin() + 9000, song.end());
-  Bytes cut(song.begin(), song.begin() + 10001);
+  spliced.insert(spliced.end(), whole.begin() + 9000, whole.end());
+  Bytes cut(whole.begin(), whole.begin() + 10001);
   for (const auto& [name, data] :
        {std::pair<const char*, Bytes>{"夹杂.mp3", spliced}, std::pair<const char*, Bytes>{"截断.mp3", cut}}) {
     SCOPED_TRACE(name);
     if (capturing()) fresh_capture();
-    ASSERT_TRUE(player_->play(put(name, data), 1));
+    ASSERT_TRUE(player_->play_file(put(name, data)));
     if (!capturing()) continue;
     std::optional<std::uint64_t> end = quiet();
     ASSERT_TRUE(end);
@@ -501,10 +345,10 @@ TEST_F(PlayerWin32, CallsFromManyThreadsAtOnce) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
-      for (int i = 0; i < 25; ++i) {
-        switch ((i + t) % 5) {
+      for (int i = 0; i < 40; ++i) {
+        switch ((i + t) % 8) {
           case 0:
-            plays += player_->play(t % 2 ? a : b, -1) ? 1 : 0;
+            plays += player_->play(song(t % 2 ? a : b, 1)) ? 1 : 0;
             break;
           case 1:
             player_->pause();
@@ -515,8 +359,18 @@ TEST_F(PlayerWin32, CallsFromManyThreadsAtOnce) {
           case 3:
             player_->stop();
             break;
+          case 4:
+            player_->set_next(song(i % 2 ? a : b, 2));
+            break;
+          case 5:
+            player_->seek(i * 10);
+            break;
+          case 6:
+            player_->set_volume(i);
+            player_->position();
+            break;
           default:
-            plays += player_->play(a, 1) ? 1 : 0;
+            plays += player_->play_file(a) ? 1 : 0;
             break;
         }
       }

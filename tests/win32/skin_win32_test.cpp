@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/skin_blobs.hpp"
-#include "app/skin_entry.hpp"
+#include "skin/skin_blobs.hpp"
+#include "skin/skin_entry.hpp"
 #include "runtime/win32/handle.hpp"
 
 namespace qiwa {

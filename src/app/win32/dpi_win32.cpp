@@ -41,7 +41,7 @@ void on_dpi_changed(HWND hwnd, WindowParts& parts, UINT dpi, const RECT& suggest
   parts.dpi = dpi;
   GdiObject ui = make_ui_font(dpi), lyrics = make_lyrics_font(dpi);
   for (const ControlLayout& layout : control_layout()) {
-    HWND control = parts.control(layout.id);
+    HWND control = parts.control(layout.role);
     const Rect r = at_dpi(layout.rect, dpi);
     const bool drop_down = layout.kind == ControlKind::drop_down;
     SetWindowPos(control, nullptr, r.left, r.top, r.width, drop_down ? drop_down_height(r.height, dpi) : r.height,
@@ -53,6 +53,7 @@ void on_dpi_changed(HWND hwnd, WindowParts& parts, UINT dpi, const RECT& suggest
   }
   parts.ui_font = std::move(ui);  // the old fonts go once no control uses them
   parts.lyrics_font = std::move(lyrics);
+  place_strip(parts);
   SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }

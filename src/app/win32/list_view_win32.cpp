@@ -32,37 +32,28 @@ void scale_result_list(HWND list, UINT dpi) {
     SendMessageW(list, LVM_SETCOLUMNWIDTH, index++, at_dpi(layout.width, dpi));
 }
 
-int result_list_append(HWND list) {
-  LVITEMW item{};
-  item.mask = LVIF_TEXT;
-  item.iItem = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  item.pszText = const_cast<wchar_t*>(L"");
-  return static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-}
-
-void result_list_set(HWND list, int row, int column, const std::wstring& text) {
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = const_cast<wchar_t*>(text.c_str());
-  SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-}
-
-// Any length: the buffer grows until the text fits with room to spare.
-std::wstring result_list_get(HWND list, int row, int column) {
-  if (row < 0 || row >= static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0))) return {};
-  for (std::size_t size = 256;; size *= 2) {
-    std::wstring buffer(size, L'\0');
+void result_list_add(HWND list, std::span<const SongRow> rows) {
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  int index = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (const SongRow& row : rows) {
     LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(size);
-    const auto copied =
-        static_cast<std::size_t>(SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
-    if (copied + 1 < size || size >= (1u << 24)) {
-      buffer.resize(copied);
-      return buffer;
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    std::wstring text = wide(row.cell(Cell::url_id));
+    item.pszText = text.data();
+    const auto at = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (at < 0) break;
+    for (std::size_t c = 1; c < kCellCount; ++c) {
+      text = wide(row.cell(static_cast<Cell>(c)));
+      LVITEMW cell{};
+      cell.iSubItem = static_cast<int>(c);
+      cell.pszText = text.data();
+      SendMessageW(list, LVM_SETITEMTEXTW, at, reinterpret_cast<LPARAM>(&cell));
     }
+    index = at + 1;
   }
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
 }
 
 }  // namespace qiwa

@@ -38,7 +38,7 @@ void lyrics_mark_line(HWND edit, int line) {
   if (target != first) SendMessageW(edit, EM_LINESCROLL, 0, target - first);
 }
 
-void lyrics_view(HWND edit, int& selection_start, int& selection_end, int& first_line) {
+void lyrics_view_of(HWND edit, int& selection_start, int& selection_end, int& first_line) {
   DWORD from = 0, to = 0;
   SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
   selection_start = static_cast<int>(from);

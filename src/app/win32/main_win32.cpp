@@ -3,11 +3,14 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "app/application.hpp"
-#include "runtime/win32/backends.hpp"
+#include "app/command_line.hpp"
 #include "app/win32/window_win32.hpp"
+#include "runtime/win32/backends.hpp"
+#include "runtime/win32/wide.hpp"
 
 namespace {
 
@@ -30,18 +33,32 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   InitCommonControlsEx(&controls);
 
   using namespace qiwa;
-  // Nothing below is ever destroyed: detached workers may still use it until ExitProcess.
-  auto* window = new Win32MainWindow(instance);
-  auto* context = new std::shared_ptr<AppContext>(std::make_shared<AppContext>(*window, win32_platform()));
-  auto* application = new Application(*context);
-  window->set_handler([application](WindowEvent event) { application->on_event(event); });
+  // --service is this run's alone: it stands over the settings' address and is never kept in them.
+  TextArray args;
+  for (int i = 1; i < __argc; ++i) args.push_back(narrow(__wargv[i]));
+  const CommandLine line = parse_command_line(args, "");
+  if (!line.error.empty()) {
+    MessageBoxW(nullptr, wide(line.error).c_str(), L"Qiwa音乐", MB_OK | MB_ICONERROR);
+    return 2;
+  }
+  Win32Platform backends;
+  const Platform platform = backends.platform();
+  std::unique_ptr<Stores> stores = open_stores(platform, QIWA_SERVICE_HOST);
+  stores->settings.load();  // small: the window's place and look come from it
+  Win32MainWindow window(instance);
+  AppContext context(window, platform, *stores,
+                     line.service_host.empty() ? stores->settings.service() : line.service_host);
+  Application application(context);
+  window.set_handler([&application](WindowEvent event) { application.on_event(event); });
 
   int code = 1;
-  if (window->create()) {
-    window->show(show_command);
+  if (window.create()) {
+    window.show(show_command);
+    application.on_event(WindowEvent::shown);
     code = run_message_loop();
   }
-  // The closing removed every unfinished download: nothing is left to wait for, and ending the process
-  // drops every transfer still running.
-  ExitProcess(static_cast<UINT>(code));
+  // The closing stopped every worker's work and removed every unfinished download. A worker still held in
+  // a network call past the wait is ended with the process, before anything it uses is freed.
+  if (!platform.executor.close()) ExitProcess(static_cast<UINT>(code));
+  return code;
 }

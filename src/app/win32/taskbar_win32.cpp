@@ -33,10 +33,10 @@ IconHandle make_glyph(bool pause, int size) {
   return IconHandle(CreateIconIndirect(&icon));
 }
 
-// The button as 按钮4's caption says: "暂停播放" pauses, "继续播放" continues.
+// The button offers what the pause button offers, with its caption as the tip.
 void describe_button(THUMBBUTTON& b, WindowParts& parts) {
-  const std::wstring caption = window_text(parts.control(Control::按钮4));
-  parts.thumb_icon = make_glyph(caption != L"继续播放", GetSystemMetrics(SM_CXSMICON));
+  const std::wstring caption = window_text(parts.control(Role::pause_button));
+  parts.thumb_icon = make_glyph(!parts.paused, GetSystemMetrics(SM_CXSMICON));
   b.dwMask = static_cast<THUMBBUTTONMASK>(THB_ICON | THB_TOOLTIP | THB_FLAGS);
   b.iId = kPauseButton;
   b.hIcon = static_cast<HICON>(parts.thumb_icon.get());
@@ -78,7 +78,7 @@ void show_taskbar_progress(HWND hwnd, WindowParts& parts, const TaskbarProgress&
   }
 }
 
-void follow_pause_caption(HWND hwnd, WindowParts& parts) {
+void follow_pause_state(HWND hwnd, WindowParts& parts) {
   if (!parts.taskbar) return;
   THUMBBUTTON button{};
   describe_button(button, parts);
@@ -87,7 +87,7 @@ void follow_pause_caption(HWND hwnd, WindowParts& parts) {
 
 bool on_thumb_button(const WindowParts& parts, WPARAM wparam) {
   if (HIWORD(wparam) != THBN_CLICKED || LOWORD(wparam) != kPauseButton) return false;
-  parts.emit(WindowEvent::pause_clicked);
+  parts.emit(WindowEvent::pause);
   return true;
 }
 

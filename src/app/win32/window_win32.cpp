@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "app/layout.hpp"
+#include "app/settings.hpp"
 #include "music/catalogue.hpp"
 #include "app/win32/window_parts_win32.hpp"
 
@@ -13,13 +14,20 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"QiwaMusicMainWindow";
 constexpr int kFirstControlId = 1001;
 constexpr UINT kMenuPlayId = 2001;
-constexpr LRESULT kInvokeDone = 0x51574121;  // tells a finished invoke from a window that is gone
+constexpr UINT kMenuFavouriteId = 2002;
+constexpr UINT kMenuRemoveId = 2003;
+constexpr UINT kMenuSettingsId = 2004;
+constexpr UINT kMenuLyricsId = 2005;
+constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
+constexpr UINT kSystemLyricsId = 0x0020;
 constexpr UINT_PTR kSearchBoxSubclass = 1;
-constexpr UINT_PTR kTickTimer = 1;  // the one timer of start_ticks
+constexpr UINT_PTR kFirstTimerId = 1;  // Timer's ids follow
+constexpr const char* kPauseCaption = "暂停播放";
+constexpr const char* kResumeCaption = "继续播放";
 
 WindowParts* parts_of(HWND hwnd) { return reinterpret_cast<WindowParts*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
-int control_id(Control c) { return kFirstControlId + static_cast<int>(c); }
+int control_id(Role role) { return kFirstControlId + static_cast<int>(role); }
 
 struct ControlClass {
   const wchar_t* name;
@@ -78,7 +86,7 @@ HWND create_control(HWND parent, const WindowParts& parts, const ControlLayout& 
   const int height = layout.kind == ControlKind::drop_down ? drop_down_height(r.height, parts.dpi) : r.height;
   HWND hwnd = CreateWindowExW(cls.ex_style, cls.name, wide(layout.text).c_str(), cls.style, r.left, r.top, r.width,
                               height, parent,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(layout.id))),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(layout.role))),
                               parts.instance, nullptr);
   if (!hwnd) return nullptr;
   const bool lyrics = layout.kind == ControlKind::lyrics_box;
@@ -115,17 +123,50 @@ MenuHandle make_menu() {
 
 // ---- message handlers: one plain function each ----
 
+// "设置…" at the foot of the window's own menu (its icon, Alt+Space).
+void add_system_items(HWND hwnd) {
+  HMENU system = GetSystemMenu(hwnd, FALSE);
+  if (!system) return;
+  AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(system, MF_STRING, kSystemLyricsId, wide(kDesktopLyricsItem).c_str());
+  AppendMenuW(system, MF_STRING, kSystemSettingsId, wide(kSettingsItem).c_str());
+}
+
+bool on_system_command(const WindowParts& parts, WPARAM wparam) {
+  const UINT id = static_cast<UINT>(wparam & 0xFFF0);
+  if (id == kSystemSettingsId) parts.emit(WindowEvent::settings);
+  else if (id == kSystemLyricsId) parts.emit(WindowEvent::desktop_lyrics);
+  else return false;
+  return true;
+}
+
+// The system menu's check mark follows the desktop lyrics.
+void on_init_menu(const WindowParts& parts, HMENU menu) {
+  if (menu != GetSystemMenu(parts.hwnd, FALSE)) return;
+  CheckMenuItem(menu, kSystemLyricsId, MF_BYCOMMAND | (parts.desktop_lyrics_on ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// Closing hides the window in the tray when the user asked for it (not the tray's 退出, nor Windows
+// ending the session).
+bool hide_on_close(HWND hwnd, const WindowParts& parts) {
+  if (!parts.close_to_tray || parts.exiting) return false;
+  ShowWindow(hwnd, SW_HIDE);
+  return true;
+}
+
 LRESULT on_create(HWND hwnd, WindowParts& parts) {
   parts.dpi = window_dpi(hwnd);
   parts.ui_font = make_ui_font(parts.dpi);
   parts.lyrics_font = make_lyrics_font(parts.dpi);
   parts.menu = make_menu();
   if (!parts.menu) return -1;
+  add_system_items(hwnd);
   for (const ControlLayout& layout : control_layout()) {
     HWND control = create_control(hwnd, parts, layout);
     if (!control) return -1;
-    parts.controls[static_cast<std::size_t>(layout.id)] = control;
+    parts.controls[static_cast<std::size_t>(layout.role)] = control;
   }
+  if (!create_strip(hwnd, parts)) return -1;
   if (parts.dpi != kBaseDpi)  // the layout's window size is that of 96 DPI
     SetWindowPos(hwnd, nullptr, 0, 0, at_dpi(kWindowRect.width, parts.dpi), at_dpi(kWindowRect.height, parts.dpi),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -134,40 +175,58 @@ LRESULT on_create(HWND hwnd, WindowParts& parts) {
 
 LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
   if (on_thumb_button(parts, wparam)) return 0;
+  if (lparam && on_strip_command(parts, reinterpret_cast<HWND>(lparam), HIWORD(wparam))) return 0;
   const int id = LOWORD(wparam);
-  if (lparam == 0 && HIWORD(wparam) == 0 && id == static_cast<int>(kMenuPlayId)) {
-    parts.emit(WindowEvent::menu_play);
+  if (lparam == 0 && HIWORD(wparam) == 0) {  // a menu's item
+    if (id == static_cast<int>(kMenuPlayId)) parts.emit(WindowEvent::play);
+    if (id == static_cast<int>(kMenuFavouriteId)) parts.emit(WindowEvent::favourite);
+    if (id == static_cast<int>(kMenuRemoveId)) parts.emit(WindowEvent::remove_rows);
+    if (id == static_cast<int>(kMenuSettingsId)) parts.emit(WindowEvent::settings);
+    if (id == static_cast<int>(kMenuLyricsId)) parts.emit(WindowEvent::desktop_lyrics);
     return 0;
   }
   if (HIWORD(wparam) != BN_CLICKED) return 0;
-  if (id == control_id(Control::按钮1)) parts.emit(WindowEvent::search_clicked);
-  if (id == control_id(Control::按钮2)) parts.emit(WindowEvent::load_more);
-  if (id == control_id(Control::按钮3)) parts.emit(WindowEvent::play_clicked);
-  if (id == control_id(Control::按钮4)) parts.emit(WindowEvent::pause_clicked);
+  if (id == control_id(Role::search_button)) parts.emit(WindowEvent::search);
+  if (id == control_id(Role::more_button)) parts.emit(WindowEvent::load_more);
+  if (id == control_id(Role::play_button)) parts.emit(WindowEvent::play);
+  if (id == control_id(Role::pause_button)) parts.emit(WindowEvent::pause);
   return 0;
 }
 
+// A favourite's row is drawn in the favourites' colour.
+LRESULT on_list_custom_draw(const WindowParts& parts, NMLVCUSTOMDRAW& draw) {
+  if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+  if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+  const auto row = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
+  if (row < parts.favourites.size() && parts.favourites[row])
+    draw.clrText = RGB(kFavouriteLook.red, kFavouriteLook.green, kFavouriteLook.blue);
+  return CDRF_DODEFAULT;
+}
+
 LRESULT on_notify(WindowParts& parts, const NMHDR& header) {
-  if (header.hwndFrom != parts.control(Control::超级列表框1)) return 0;
-  if (header.code == NM_RETURN) {  // Enter on a row plays it, as "播放并下载" does
-    parts.emit(WindowEvent::menu_play);
+  if (on_strip_notify(parts, header)) return 0;
+  if (header.hwndFrom != parts.control(Role::results)) return 0;
+  if (header.code == NM_CUSTOMDRAW)
+    return on_list_custom_draw(parts, *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
+  if (header.code == NM_RETURN) {  // Enter on a row plays it, as the play button does
+    parts.emit(WindowEvent::play);
     return 1;
   }
   if (header.code != NM_RCLICK) return 0;
-  parts.emit(WindowEvent::list_right_click);
+  parts.emit(WindowEvent::list_menu);
   return 1;  // handled: no WM_CONTEXTMENU follows
 }
 
 // Right-clicks that bring no NM_RCLICK: the list's header, or the context-menu key.
 bool on_context_menu(WindowParts& parts, HWND source) {
-  HWND list = parts.control(Control::超级列表框1);
+  HWND list = parts.control(Role::results);
   if (source != list && GetParent(source) != list) return false;
-  parts.emit(WindowEvent::list_right_click);
+  parts.emit(WindowEvent::list_menu);
   return true;
 }
 
 LRESULT on_control_colour(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, const WindowParts& parts) {
-  if (reinterpret_cast<HWND>(lparam) != parts.control(Control::编辑框2))
+  if (reinterpret_cast<HWND>(lparam) != parts.control(Role::lyrics))
     return DefWindowProcW(hwnd, message, wparam, lparam);
   HDC dc = reinterpret_cast<HDC>(wparam);
   SetTextColor(dc, RGB(kLyricsLook.red, kLyricsLook.green, kLyricsLook.blue));
@@ -176,7 +235,7 @@ LRESULT on_control_colour(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
 }
 
 void on_draw_item(HWND hwnd, const WindowParts& parts, const DRAWITEMSTRUCT& item) {
-  if (item.hwndItem != parts.control(Control::图片框1)) return;
+  if (item.hwndItem != parts.control(Role::cover)) return;
   // Ask the window for the static background, so a skin's colour applies here too.
   auto brush = reinterpret_cast<HBRUSH>(SendMessageW(hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(item.hDC),
                                                      reinterpret_cast<LPARAM>(item.hwndItem)));
@@ -184,41 +243,46 @@ void on_draw_item(HWND hwnd, const WindowParts& parts, const DRAWITEMSTRUCT& ite
   draw_picture(item, static_cast<HBITMAP>(parts.picture.get()), brush);
 }
 
-LRESULT on_invoke(LPARAM lparam) {
-  (*reinterpret_cast<const std::function<void()>*>(lparam))();
-  return kInvokeDone;
+// A copy runs, so that the tick may stop or restart its own timer.
+void on_timer(const WindowParts& parts, WPARAM id) {
+  if (id < kFirstTimerId || id >= kFirstTimerId + kTimerCount) return;
+  if (auto tick = parts.ticks[id - kFirstTimerId]) tick();
 }
 
-void on_destroy(HWND hwnd, WindowParts& parts) {
-  hold_media_keys(hwnd, parts, false);
+void on_destroy(HWND hwnd, const WindowParts& parts) {
+  unregister_global_keys(hwnd);
+  if (parts.tray_shown) remove_tray_icon(hwnd);
+  RemovePropW(parts.control(Role::results), L"QiwaPlayingRow");
   parts.emit(WindowEvent::destroying);
   PostQuitMessage(0);
 }
 
 // Log-off or shut-down: Windows ends the process after this returns, without a WM_DESTROY, so the exit
 // clean-up runs now.
-void on_end_session(HWND hwnd, WindowParts& parts, bool ending) {
-  if (!ending) return;
-  hold_media_keys(hwnd, parts, false);
-  parts.emit(WindowEvent::session_ending);
+void on_end_session(const WindowParts& parts, bool ending) {
+  if (ending) parts.emit(WindowEvent::session_ending);
 }
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* parts = static_cast<WindowParts*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(parts));
-    parts->hwnd.store(hwnd);
+    parts->hwnd = hwnd;
   }
   WindowParts* parts = parts_of(hwnd);
   if (!parts) return DefWindowProcW(hwnd, message, wparam, lparam);
-  if (message == parts->invoke_message) return on_invoke(lparam);
   if (message == taskbar_button_created_message()) {
     on_taskbar_button_created(hwnd, *parts);
+    return 0;
+  }
+  if (message == taskbar_created_message()) {  // the shell came back: the tray's icon with it
+    if (parts->tray_shown) add_tray_icon(hwnd, *parts);
     return 0;
   }
   switch (message) {
     case WM_CREATE: return on_create(hwnd, *parts);
     case WM_COMMAND: return on_command(*parts, wparam, lparam);
+    case WM_HSCROLL: on_strip_scroll(*parts, reinterpret_cast<HWND>(lparam), LOWORD(wparam)); return 0;
     case WM_NOTIFY: return on_notify(*parts, *reinterpret_cast<NMHDR*>(lparam));
     case WM_CONTEXTMENU:
       if (on_context_menu(*parts, reinterpret_cast<HWND>(wparam))) return 0;
@@ -226,18 +290,24 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT: return on_control_colour(hwnd, message, wparam, lparam, *parts);
     case WM_DRAWITEM: on_draw_item(hwnd, *parts, *reinterpret_cast<DRAWITEMSTRUCT*>(lparam)); return TRUE;
-    case WM_TIMER:
-      if (wparam == kTickTimer && parts->tick) parts->tick();
-      return 0;
+    case WM_TIMER: on_timer(*parts, wparam); return 0;
+    case WM_SYSCOMMAND:
+      if (on_system_command(*parts, wparam)) return 0;
+      break;
     case WM_APPCOMMAND:
       if (on_app_command(*parts, lparam)) return TRUE;
       break;
     case WM_HOTKEY: on_hot_key(*parts, wparam); return 0;
+    case kTrayMessage: on_tray_message(hwnd, *parts, lparam); return 0;
+    case WM_INITMENUPOPUP: on_init_menu(*parts, reinterpret_cast<HMENU>(wparam)); break;
+    case WM_CLOSE:
+      if (hide_on_close(hwnd, *parts)) return 0;
+      break;
     case WM_DPICHANGED: on_dpi_changed(hwnd, *parts, HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_QUERYENDSESSION: return TRUE;
-    case WM_ENDSESSION: on_end_session(hwnd, *parts, wparam != 0); return 0;
+    case WM_ENDSESSION: on_end_session(*parts, wparam != 0); return 0;
     case WM_DESTROY: on_destroy(hwnd, *parts); return 0;
-    case WM_NCDESTROY: parts->hwnd.store(nullptr); break;
+    case WM_NCDESTROY: parts->hwnd = nullptr; break;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
@@ -245,7 +315,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
 // Enter in 编辑框1 starts a search; every other key is the edit box's own.
 LRESULT CALLBACK search_box_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
   if (message == WM_KEYDOWN && wparam == VK_RETURN) {
-    reinterpret_cast<WindowParts*>(data)->emit(WindowEvent::search_enter);
+    reinterpret_cast<WindowParts*>(data)->emit(WindowEvent::search);
     return 0;
   }
   if (message == WM_CHAR && wparam == L'\r') return 0;  // no beep
@@ -267,6 +337,22 @@ bool register_window_class(HINSTANCE instance) {
   return RegisterClassExW(&cls) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+BOOL CALLBACK add_work_area(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info)) {
+    const RECT& r = info.rcWork;
+    reinterpret_cast<std::vector<ScreenRect>*>(areas)->push_back(ScreenRect{r.left, r.top, r.right, r.bottom});
+  }
+  return TRUE;
+}
+
+std::vector<ScreenRect> monitor_work_areas() {
+  std::vector<ScreenRect> areas;
+  EnumDisplayMonitors(nullptr, nullptr, add_work_area, reinterpret_cast<LPARAM>(&areas));
+  return areas;
+}
+
 int to_button_code(int id) {
   // IDOK 1 .. IDNO 7 become 0 OK .. 6 No.
   return id >= IDOK && id <= IDNO ? id - IDOK : 0;
@@ -280,196 +366,245 @@ std::wstring window_text(HWND hwnd) {
   return text;
 }
 
-Win32MainWindow::Win32MainWindow(HINSTANCE instance) {
-  parts_.instance = instance;
-  parts_.invoke_message = RegisterWindowMessageW(L"QiwaMusic.Invoke");
-}
+Win32MainWindow::Win32MainWindow(HINSTANCE instance) { parts_.instance = instance; }
 
 bool Win32MainWindow::create() {
-  if (!register_window_class(parts_.instance) || !parts_.invoke_message) return false;
-  parts_.thread_id = GetCurrentThreadId();
+  if (!register_window_class(parts_.instance)) return false;
   // WS_CAPTION brings the dialog frame; without WS_THICKFRAME the size is fixed.
   constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   HWND hwnd = CreateWindowExW(0, kWindowClass, wide(kWindowTitle).c_str(), style, kWindowRect.left,
                               kWindowRect.top, kWindowRect.width, kWindowRect.height, nullptr, nullptr,
                               parts_.instance, &parts_);
   if (!hwnd) return false;
+  parts_.taken_keys = register_global_keys(hwnd);
   parts_.emit(WindowEvent::created);
   return true;
 }
 
 void Win32MainWindow::show(int show_command) {
-  invoke([&] {
-    ShowWindow(parts_.hwnd.load(), show_command);
-    UpdateWindow(parts_.hwnd.load());
-  });
+  ShowWindow(parts_.hwnd, show_command);
+  UpdateWindow(parts_.hwnd);
 }
 
-bool Win32MainWindow::invoke(const std::function<void()>& fn) {
-  HWND hwnd = parts_.hwnd.load();
-  if (!hwnd) return false;
-  if (GetCurrentThreadId() == parts_.thread_id) {
-    fn();
-    return true;
-  }
-  // Sent, not posted: the caller waits, and a destroyed window answers 0 at once.
-  return SendMessageW(hwnd, parts_.invoke_message, 0, reinterpret_cast<LPARAM>(&fn)) == kInvokeDone;
+std::optional<ScreenPoint> Win32MainWindow::position() {
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!parts_.hwnd || !GetWindowPlacement(parts_.hwnd, &placement)) return std::nullopt;
+  return ScreenPoint{placement.rcNormalPosition.left, placement.rcNormalPosition.top};
 }
 
-Text Win32MainWindow::text(Control c) {
-  Text result;
-  invoke([&] { result = narrow(window_text(parts_.control(c))); });
-  return result;
+// The window keeps its size (the layout's, at its DPI); its place is moved onto a monitor if it would
+// lie off every one there is now.
+void Win32MainWindow::move_to(ScreenPoint at) {
+  RECT now{};
+  if (!parts_.hwnd || !GetWindowRect(parts_.hwnd, &now)) return;
+  const WindowPlace fitted =
+      fit_on_screens(WindowPlace{at.x, at.y, now.right - now.left, now.bottom - now.top}, monitor_work_areas());
+  SetWindowPos(parts_.hwnd, nullptr, fitted.x, fitted.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Win32MainWindow::set_text(Control c, std::string_view text) {
-  invoke([&] {
-    SetWindowTextW(parts_.control(c), wide(text).c_str());
-    if (c == Control::按钮4) follow_pause_caption(parts_.hwnd.load(), parts_);
-  });
+Text Win32MainWindow::search_words() { return narrow(window_text(parts_.control(Role::search_box))); }
+
+void Win32MainWindow::set_search_words(std::string_view words) {
+  SetWindowTextW(parts_.control(Role::search_box), wide(words).c_str());
 }
 
-void Win32MainWindow::hold_media_key(bool held) {
-  invoke([&] { hold_media_keys(parts_.hwnd.load(), parts_, held); });
+void Win32MainWindow::hold_media_key(bool held) { hold_media_keys(parts_.hwnd, parts_, held); }
+
+void Win32MainWindow::choose_catalogue(int index) {
+  SendMessageW(parts_.control(Role::catalogue), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void Win32MainWindow::set_taskbar_progress(const TaskbarProgress& progress) {
-  invoke([&] { show_taskbar_progress(parts_.hwnd.load(), parts_, progress); });
+int Win32MainWindow::chosen_catalogue() {
+  const auto item = static_cast<int>(SendMessageW(parts_.control(Role::catalogue), CB_GETCURSEL, 0, 0));
+  return item < 0 ? -1 : item;
 }
 
-void Win32MainWindow::append_text(Control c, std::string_view text) {
-  invoke([&] {
-    HWND edit = parts_.control(c);
-    const int end = GetWindowTextLengthW(edit);
-    SendMessageW(edit, EM_SETSEL, end, end);
-    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
-    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide(text).c_str()));
-  });
+bool Win32MainWindow::delete_on_exit() {
+  return SendMessageW(parts_.control(Role::delete_on_exit), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-bool Win32MainWindow::checked(Control c) {
-  bool result = false;
-  invoke([&] { result = SendMessageW(parts_.control(c), BM_GETCHECK, 0, 0) == BST_CHECKED; });
-  return result;
+int Win32MainWindow::selected_row() {
+  return static_cast<int>(
+      SendMessageW(parts_.control(Role::results), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-int Win32MainWindow::selected_item(Control c) {
-  int result = -1;
-  invoke([&] { result = static_cast<int>(SendMessageW(parts_.control(c), CB_GETCURSEL, 0, 0)); });
-  return result < 0 ? -1 : result;
+void Win32MainWindow::clear_rows() { SendMessageW(parts_.control(Role::results), LVM_DELETEALLITEMS, 0, 0); }
+
+void Win32MainWindow::add_rows(std::span<const SongRow> rows) { result_list_add(parts_.control(Role::results), rows); }
+
+void Win32MainWindow::clear_lyrics() { SetWindowTextW(parts_.control(Role::lyrics), L""); }
+
+void Win32MainWindow::add_lyrics(std::string_view lines) {
+  HWND edit = parts_.control(Role::lyrics);
+  const int end = GetWindowTextLengthW(edit);
+  SendMessageW(edit, EM_SETSEL, end, end);
+  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide(lines).c_str()));
 }
 
-Text Win32MainWindow::title() {
-  Text result;
-  invoke([&] { result = narrow(window_text(parts_.hwnd.load())); });
-  return result;
-}
+void Win32MainWindow::mark_lyrics_line(int line) { lyrics_mark_line(parts_.control(Role::lyrics), line); }
 
-void Win32MainWindow::set_title(std::string_view title) {
-  invoke([&] { SetWindowTextW(parts_.hwnd.load(), wide(title).c_str()); });
-}
-
-void Win32MainWindow::list_clear() {
-  invoke([&] { SendMessageW(parts_.control(Control::超级列表框1), LVM_DELETEALLITEMS, 0, 0); });
-}
-
-int Win32MainWindow::list_append_row() {
-  int row = -1;
-  invoke([&] { row = result_list_append(parts_.control(Control::超级列表框1)); });
-  return row;
-}
-
-void Win32MainWindow::list_set_cell(int row, int column, std::string_view text) {
-  invoke([&] { result_list_set(parts_.control(Control::超级列表框1), row, column, wide(text)); });
-}
-
-Text Win32MainWindow::list_cell(int row, int column) {
-  Text result;
-  invoke([&] { result = narrow(result_list_get(parts_.control(Control::超级列表框1), row, column)); });
-  return result;
-}
-
-int Win32MainWindow::list_row_count() {
-  int count = 0;
-  invoke([&] { count = static_cast<int>(SendMessageW(parts_.control(Control::超级列表框1), LVM_GETITEMCOUNT, 0, 0)); });
-  return count;
-}
-
-int Win32MainWindow::list_selected_row() {
-  int row = -1;
-  invoke([&] {
-    row = static_cast<int>(SendMessageW(parts_.control(Control::超级列表框1), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                        LVNI_SELECTED));
-  });
-  return row;
-}
-
-void Win32MainWindow::set_picture(const Bytes& image) {
-  invoke([&] {
-    HWND box = parts_.control(Control::图片框1);
-    RECT client{};
-    GetClientRect(box, &client);
-    parts_.picture = decode_picture(image, client.right, client.bottom);
-    InvalidateRect(box, nullptr, TRUE);
-  });
-}
-
-int Win32MainWindow::message_box(std::string_view message, int buttons, std::string_view caption) {
-  int result = 0;
-  invoke([&] {
-    const int id = MessageBoxW(parts_.hwnd.load(), wide(message).c_str(), wide(caption).c_str(),
-                               static_cast<UINT>(buttons) & MB_TYPEMASK);
-    result = to_button_code(id);
-  });
-  return result;
-}
-
-void Win32MainWindow::mark_line(Control c, int line) {
-  invoke([&] { lyrics_mark_line(parts_.control(c), line); });
-}
-
-EditView Win32MainWindow::edit_view(Control c) {
+EditView Win32MainWindow::lyrics_view() {
   EditView view;
-  invoke([&] { lyrics_view(parts_.control(c), view.selection_start, view.selection_end, view.first_line); });
+  lyrics_view_of(parts_.control(Role::lyrics), view.selection_start, view.selection_end, view.first_line);
   return view;
 }
 
-void Win32MainWindow::start_ticks(int period_ms, std::function<void()> tick) {
-  invoke([&] {
-    parts_.tick = std::move(tick);
-    SetTimer(parts_.hwnd.load(), kTickTimer, static_cast<UINT>(period_ms), nullptr);
-  });
+void Win32MainWindow::show_cover(const Bytes& image) {
+  HWND box = parts_.control(Role::cover);
+  RECT client{};
+  GetClientRect(box, &client);
+  parts_.picture = decode_picture(image, client.right, client.bottom);
+  InvalidateRect(box, nullptr, TRUE);
 }
 
-void Win32MainWindow::stop_ticks() {
-  invoke([&] {
-    KillTimer(parts_.hwnd.load(), kTickTimer);
-    parts_.tick = nullptr;
-  });
+void Win32MainWindow::set_title(std::string_view title) {
+  SetWindowTextW(parts_.hwnd, wide(title).c_str());
+  set_tray_tip(parts_.hwnd, parts_, title);
 }
 
-void Win32MainWindow::popup_list_menu() {
-  invoke([&] {
-    POINT at{};
-    GetCursorPos(&at);
-    HWND hwnd = parts_.hwnd.load();
-    SetForegroundWindow(hwnd);  // so the menu closes when the user clicks elsewhere
-    TrackPopupMenu(GetSubMenu(parts_.menu.get(), 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
-                   at.x + kMenuOffset, at.y + kMenuOffset, 0, hwnd, nullptr);
-    PostMessageW(hwnd, WM_NULL, 0, 0);
-  });
+// The tray's icon is there while closing goes to it: Wine's tray makes every program that has an icon
+// there take a second and a half longer to end.
+void Win32MainWindow::set_close_to_tray(bool on) {
+  parts_.close_to_tray = on;
+  if (on == parts_.tray_shown || !parts_.hwnd) return;
+  parts_.tray_shown = on;
+  if (on)
+    add_tray_icon(parts_.hwnd, parts_);
+  else
+    remove_tray_icon(parts_.hwnd);
 }
+
+DesktopLyricsWindow* Win32MainWindow::desktop_lyrics(DesktopButtons buttons) {
+  if (!parts_.desktop_lyrics) parts_.desktop_lyrics = Win32DesktopLyrics::create(parts_.instance, std::move(buttons));
+  return parts_.desktop_lyrics.get();
+}
+
+void Win32MainWindow::set_paused(bool paused) {
+  parts_.paused = paused;
+  SetWindowTextW(parts_.control(Role::pause_button), wide(paused ? kResumeCaption : kPauseCaption).c_str());
+  strip_follow_pause(parts_);
+  follow_pause_state(parts_.hwnd, parts_);
+}
+
+std::int64_t Win32MainWindow::seek_target() { return parts_.seek_target_ms; }
+
+int Win32MainWindow::volume() { return strip_volume(parts_); }
+
+ListKind Win32MainWindow::chosen_list() { return strip_chosen_list(parts_); }
+
+void Win32MainWindow::show_time(const SongTime& time) { strip_show_time(parts_, time); }
+
+void Win32MainWindow::set_volume(int volume) { strip_set_volume(parts_, volume); }
+
+void Win32MainWindow::show_mode(std::string_view name) { strip_show_mode(parts_, name); }
+
+void Win32MainWindow::show_list(ListKind list) { strip_show_list(parts_, list); }
+
+// The row playing is selected, focused and scrolled into sight; the skin marks the row named by the
+// list's "QiwaPlayingRow" property.
+void Win32MainWindow::mark_playing_row(int row) {
+  HWND list = parts_.control(Role::results);
+  parts_.playing_row = row;
+  SetPropW(list, L"QiwaPlayingRow", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(row + 1)));
+  if (row >= 0) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  }
+  InvalidateRect(list, nullptr, FALSE);
+}
+
+void Win32MainWindow::set_taskbar_progress(const TaskbarProgress& progress) {
+  show_taskbar_progress(parts_.hwnd, parts_, progress);
+}
+
+int Win32MainWindow::message_box(std::string_view message, int buttons, std::string_view caption) {
+  const int id = MessageBoxW(parts_.hwnd, wide(message).c_str(), wide(caption).c_str(),
+                             static_cast<UINT>(buttons) & MB_TYPEMASK);
+  return to_button_code(id);
+}
+
+void Win32MainWindow::start_timer(Timer timer, int period_ms, std::function<void()> tick) {
+  const auto index = static_cast<std::size_t>(timer);
+  parts_.ticks[index] = std::move(tick);
+  SetTimer(parts_.hwnd, kFirstTimerId + index, static_cast<UINT>(period_ms), nullptr);
+}
+
+void Win32MainWindow::stop_timer(Timer timer) {
+  const auto index = static_cast<std::size_t>(timer);
+  KillTimer(parts_.hwnd, kFirstTimerId + index);
+  parts_.ticks[index] = nullptr;
+}
+
+// The design's item first, then what the rows selected allow, and the settings.
+void Win32MainWindow::popup_list_menu(const ListMenu& menu) {
+  MenuHandle popup(CreatePopupMenu());
+  if (!popup) return;
+  HMENU m = popup.get();
+  AppendMenuW(m, MF_STRING, kMenuPlayId, wide(kMenuPlayItem).c_str());
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+  const UINT selected = menu.any_selected ? MF_STRING : MF_STRING | MF_GRAYED;
+  AppendMenuW(m, selected, kMenuFavouriteId, wide(menu.all_favourites ? kUnfavouriteItem : kFavouriteItem).c_str());
+  if (menu.removable) AppendMenuW(m, selected, kMenuRemoveId, wide(kRemoveItem).c_str());
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(m, MF_STRING | (parts_.desktop_lyrics_on ? MF_CHECKED : 0), kMenuLyricsId,
+              wide(kDesktopLyricsItem).c_str());
+  AppendMenuW(m, MF_STRING, kMenuSettingsId, wide(kSettingsItem).c_str());
+  POINT at{};
+  GetCursorPos(&at);
+  HWND hwnd = parts_.hwnd;
+  SetForegroundWindow(hwnd);  // so the menu closes when the user clicks elsewhere
+  TrackPopupMenu(m, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x + kMenuOffset, at.y + kMenuOffset, 0, hwnd,
+                 nullptr);
+  PostMessageW(hwnd, WM_NULL, 0, 0);
+}
+
+std::vector<int> Win32MainWindow::selected_rows() {
+  std::vector<int> rows;
+  HWND list = parts_.control(Role::results);
+  for (int row = -1; (row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row),
+                                                           LVNI_SELECTED))) >= 0;)
+    rows.push_back(row);
+  return rows;
+}
+
+void Win32MainWindow::mark_favourites(std::vector<bool> marks) {
+  parts_.favourites = std::move(marks);
+  InvalidateRect(parts_.control(Role::results), nullptr, FALSE);
+}
+
+namespace {
+
+// The main window's parts when a message goes to it or one of its controls (not a box or a dialog).
+WindowParts* main_window_of(HWND target) {
+  HWND root = target ? GetAncestor(target, GA_ROOT) : nullptr;
+  wchar_t cls[64] = L"";
+  if (root) GetClassNameW(root, cls, 64);
+  return lstrcmpW(cls, kWindowClass) == 0 ? parts_of(root) : nullptr;
+}
+
+// Tab through the controls, the player's keys, the wheel over the volume bar: before the focused
+// control sees them.
+bool pre_translate(const MSG& message) {
+  if (message.message != WM_KEYDOWN && message.message != WM_MOUSEWHEEL) return false;
+  WindowParts* parts = main_window_of(message.hwnd);
+  if (!parts) return false;
+  if (message.message == WM_MOUSEWHEEL) return on_volume_wheel(*parts, GET_WHEEL_DELTA_WPARAM(message.wParam));
+  if (message.wParam == VK_TAB) return move_focus(*parts, message.hwnd, GetKeyState(VK_SHIFT) < 0);
+  return on_player_key(*parts, message.hwnd, message.wParam);
+}
+
+}  // namespace
 
 int run_message_loop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB) {
-      HWND root = GetAncestor(message.hwnd, GA_ROOT);
-      wchar_t cls[64] = L"";
-      if (root) GetClassNameW(root, cls, 64);
-      WindowParts* parts = lstrcmpW(cls, kWindowClass) == 0 ? parts_of(root) : nullptr;  // ours, not a box
-      if (parts && move_focus(*parts, message.hwnd, GetKeyState(VK_SHIFT) < 0)) continue;
-    }
+    if (pre_translate(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -5,26 +5,23 @@
 #include <shobjidl.h>
 
 #include <array>
-#include <atomic>
 #include <functional>
 
 #include "runtime/win32/dpi.hpp"
 #include "runtime/win32/handle.hpp"
 #include "app/layout.hpp"
 #include "app/main_window.hpp"
+#include "app/win32/desktop_lyrics_win32.hpp"
 
 namespace qiwa {
 
 using EventHandler = std::function<void(WindowEvent)>;
 
-// Everything the window procedure's handlers work on; touched on the window's thread only
-// (hwnd is read by other threads to reach it).
+// Everything the window procedure's handlers work on; the window's thread's own.
 struct WindowParts {
   HINSTANCE instance = nullptr;
-  std::atomic<HWND> hwnd{nullptr};
-  DWORD thread_id = 0;
-  UINT invoke_message = 0;
-  std::array<HWND, 10> controls{};  // indexed by Control
+  HWND hwnd = nullptr;
+  std::array<HWND, kRoleCount> controls{};  // indexed by Role
   GdiObject ui_font;
   GdiObject lyrics_font;
   MenuHandle menu;  // "菜单", never placed in a menu bar
@@ -34,10 +31,30 @@ struct WindowParts {
   ComRef<ITaskbarList3> taskbar;  // once the taskbar button exists, where the system has one
   TaskbarProgress progress;       // the last one shown, for a taskbar button made later
   IconHandle thumb_icon;
-  std::function<void()> tick;  // the running timer's, if any
+  std::array<std::function<void()>, kTimerCount> ticks;  // the running timers', by Timer
   bool media_key_held = false;  // while a song is loaded
 
-  HWND control(Control c) const { return controls[static_cast<std::size_t>(c)]; }
+  bool paused = false;  // what the pause button offers: to continue
+  // The strip (strip_win32.cpp).
+  std::array<HWND, kStripRoleCount> strip{};  // indexed by StripRole
+  HWND tooltips = nullptr;                    // owned by the window: destroyed with it
+  bool seek_dragging = false;                 // the user holds the seek bar's thumb
+  std::int64_t seek_target_ms = 0;
+  std::int64_t seek_scale_ms = 1000;          // ms per step of the seek bar
+  SongTime time;                              // the last one shown
+  int playing_row = -1;
+  std::vector<bool> favourites;  // one flag a row of the results
+  // The tray, the global keys and the desktop lyrics (tray_win32.cpp, keys_win32.cpp).
+  Text tray_tip;
+  Text taken_keys;                  // global keys another program holds
+  bool desktop_lyrics_on = false;   // for the menus' check marks
+  bool close_to_tray = false;       // closing hides the window
+  bool tray_shown = false;          // the tray's icon is there
+  bool exiting = false;             // the tray's 退出: closing ends the program whatever the setting
+  std::unique_ptr<Win32DesktopLyrics> desktop_lyrics;  // made when first shown
+
+  HWND control(Role role) const { return controls[static_cast<std::size_t>(role)]; }
+  HWND control(StripRole role) const { return strip[static_cast<std::size_t>(role)]; }
   void emit(WindowEvent e) const {
     if (handler) handler(e);
   }
@@ -50,31 +67,48 @@ class Win32MainWindow final : public MainWindow {
   // Creates the window with every control, then reports `created`; the window stays hidden.
   bool create();
   void show(int show_command);
-  HWND hwnd() const { return parts_.hwnd.load(); }
+  HWND hwnd() const { return parts_.hwnd; }
 
-  bool invoke(const std::function<void()>& fn) override;
-  Text text(Control c) override;
-  void set_text(Control c, std::string_view text) override;
-  void append_text(Control c, std::string_view text) override;
-  bool checked(Control c) override;
-  int selected_item(Control c) override;
-  Text title() override;
+  std::optional<ScreenPoint> position() override;
+  void move_to(ScreenPoint at) override;
+  Text search_words() override;
+  void set_search_words(std::string_view words) override;
+  void choose_catalogue(int index) override;
+  int chosen_catalogue() override;
+  bool delete_on_exit() override;
+  int selected_row() override;
+  void clear_rows() override;
+  void add_rows(std::span<const SongRow> rows) override;
+  void clear_lyrics() override;
+  void add_lyrics(std::string_view lines) override;
+  void mark_lyrics_line(int line) override;
+  EditView lyrics_view() override;
+  void show_cover(const Bytes& image) override;
   void set_title(std::string_view title) override;
-  void list_clear() override;
-  int list_append_row() override;
-  void list_set_cell(int row, int column, std::string_view text) override;
-  Text list_cell(int row, int column) override;
-  int list_row_count() override;
-  int list_selected_row() override;
-  void set_picture(const Bytes& image) override;
+  void set_paused(bool paused) override;
+  void set_close_to_tray(bool on) override;
+  Text taken_keys() override { return parts_.taken_keys; }
+  DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) override;
+  void show_desktop_lyrics_state(bool on) override { parts_.desktop_lyrics_on = on; }
+  std::int64_t seek_target() override;
+  int volume() override;
+  ListKind chosen_list() override;
+  void show_time(const SongTime& time) override;
+  void set_volume(int volume) override;
+  void show_mode(std::string_view name) override;
+  void show_list(ListKind list) override;
+  void mark_playing_row(int row) override;
   int message_box(std::string_view message, int buttons, std::string_view caption) override;
-  void popup_list_menu() override;
-  void mark_line(Control c, int line) override;
-  EditView edit_view(Control c) override;
+  void popup_list_menu(const ListMenu& menu) override;
+  std::vector<int> selected_rows() override;
+  void mark_favourites(std::vector<bool> marks) override;
   void set_taskbar_progress(const TaskbarProgress& progress) override;
   void hold_media_key(bool held) override;
-  void start_ticks(int period_ms, std::function<void()> tick) override;
-  void stop_ticks() override;
+  std::optional<SettingsForm> edit_settings(const SettingsForm& form,
+                                            const std::function<CheckedForm(SettingsForm)>& check,
+                                            std::string_view note) override;
+  void start_timer(Timer timer, int period_ms, std::function<void()> tick) override;
+  void stop_timer(Timer timer) override;
 
  private:
   WindowParts parts_;
@@ -97,13 +131,42 @@ void setup_drop_down(HWND combo, int field_height);
 UINT taskbar_button_created_message();
 void on_taskbar_button_created(HWND hwnd, WindowParts& parts);
 void show_taskbar_progress(HWND hwnd, WindowParts& parts, const TaskbarProgress& progress);
-void follow_pause_caption(HWND hwnd, WindowParts& parts);
+void follow_pause_state(HWND hwnd, WindowParts& parts);
 bool on_thumb_button(const WindowParts& parts, WPARAM wparam);
 
+// The strip below the design's controls (strip_win32.cpp).
+bool create_strip(HWND hwnd, WindowParts& parts);
+void place_strip(WindowParts& parts);  // at the window's DPI, with its font
+bool on_strip_command(WindowParts& parts, HWND from, int code);
+bool on_strip_scroll(WindowParts& parts, HWND from, int code);
+bool on_strip_notify(WindowParts& parts, const NMHDR& header);
+bool on_volume_wheel(WindowParts& parts, int delta);
+void strip_show_time(WindowParts& parts, const SongTime& time);
+void strip_set_volume(WindowParts& parts, int volume);
+void strip_step_volume(WindowParts& parts, int by);  // and tells the application
+int strip_volume(const WindowParts& parts);
+void strip_show_mode(WindowParts& parts, std::string_view name);
+void strip_show_list(WindowParts& parts, ListKind list);
+ListKind strip_chosen_list(const WindowParts& parts);
+void strip_follow_pause(WindowParts& parts);
+// The strip's keys (when the search box has no focus): Space, Ctrl+Left/Right, Left/Right, Up/Down.
+bool on_player_key(WindowParts& parts, HWND focus, WPARAM key);
+
+// The notification area's icon (tray_win32.cpp).
+inline constexpr UINT kTrayMessage = WM_APP + 1;
+UINT taskbar_created_message();
+void add_tray_icon(HWND hwnd, const WindowParts& parts);
+void remove_tray_icon(HWND hwnd);
+void set_tray_tip(HWND hwnd, WindowParts& parts, std::string_view tip);
+void on_tray_message(HWND hwnd, WindowParts& parts, LPARAM lparam);
+void show_main_window(HWND hwnd);
+
 // The keyboard (keys_win32.cpp).
+Text register_global_keys(HWND window);
+void unregister_global_keys(HWND window);
 void hold_media_keys(HWND window, WindowParts& parts, bool held);
-bool on_app_command(const WindowParts& parts, LPARAM lparam);
-bool on_hot_key(const WindowParts& parts, WPARAM id);
+bool on_app_command(WindowParts& parts, LPARAM lparam);
+bool on_hot_key(WindowParts& parts, WPARAM id);
 // Tab (or Shift+Tab) from the control that has the focus; false when it is none of ours.
 bool move_focus(const WindowParts& parts, HWND from, bool back);
 

@@ -1,11 +1,16 @@
 // File service over the wide Windows API.
 #include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <atomic>
 
 #include <cstring>
 #include <vector>
 
 #include "runtime/files.hpp"
 #include "runtime/win32/backends.hpp"
+#include "runtime/win32/file_time.hpp"
 #include "runtime/win32/handle.hpp"
 #include "runtime/win32/wide.hpp"
 
@@ -38,6 +43,133 @@ bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
   return true;
 }
 
+// A name beside `path` that no other write of this or another process takes.
+std::wstring unique_beside(const std::wstring& path, std::string_view suffix) {
+  static std::atomic<unsigned> counter{0};
+  return path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + wide(suffix);
+}
+
+// Puts the whole, flushed temporary over the target. ReplaceFileW keeps what belongs to the target (its
+// security, attributes and creation time) and leaves the target as it was on each failure it can have
+// without a backup name; it needs a target, so a first write (or a file system that lacks it) renames
+// with MoveFileExW, which replaces in one step and returns only once the rename is on the disk.
+bool put_over(const std::wstring& temporary, const std::wstring& target) {
+  if (ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+    return true;
+  const DWORD error = GetLastError();
+  const bool target_missing = GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                              GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (!target_missing && error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED) return false;
+  return MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool replace_whole(std::string_view path, std::string_view bytes) {
+  const std::wstring target = os_path(path);
+  if (target.empty()) return false;
+  const std::wstring temporary = unique_beside(target, kReplaceTemporarySuffix);
+  FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+  if (!file) return false;
+  bool ok = write_all(file.get(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) &&
+            FlushFileBuffers(file.get());
+  ok = CloseHandle(file.release()) && ok && put_over(temporary, target);
+  if (!ok) DeleteFileW(temporary.c_str());
+  return ok;
+}
+
+std::optional<Text> read_whole(std::string_view path, std::size_t limit) {
+  const std::wstring native = os_path(path);
+  if (native.empty()) return std::nullopt;
+  // Sharing everything: another copy of the program may replace the file meanwhile.
+  FileHandle file(CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER size;
+  if (!file || !GetFileSizeEx(file.get(), &size) || static_cast<std::uint64_t>(size.QuadPart) > limit)
+    return std::nullopt;
+  Text bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD n = 0;
+    DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+    if (!ReadFile(file.get(), bytes.data() + done, want, &n, nullptr)) return std::nullopt;
+    if (n == 0) break;  // cut shorter meanwhile
+    done += n;
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+std::vector<FileInfo> files_in(std::string_view directory) {
+  std::vector<FileInfo> out;
+  const std::wstring native = os_path(directory);
+  if (native.empty()) return out;
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileExW((native + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH));
+  if (!find) return out;
+  do {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    out.push_back({narrow(data.cFileName),
+                   (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                   unix_ms(data.ftLastWriteTime)});
+  } while (FindNextFileW(find.get(), &data));
+  return out;
+}
+
+std::optional<FileInfo> info_of(std::string_view path) {
+  const std::wstring native = os_path(path);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (native.empty() || !GetFileAttributesExW(native.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::nullopt;
+  return FileInfo{Text(), (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                  unix_ms(data.ftLastWriteTime)};
+}
+
+// A file made and deleted: the only sure way to know (a folder's attributes and ACLs do not tell).
+bool can_make_file_in(std::string_view directory) {
+  const std::wstring native = os_path(directory);
+  if (native.empty()) return false;
+  FileHandle probe(CreateFileW(unique_beside(native + L"\\.qiwa-probe", ".tmp").c_str(), GENERIC_WRITE, 0, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return static_cast<bool>(probe);
+}
+
+bool ensure_directory(std::string_view path) {
+  const std::wstring native = os_path(path);
+  if (native.empty()) return false;
+  if (CreateDirectoryW(native.c_str(), nullptr)) return true;
+  const DWORD attributes = GetFileAttributesW(native.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Text roaming_app_data() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) return Text();
+  std::wstring dir(buffer);
+  while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
+  return narrow(dir);
+}
+
+// The lock is a file opened by one process at a time and deleted when it closes, so a killed process
+// leaves none behind.
+class Win32FileLock final : public FileLock {
+ public:
+  explicit Win32FileLock(FileHandle file) : file_(std::move(file)) {}
+
+ private:
+  FileHandle file_;
+};
+
+std::unique_ptr<FileLock> lock_file(std::string_view path) {
+  const std::wstring native = os_path(path);
+  if (native.empty()) return nullptr;
+  FileHandle file(CreateFileW(native.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file) return nullptr;
+  return std::make_unique<Win32FileLock>(std::move(file));
+}
+
 class Win32OutputFile final : public OutputFile {
  public:
   explicit Win32OutputFile(FileHandle file) : file_(std::move(file)) {}
@@ -57,14 +189,23 @@ class Win32OutputFile final : public OutputFile {
   bool failed_ = false;
 };
 
+// Read with every sharing, so that a download may go on writing the file, replace it or the exit
+// clean-up delete it meanwhile; reads give what is there at the moment.
 class Win32InputFile final : public InputFile {
  public:
   explicit Win32InputFile(FileHandle file) : file_(std::move(file)) {}
-  std::optional<std::size_t> read(unsigned char* data, std::size_t size) override {
-    DWORD got = 0;
+  std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) override {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
     const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    if (!ReadFile(file_.get(), data, want, &got, nullptr)) return std::nullopt;
-    return got;
+    if (!ReadFile(file_.get(), out, want, &n, &at)) return 0;  // past the end, or the disk failed
+    return n;
+  }
+  std::uint64_t size() override {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(file_.get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
   }
 
  private:
@@ -82,25 +223,30 @@ class Win32Files final : public Files {
     const std::wstring source = os_path(from), target = os_path(to);
     return !source.empty() && !target.empty() && MoveFileExW(source.c_str(), target.c_str(), 0);
   }
-  bool replace_file(std::string_view from, std::string_view to) override;
   std::unique_ptr<OutputFile> create_new(std::string_view path) override {
     FileHandle file = create_for_writing(path, CREATE_NEW);
     if (!file) return nullptr;
     return std::make_unique<Win32OutputFile>(std::move(file));
   }
-  std::unique_ptr<InputFile> open(std::string_view path) override;
   unsigned process_id() override { return GetCurrentProcessId(); }
+  bool replace_with(std::string_view from, std::string_view to) override;
+  bool replace_file(std::string_view path, std::string_view bytes) override { return replace_whole(path, bytes); }
+  std::optional<Text> read_file(std::string_view path, std::size_t limit) override { return read_whole(path, limit); }
+  std::optional<FileInfo> file_info(std::string_view path) override { return info_of(path); }
+  std::vector<FileInfo> list_files(std::string_view directory) override { return files_in(directory); }
+  bool folder_writable(std::string_view directory) override { return can_make_file_in(directory); }
+  bool make_directory(std::string_view path) override { return ensure_directory(path); }
+  Text app_data_directory() override { return roaming_app_data(); }
+  std::unique_ptr<FileLock> try_lock(std::string_view path) override { return lock_file(path); }
+  std::unique_ptr<InputFile> open_read(std::string_view path) override {
+    const std::wstring native = os_path(path);
+    if (native.empty()) return nullptr;
+    FileHandle file(CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<Win32InputFile>(std::move(file));
+  }
 };
-
-std::unique_ptr<InputFile> Win32Files::open(std::string_view path) {
-  const std::wstring native = os_path(path);
-  if (native.empty()) return nullptr;
-  FileHandle file(CreateFileW(native.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return nullptr;
-  return std::make_unique<Win32InputFile>(std::move(file));
-}
 
 // From Windows 10 on (NTFS), a rename with POSIX semantics replaces a file that readers hold open sharing
 // deletion, which a plain MoveFileEx refuses; the flags overlay ReplaceIfExists in FILE_RENAME_INFO.
@@ -145,7 +291,7 @@ bool replace_beside_reader(const std::wstring& from, const std::wstring& to) {
 
 // The replacement's bytes are flushed by its writer; the rename is written through, by the handle's flag
 // or by MoveFileEx's.
-bool Win32Files::replace_file(std::string_view from, std::string_view to) {
+bool Win32Files::replace_with(std::string_view from, std::string_view to) {
   const std::wstring source = os_path(from), target = os_path(to);
   if (source.empty() || target.empty()) return false;
   if (rename_replacing_open_file(source, target) ||

@@ -48,6 +48,7 @@ using GdiObject = Handle<SimpleTraits<HGDIOBJ, &DeleteObject>>;
 using MenuHandle = Handle<SimpleTraits<HMENU, &DestroyMenu>>;
 using MemoryDc = Handle<SimpleTraits<HDC, &DeleteDC>>;  // CreateCompatibleDC
 using IconHandle = Handle<SimpleTraits<HICON, &DestroyIcon>>;  // CreateIconIndirect
+using WindowHandle = Handle<SimpleTraits<HWND, &DestroyWindow>>;  // windows of our own making, not children
 
 // A COM interface pointer, released at the end.
 template <class I>

@@ -151,13 +151,18 @@ void write_list(Json& j, HWND h) {
 void write_control(Json& j, HWND main, HWND h, std::size_t index) {
   std::wstring cls = class_name(h);
   LONG style = GetWindowLongW(h, GWL_STYLE);
-  j.begin_object().key("index").num(static_cast<long long>(index)).key("name").str(control_name(index));
+  j.begin_object().key("index").num(static_cast<long long>(index)).key("name").str(control_name(index, h));
   j.key("class").str(cls).key("id").num(GetDlgCtrlID(h)).key("rect").rect(rect_in_client(main, h));
   j.key("text").str(window_text(h)).key("style").num(style).key("exstyle").num(GetWindowLongW(h, GWL_EXSTYLE));
   j.key("visible").boolean(IsWindowVisible(h)).key("enabled").boolean(IsWindowEnabled(h));
   if (_wcsicmp(cls.c_str(), L"Button") == 0 && is_check_style(style))
     j.key("checked").boolean(send(h, BM_GETCHECK) == BST_CHECKED);
   if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) write_combo(j, h);
+  if (_wcsicmp(cls.c_str(), TRACKBAR_CLASSW) == 0) {
+    j.key("position").num(send(h, TBM_GETPOS)).key("range_max").num(send(h, TBM_GETRANGEMAX));
+    j.key("selection_end").num(send(h, TBM_GETSELEND));
+  }
+  if (_wcsicmp(cls.c_str(), WC_TABCONTROLW) == 0) j.key("tab").num(send(h, TCM_GETCURSEL));
   if (_wcsicmp(cls.c_str(), WC_LISTVIEWW) == 0) write_list(j, h);
   if (_wcsicmp(cls.c_str(), L"Edit") == 0) {  // the selection (UTF-16 positions) and the first line shown
     const DWORD sel = static_cast<DWORD>(send(h, EM_GETSEL));
@@ -196,6 +201,16 @@ void cmd_click(const Args& a, Json&) {
   } else {
     PostMessageW(h, BM_CLICK, 0, 0);  // posted: the click may open a modal box
   }
+}
+
+// A left click at a fraction of a control's width, across its middle (a tab of a tab control, a place
+// on a track bar's channel): "click-at NAME PERCENT".
+void cmd_click_at(const Args& a, Json&) {
+  HWND h = control(main_window(), a, 1);
+  const long percent = number(a, 2, L"percent of the width");
+  RECT r{};
+  GetWindowRect(h, &r);
+  mouse_click(POINT{r.left + static_cast<LONG>((r.right - r.left) * percent / 100), (r.top + r.bottom) / 2}, false);
 }
 
 void cmd_check(const Args& a, Json& j) {
@@ -293,7 +308,7 @@ void cmd_focus(const Args&, Json& j) {
   auto children = child_controls(main);
   for (std::size_t i = 0; i < children.size(); ++i)
     if (info.hwndFocus && (children[i] == info.hwndFocus || IsChild(children[i], info.hwndFocus))) {
-      j.key("focus").str(control_name(i));
+      j.key("focus").str(control_name(i, children[i]));
       return;
     }
   j.key("focus").null();
@@ -460,6 +475,27 @@ void cmd_wait_title(const Args& a, Json& j) {
   if (!ok) fail(1, L"the title stayed " + title);
 }
 
+// Prints an edit box's selection as a JSON line of its own each time it changes, at once, for MS ms: the
+// reader times each change on its own clock (the lyrics' mark against the moment its line was heard).
+void cmd_watch_selection(const Args& a, Json& j) {
+  HWND h = control(main_window(), a, 1);
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(number(a, 2, L"milliseconds"));
+  DWORD last = ~DWORD{0};
+  long long changes = 0;
+  while (GetTickCount64() < end && IsWindow(h)) {
+    const DWORD sel = static_cast<DWORD>(send(h, EM_GETSEL));
+    if (sel != last) {
+      Json line;
+      line.begin_object().key("selection").begin_array().num(LOWORD(sel)).num(HIWORD(sel)).end_array().end_object();
+      print(line.text());
+      last = sel;
+      ++changes;
+    }
+    Sleep(5);
+  }
+  j.key("changes").num(changes);
+}
+
 // Plays a tone through waveOut, to check where the bench's audio goes.
 void cmd_beep(const Args& a, Json& j) {
   int ms = a.size() > 1 ? _wtoi(a[1].c_str()) : 500;
@@ -561,15 +597,15 @@ using Command = void (*)(const Args&, Json&);
 const std::map<std::wstring, Command>& commands() {
   static const std::map<std::wstring, Command> table{
       {L"dump", cmd_dump},           {L"window", cmd_window},         {L"control", cmd_control},
-      {L"click", cmd_click},         {L"check", cmd_check},           {L"type", cmd_type},
+      {L"click", cmd_click},         {L"click-at", cmd_click_at},         {L"check", cmd_check},           {L"type", cmd_type},
       {L"set-text", cmd_set_text},   {L"enter", cmd_enter},           {L"key", cmd_key},
       {L"select-combo", cmd_select_combo}, {L"select-row", cmd_select_row}, {L"rclick-list", cmd_rclick_list},
       {L"menu", cmd_menu},           {L"menu-choose", cmd_menu_choose}, {L"msgbox", cmd_msgbox},
       {L"msgbox-ok", cmd_msgbox_ok}, {L"close", cmd_close},           {L"wait-window", cmd_wait_window},
       {L"wait-title", cmd_wait_title}, {L"beep", cmd_beep},         {L"stats", cmd_stats},
       {L"locale", cmd_locale},       {L"appcommand", cmd_appcommand}, {L"focus", cmd_focus},
-      {L"text-metrics", cmd_text_metrics}, {L"end-session", cmd_end_session},
-      {L"hotkey-free", cmd_hotkey_free},
+      {L"text-metrics", cmd_text_metrics}, {L"watch-selection", cmd_watch_selection},
+      {L"end-session", cmd_end_session}, {L"hotkey-free", cmd_hotkey_free},
   };
   return table;
 }

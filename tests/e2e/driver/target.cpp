@@ -17,6 +17,8 @@ using SnapshotHandle = Handle<SimpleTraits<HANDLE, &CloseHandle, -1>>;  // Creat
 constexpr std::array<const wchar_t*, 10> kControlNames{
     L"选择框1", L"编辑框2", L"图片框1", L"按钮4", L"按钮3", L"按钮2", L"超级列表框1", L"组合框1", L"按钮1", L"编辑框1"};
 
+constexpr int kFirstStripId = 1101;  // the strip's control ids, in the order of its roles
+
 bool same_ci(const std::wstring& a, const std::wstring& b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
@@ -89,12 +91,27 @@ std::vector<HWND> child_controls(HWND main) {
   return out;
 }
 
-std::wstring control_name(std::size_t index) { return index < kControlNames.size() ? kControlNames[index] : L""; }
+// The strip's controls by their role, in the window's order of them.
+constexpr const wchar_t* kStripNames[] = {L"previous", L"play_pause", L"next", L"mode",
+                                          L"lists",    L"volume",     L"seek", L"time"};
+
+std::wstring control_name(std::size_t index, HWND h) {
+  if (index < kControlNames.size()) return kControlNames[index];
+  const int strip = h ? GetDlgCtrlID(h) - kFirstStripId : -1;
+  return strip >= 0 && strip < static_cast<int>(std::size(kStripNames)) ? kStripNames[strip] : L"";
+}
 
 HWND resolve_control(HWND main, const std::wstring& name) {
   auto children = child_controls(main);
   for (std::size_t i = 0; i < kControlNames.size(); ++i) {
     if (name == kControlNames[i]) return i < children.size() ? children[i] : nullptr;
+  }
+  for (std::size_t i = 0; i < std::size(kStripNames); ++i) {
+    if (name == kStripNames[i]) {
+      for (HWND h : children)
+        if (GetDlgCtrlID(h) == kFirstStripId + static_cast<int>(i)) return h;
+      return nullptr;
+    }
   }
   if (name.size() > 1 && name[0] == L'#') {
     std::size_t i = wcstoul(name.c_str() + 1, nullptr, 10);

@@ -24,7 +24,7 @@ std::vector<HWND> child_controls(HWND main);
 HWND resolve_control(HWND main, const std::wstring& name);
 
 // Name of the control at `index` in the program's order, or "" past the known ten.
-std::wstring control_name(std::size_t index);
+std::wstring control_name(std::size_t index, HWND h);
 
 std::wstring window_text(HWND h);
 std::wstring class_name(HWND h);
