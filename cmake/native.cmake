@@ -36,6 +36,17 @@ else()
   gtest_discover_tests(qiwa_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS native)
 endif()
 
+# The tags the program writes, read back by Debian's mutagen and the audio decoded by its ffmpeg: a
+# native tool (neither the i386 build nor the Windows ones run Debian's Python beside it).
+if(NOT CMAKE_CROSSCOMPILING)
+  add_executable(qiwa_tag_tool tests/music/tag_tool.cpp ${QIWA_FAKE_SOURCES})
+  target_include_directories(qiwa_tag_tool PRIVATE tests)
+  target_link_libraries(qiwa_tag_tool PRIVATE qiwa_app)
+  add_test(NAME tags_read_by_debian COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/music/tag_check.py
+                                            $<TARGET_FILE:qiwa_tag_tool> ${CMAKE_SOURCE_DIR}/tests/data/tone_cbr.mp3)
+  set_tests_properties(tags_read_by_debian PROPERTIES LABELS "native;debian")
+endif()
+
 if(QIWA_FUZZ_REPLAY)
   # Each fuzz target over its seed corpus, without libFuzzer (gcc has none): the fuzz smoke of this build.
   file(GLOB QIWA_FUZZ_TARGETS RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)

@@ -52,11 +52,14 @@ set(QIWA_music_SOURCES
   src/music/catalogue.cpp
   src/music/file_name.cpp
   src/music/id3_tag.cpp
+  src/music/kept_tag.cpp
   src/music/json_scan.cpp
   src/music/library.cpp
   src/music/library_data.cpp
   src/music/library_file.cpp
+  src/music/lrc.cpp
   src/music/lyrics.cpp
+  src/music/retag.cpp
   src/music/search.cpp
   src/music/service.cpp
   src/music/track.cpp
@@ -79,6 +82,7 @@ set(QIWA_app_SOURCES
   src/app/settings.cpp
   src/app/settings_form.cpp
   src/app/startup.cpp
+  src/app/tagging.cpp
 )
 set(QIWA_app_WIN32_SOURCES
   src/app/win32/desktop_lyrics_paint_win32.cpp
@@ -133,10 +137,13 @@ set(QIWA_TEST_SOURCES
   tests/music/file_name_test.cpp
   tests/music/id3_tag_test.cpp
   tests/music/json_scan_test.cpp
+  tests/music/kept_tag_test.cpp
   tests/music/library_file_test.cpp
   tests/music/library_store_test.cpp
   tests/music/library_test.cpp
+  tests/music/lrc_test.cpp
   tests/music/lyrics_test.cpp
+  tests/music/retag_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
   tests/app/command_line_test.cpp

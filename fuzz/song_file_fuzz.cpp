@@ -25,6 +25,7 @@ class MemoryFiles final : public Files {
   bool write(std::string_view, const std::vector<Bytes>&) override { std::abort(); }
   bool remove(std::string_view) override { std::abort(); }
   bool move_new(std::string_view, std::string_view) override { std::abort(); }
+  bool replace_with(std::string_view, std::string_view) override { std::abort(); }
   std::unique_ptr<OutputFile> create_new(std::string_view) override { std::abort(); }
   unsigned process_id() override { return 1; }
   std::unique_ptr<InputFile> open_read(std::string_view path) override {

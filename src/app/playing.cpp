@@ -7,6 +7,7 @@
 #include "app/keeping.hpp"
 #include "app/listening.hpp"
 #include "app/lists.hpp"
+#include "app/tagging.hpp"
 #include "music/catalogue.hpp"
 #include "music/file_name.hpp"
 #include "music/track.hpp"
@@ -39,7 +40,8 @@ struct Play {
   Play(AppContext& a, std::stop_token s, SongRow r, unsigned n, PlayOrigin o, StartAt at = {})
       : app(a), service(a.service), stop(std::move(s)), row(std::move(r)),
         track{row.title, row.url_id, row.pic_id, row.lyric_id, row.source, row.singer, row.album}, origin(o),
-        start(at), id(n), folder(songs_folder(a)), name(song_name(track, a.stores.settings.name_pattern())) {}
+        start(at), id(n), folder(songs_folder(a)), name(song_name(track, a.stores.settings.name_pattern())),
+        keeping(std::make_shared<SongKeeping>(track, a.stores.settings.save_lrc())) {}
 
   AppContext& app;
   const ServiceClient service;  // as it was at the click: the settings may change it meanwhile
@@ -50,6 +52,7 @@ struct Play {
   const StartAt start;      // where its sound begins (a song put back from the last run: paused there)
   const unsigned id;        // its song's at the player; tells its part files from another play's
   const Text folder, name;  // where its song goes, as the settings were at the click
+  const std::shared_ptr<SongKeeping> keeping;  // its whole tag, once the song is whole and the extras known
   // What the player is told of the part file: growing until the download ends.
   const std::shared_ptr<std::atomic<SourceState>> growth =
       std::make_shared<std::atomic<SourceState>>(SourceState::growing);
@@ -116,24 +119,43 @@ bool start_sound(Play& p, const Text& path, std::function<SourceState()> growing
 }
 
 // Cover, lyrics and then the playing title, in the order of a song played whole; each shown as it comes.
-void show_extras(const PlayRef& p) {
+// The fetch that serves the tag too (`records`) hands them on; extras fetched before are shown again.
+void show_extras(const PlayRef& p, bool records) {
   AppContext& app = p->app;
-  Bytes cover = fetch_cover(p->service, p->track);
-  when_current(p, [&app, cover = std::move(cover)] { app.window.show_cover(cover); });
-  Lyrics translation;
-  Lyrics lyrics = fetch_lyrics(p->service, p->track, &translation);
-  when_current(p, [&app, row = p->row, lyrics = std::move(lyrics), translation = std::move(translation)]() mutable {
+  const std::optional<SongExtras> known = p->keeping->extras();
+  SongExtras extras;
+  extras.cover = known ? known->cover : fetch_cover(p->service, p->track);
+  when_current(p, [&app, cover = extras.cover] { app.window.show_cover(cover); });
+  if (known) extras.translation = known->translation;
+  extras.lyrics = known ? known->lyrics : fetch_lyrics(p->service, p->track, &extras.translation);
+  when_current(p, [&app, row = p->row, lyrics = extras.lyrics, translation = extras.translation]() mutable {
     desktop_song(app, lyrics, translation, row);
     if (lyrics.lines.empty()) return;
     app.window.add_lyrics(lyrics.lines);
     app.lyrics.follow(std::move(lyrics.cues), app.lyrics_nudge_ms);
   });
   when_current(p, [&app, title = Text(kPlayingTitle) + p->track.title] { app.window.set_title(title); });
+  if (records && !known) p->keeping->fetched(app.platform, std::move(extras));
 }
 
 void fetch_extras(const PlayRef& p) {
-  if (!p->app.executor.run([p] { show_extras(p); }))
+  const bool records = p->keeping->begin_fetch();
+  if (!p->app.executor.run([p, records] { show_extras(p, records); }))
     p->app.window.set_title(Text(kPlayingTitle) + p->track.title);  // no worker: no cover and lyrics
+}
+
+// The song is whole under its name: its tag is completed once cover and lyrics are known, fetched now
+// (without showing them) when the play has not begun to.
+void keep_whole(const PlayRef& p, const Text& path) {
+  AppContext& app = p->app;
+  p->keeping->whole(app.platform, path);
+  if (!p->keeping->begin_fetch()) return;
+  app.executor.run([p] {
+    SongExtras extras;
+    extras.cover = fetch_cover(p->service, p->track);
+    extras.lyrics = fetch_lyrics(p->service, p->track, &extras.translation);
+    p->keeping->fetched(p->app.platform, std::move(extras));
+  });
 }
 
 // About a second of the song is in the part file: the sound starts from it while the rest comes.
@@ -156,6 +178,7 @@ void follow_with(const PlayRef& p, const Text& path) {
     a.lyrics.stop();
     a.window.clear_lyrics();
     fetch_extras(p);
+    keep_whole(p, path);
   };
 }
 
@@ -172,6 +195,7 @@ void play_saved(const PlayRef& p, const Text& path) {
   app.current_path = path;
   app.window.set_title(Text(kPlayingTitle) + p->track.title);
   fetch_extras(p);
+  keep_whole(p, path);
   if (!app.paused) fetch_ahead(app);  // a song put back paused fetches nothing until it plays on
 }
 
@@ -219,7 +243,9 @@ void finish(const PlayRef& p, Fetched got, const Text& part) {
       return;
     }
     const Text placed = place(play, part);
-    if (!placed.empty() && play.current()) follow_with(p, placed);
+    if (placed.empty()) return;
+    keep_whole(p, placed);
+    if (play.current()) follow_with(p, placed);
     return;
   }
   if (got != Fetched::whole) {
@@ -234,6 +260,7 @@ void finish(const PlayRef& p, Fetched got, const Text& part) {
   if (play.started && app.unopened_song == play.id) return refuse(play, part);  // the player told it failed
   if (play.started || !play.current()) {
     const Text placed = place(play, part);  // the player reads on through its handle, whatever the file's name
+    if (!placed.empty()) keep_whole(p, placed);
     if (!play.current() || placed.empty()) return;
     app.current_whole = true;
     app.current_path = placed;
@@ -246,6 +273,7 @@ void finish(const PlayRef& p, Fetched got, const Text& part) {
   app.current_path = placed;
   app.window.set_title(kBufferedTitle);
   fetch_extras(p);
+  if (!placed.empty()) keep_whole(p, placed);
   fetch_ahead(app);
 }
 

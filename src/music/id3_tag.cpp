@@ -1,6 +1,8 @@
 #include "music/id3_tag.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 #include "runtime/mp3_frames.hpp"
 #include "runtime/utf.hpp"
@@ -8,7 +10,13 @@
 namespace qiwa {
 namespace {
 
+constexpr unsigned char kLatin1 = 0;
 constexpr unsigned char kUtf16WithBom = 1;
+constexpr unsigned char kFrontCover = 3;     // APIC picture type
+constexpr unsigned char kMilliseconds = 2;   // SYLT time stamp format
+constexpr unsigned char kLyricsContent = 1;  // SYLT content type
+constexpr std::string_view kGainKey = "REPLAYGAIN_TRACK_GAIN";
+constexpr std::string_view kPeakKey = "REPLAYGAIN_TRACK_PEAK";
 
 void put_be32(Bytes& out, std::uint32_t v) {
   for (int shift : {24, 16, 8, 0}) out.push_back(static_cast<unsigned char>(v >> shift));
@@ -18,12 +26,12 @@ void put_syncsafe(Bytes& out, std::uint32_t v) {
   for (int shift : {21, 14, 7, 0}) out.push_back(static_cast<unsigned char>((v >> shift) & 0x7F));
 }
 
-// The text as a byte order mark and UTF-16LE, cut between characters to kMaxTagTextUnits; a NUL ends it,
-// as it ends a text in a frame.
-void put_utf16(Bytes& out, std::string_view text) {
+// The text as a byte order mark and UTF-16LE, cut between characters to `max_units`; a NUL ends it, as
+// it ends a text in a frame.
+void put_utf16(Bytes& out, std::string_view text, std::size_t max_units = kMaxTagTextUnits) {
   std::u16string units = utf8_to_utf16(text.substr(0, text.find('\0')));
-  if (units.size() > kMaxTagTextUnits) {
-    std::size_t keep = kMaxTagTextUnits;
+  if (units.size() > max_units) {
+    std::size_t keep = max_units;
     if (units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF) --keep;  // not half a pair
     units.resize(keep);
   }
@@ -50,13 +58,88 @@ void put_text_frame(Bytes& out, const char* id, std::string_view text) {
   put_frame(out, id, body);
 }
 
+// A UTF-16 text and its terminator, as the strings before the last in a frame are.
+void put_utf16_ended(Bytes& out, std::string_view text, std::size_t max_units = kMaxTagTextUnits) {
+  put_utf16(out, text, max_units);
+  out.push_back(0);
+  out.push_back(0);
+}
+
 void put_user_text(Bytes& out, std::string_view description, std::string_view value) {
   Bytes body{kUtf16WithBom};
-  put_utf16(body, description);
-  body.push_back(0);
-  body.push_back(0);
+  put_utf16_ended(body, description);
   put_utf16(body, value);
   put_frame(out, "TXXX", body);
+}
+
+// ASCII, as Latin-1: the form every reader of replay gain takes.
+void put_ascii_user_text(Bytes& out, std::string_view description, std::string_view value) {
+  Bytes body{kLatin1};
+  body.insert(body.end(), description.begin(), description.end());
+  body.push_back(0);
+  body.insert(body.end(), value.begin(), value.end());
+  put_frame(out, "TXXX", body);
+}
+
+// The number with `decimals` digits after the point, whatever the locale.
+Text fixed(double value, int decimals) {
+  char buffer[64];
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  return error == std::errc() ? Text(buffer, end) : Text();
+}
+
+void put_replay_gain(Bytes& out, const SongTag& tag) {
+  if (tag.gain_db && std::isfinite(*tag.gain_db))
+    put_ascii_user_text(out, kGainKey, fixed(*tag.gain_db, 2) + " dB");
+  if (tag.peak && std::isfinite(*tag.peak) && *tag.peak >= 0)
+    put_ascii_user_text(out, kPeakKey, fixed(*tag.peak, 6));
+}
+
+// The start of a lyrics frame: encoding, language, and then `rest` before an empty content descriptor.
+Bytes lyrics_head(std::initializer_list<unsigned char> rest) {
+  Bytes body{kUtf16WithBom};
+  body.insert(body.end(), kLyricsLanguage, kLyricsLanguage + 3);
+  body.insert(body.end(), rest);
+  put_utf16_ended(body, "");
+  return body;
+}
+
+void put_lyrics(Bytes& out, const SongTag& tag) {
+  if (!tag.lyrics.empty()) {
+    Bytes body = lyrics_head({});
+    put_utf16(body, tag.lyrics, kMaxLyricsUnits);
+    put_frame(out, "USLT", body);
+  }
+  if (tag.timed_lyrics.empty()) return;
+  Bytes body = lyrics_head({kMilliseconds, kLyricsContent});
+  std::size_t units = 0;
+  for (const TimedText& line : tag.timed_lyrics) {
+    units += line.text.size();
+    if (units > kMaxLyricsUnits) break;  // a bound on the frame, like the one on the plain lyrics
+    put_utf16_ended(body, line.text, kMaxTagTextUnits);
+    put_be32(body, line.ms);
+  }
+  put_frame(out, "SYLT", body);
+}
+
+void put_cover(Bytes& out, const Bytes& cover) {
+  const std::string_view mime = picture_mime(cover);
+  if (mime.empty() || cover.size() > kMaxCoverBytes) return;
+  Bytes head{kLatin1};
+  head.insert(head.end(), mime.begin(), mime.end());
+  head.insert(head.end(), {0, kFrontCover, 0});  // the MIME type's end, the type, an empty description
+  out.reserve(out.size() + 10 + head.size() + cover.size());
+  const std::size_t at = out.size();
+  put_frame(out, "APIC", head);
+  out.insert(out.end(), cover.begin(), cover.end());
+  const auto length = static_cast<std::uint32_t>(head.size() + cover.size());
+  for (int i = 0; i < 4; ++i) out[at + 4 + i] = static_cast<unsigned char>(length >> (24 - 8 * i));
+}
+
+std::uint32_t be32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
 }
 
 // One NUL-ended string of a text frame from `p` on (or up to `end`), in the frame's encoding; `p` moves
@@ -94,18 +177,76 @@ Text read_string(unsigned char encoding, const unsigned char*& p, const unsigned
   return utf16_to_utf8(units);
 }
 
+bool same_ascii_letters(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
+  });
+}
+
+// A number as replay gain writes it ("-6.52 dB", "+1.2", "0.988553"); nothing unless it is finite.
+std::optional<double> read_number(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+void read_user_text(SongTag& tag, Text description, Text value) {
+  if (same_ascii_letters(description, kGainKey)) {
+    tag.gain_db = read_number(value);
+  } else if (same_ascii_letters(description, kPeakKey)) {
+    tag.peak = read_number(value);
+    if (tag.peak && *tag.peak < 0) tag.peak.reset();
+  } else {
+    tag.user_texts.emplace_back(std::move(description), std::move(value));
+  }
+}
+
+void read_picture(unsigned char encoding, const unsigned char* p, const unsigned char* end, SongTag& tag) {
+  read_string(kLatin1, p, end);  // the MIME type: the bytes say better what they are
+  if (p == end) return;
+  const bool front = *p++ == kFrontCover;
+  read_string(encoding, p, end);
+  if (tag.cover.empty() || front) tag.cover.assign(p, end);
+}
+
+void read_timed_lyrics(unsigned char encoding, const unsigned char* p, const unsigned char* end,
+                       SongTag& tag) {
+  if (end - p < 5 || p[3] != kMilliseconds) return;  // times in MPEG frames: not read
+  p += 5;
+  read_string(encoding, p, end);
+  std::vector<TimedText> lines;
+  while (p < end) {
+    Text text = read_string(encoding, p, end);
+    if (end - p < 4) break;
+    lines.push_back({be32(p), std::move(text)});
+    p += 4;
+  }
+  if (tag.timed_lyrics.empty()) tag.timed_lyrics = std::move(lines);
+}
+
 void read_frame(std::string_view id, const unsigned char* p, const unsigned char* end, SongTag& tag) {
   if (p == end || *p > 3) return;  // no encoding byte, or one no version knows
   const unsigned char encoding = *p++;
   if (id == "TXXX") {
     Text description = read_string(encoding, p, end);
-    tag.user_texts.emplace_back(std::move(description), read_string(encoding, p, end));
+    read_user_text(tag, std::move(description), read_string(encoding, p, end));
   } else if (id == "TIT2") {
     tag.title = read_string(encoding, p, end);
   } else if (id == "TPE1") {
     tag.singer = read_string(encoding, p, end);
   } else if (id == "TALB") {
     tag.album = read_string(encoding, p, end);
+  } else if (id == "APIC") {
+    read_picture(encoding, p, end, tag);
+  } else if (id == "USLT" && end - p >= 3 && tag.lyrics.empty()) {
+    p += 3;  // the language
+    read_string(encoding, p, end);
+    tag.lyrics = read_string(encoding, p, end);
+  } else if (id == "SYLT") {
+    read_timed_lyrics(encoding, p, end, tag);
   }
 }
 
@@ -116,11 +257,6 @@ std::optional<std::uint32_t> syncsafe(const unsigned char* p) {
     v = v << 7 | p[i];
   }
   return v;
-}
-
-std::uint32_t be32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
 }
 
 bool frame_id(const unsigned char* p) {
@@ -148,15 +284,32 @@ const Text* SongTag::user_text(std::string_view description) const {
   return nullptr;
 }
 
+std::string_view picture_mime(const Bytes& picture) {
+  const auto starts = [&](std::string_view magic, std::size_t at = 0) {
+    return picture.size() >= at + magic.size() &&
+           std::equal(magic.begin(), magic.end(), picture.begin() + at,
+                      [](char m, unsigned char b) { return static_cast<unsigned char>(m) == b; });
+  };
+  if (starts("\xFF\xD8\xFF")) return "image/jpeg";
+  if (starts("\x89PNG\r\n\x1A\n")) return "image/png";
+  if (starts("GIF87a") || starts("GIF89a")) return "image/gif";
+  if (starts("BM") && picture.size() >= 26) return "image/bmp";
+  if (starts("RIFF") && starts("WEBP", 8)) return "image/webp";
+  return {};
+}
+
 Bytes write_id3_tag(const SongTag& tag) {
-  Bytes frames;
-  put_text_frame(frames, "TIT2", tag.title);
-  put_text_frame(frames, "TPE1", tag.singer);
-  put_text_frame(frames, "TALB", tag.album);
-  for (const auto& [description, value] : tag.user_texts) put_user_text(frames, description, value);
-  Bytes out = {'I', 'D', '3', 3, 0, 0};
-  put_syncsafe(out, static_cast<std::uint32_t>(frames.size()));
-  out.insert(out.end(), frames.begin(), frames.end());
+  Bytes out = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};  // the size is filled in at the end
+  put_text_frame(out, "TIT2", tag.title);
+  put_text_frame(out, "TPE1", tag.singer);
+  put_text_frame(out, "TALB", tag.album);
+  for (const auto& [description, value] : tag.user_texts) put_user_text(out, description, value);
+  put_replay_gain(out, tag);
+  put_lyrics(out, tag);
+  put_cover(out, tag.cover);
+  Bytes size;
+  put_syncsafe(size, static_cast<std::uint32_t>(out.size() - 10));
+  std::copy(size.begin(), size.end(), out.begin() + 6);
   return out;
 }
 

@@ -15,6 +15,8 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool write(const unsigned char* data, std::size_t size) = 0;
+  // Makes what was written so far durable on the disk (before the file replaces another); false on failure.
+  virtual bool flush() = 0;
   // False when a write or the close itself failed (a full disk may only say so here).
   virtual bool close() = 0;
 };
@@ -61,6 +63,12 @@ class Files {
   virtual bool remove(std::string_view path) = 0;
   // Renames, only when no file or folder has the target's name: nothing is ever replaced.
   virtual bool move_new(std::string_view from, std::string_view to) = 0;
+  // Puts the file `from` in the place of `to`, written through to the disk: `to` is replaced if it is
+  // there, and a reader that has it open (sharing deletion, as open_read() does) reads on its old bytes. One step
+  // where the system allows it; where a reader keeps it from replacing (Windows before 10, Wine), `to` is
+  // renamed aside, `from` takes its name, and the old file is deleted. `from` and `to` are in the same
+  // folder. False when it cannot; then both files are as they were.
+  virtual bool replace_with(std::string_view from, std::string_view to) = 0;
   // Creates a file for writing only when none of that name exists, so it never truncates one; nullptr
   // when it cannot. Others may read it, and delete or rename it, while it is written.
   virtual std::unique_ptr<OutputFile> create_new(std::string_view path) = 0;

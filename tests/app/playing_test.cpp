@@ -3,6 +3,9 @@
 #include "app/app_fixture.hpp"
 #include "app/listening.hpp"
 #include "app/startup.hpp"
+#include "music/kept_tag.hpp"
+#include "music/lrc.hpp"
+#include "runtime/mp3_frames.hpp"
 #include "fakes/test_song.hpp"
 #include "music/track.hpp"
 #include "runtime/text.hpp"
@@ -14,6 +17,8 @@ using fakes::jsonp;
 
 constexpr const char* kSong = "http://127.0.0.1:8765/music/netease/1000.mp3";
 constexpr const char* kCover = "http://127.0.0.1:8765/cover/0-red.jpg";
+constexpr const char* kCoverBytes = "\xFF\xD8\xFF JPEG cover bytes";
+constexpr const char* kLyric = "[ti:晴天]\n[00:00.00]晴天\n[00:01.00][00:03.00]chorus\n[00:02.00]\n[00:04.00]last line";
 
 struct PlayFlow : AppFixture {
   const Text mp3 = fakes::test_song();
@@ -30,9 +35,9 @@ struct PlayFlow : AppFixture {
     });
     fake.service.on("lyric", [](const fakes::ServiceCall&) {
       return jsonp(R"({"lyric":"[ti:\u6674\u5929]\n[00:00.00]\u6674\u5929\n[00:01.00][00:03.00]chorus\n)"
-                   R"([00:02.00]\n[00:04.00]last line","tlyric":"[00:01.00]translated"})");
+                   R"([00:02.00]\n[00:04.00]last line","tlyric":"[00:01.00]translated"})");  // kLyric
     });
-    fake.service.on_get(kCover, fakes::bytes_response("JPEG cover bytes"));
+    fake.service.on_get(kCover, fakes::bytes_response(kCoverBytes));
     fake.downloader.serve(kSong, {mp3});
   }
 
@@ -50,10 +55,18 @@ struct PlayFlow : AppFixture {
   Text part_of(std::string_view title, int play) const {
     return song(title) + ".4242-" + std::to_string(play) + ".part";
   }
-  // A song file as the program saves it: its tag, then the body as it came.
+  static Track track_of(Text title, const Text& id) { return {std::move(title), id, "p" + id, id, "netease", "singer", "album"}; }
+  // A song file as the program downloads it: its tag, then the body as it came.
+  static Text downloaded(const Text& body, Text title = "晴天", Text id = "1000") {
+    return fakes::tag_text(song_tag(track_of(std::move(title), id))) + body;
+  }
+  // A song file as the program keeps it: the whole tag, with cover and lyrics, in place of the tags the
+  // body began with, then the body's audio.
   static Text saved(const Text& body, Text title = "晴天", Text id = "1000") {
-    const Track track{std::move(title), id, "p" + id, id, "netease", "singer", "album"};
-    return fakes::tag_text(song_tag(track)) + body;
+    const Text cover = kCoverBytes;
+    const SongExtras extras{Bytes(cover.begin(), cover.end()), read_lyrics(kLyric)};
+    const std::size_t tags = id3v2_size(reinterpret_cast<const unsigned char*>(body.data()), body.size());
+    return fakes::tag_text(kept_tag(track_of(std::move(title), id), extras, {})) + body.substr(tags);
   }
   std::optional<Text> file(std::string_view title) const { return fake.files.read(song(title)); }
   std::vector<Text> songs_left_at_exit() { return app.downloads.close().songs; }
@@ -69,12 +82,12 @@ TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
             (std::vector<Text>{"play-growing " + part_of("晴天", 1) + " #1"}));
   const Text early = fake.player.played_contents().at(0);
   EXPECT_GE(early.size(), 8000u);  // 64 kbit/s: a second of it, and the tags before
-  EXPECT_LT(early.size(), saved(mp3).size());
-  EXPECT_EQ(early, saved(mp3).substr(0, early.size()));
+  EXPECT_LT(early.size(), downloaded(mp3).size());
+  EXPECT_EQ(early, downloaded(mp3).substr(0, early.size()));
   EXPECT_TRUE(window.media_key_held());
   EXPECT_EQ(fake.player.growing_state(), SourceState::complete);
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
-  EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
+  EXPECT_EQ(to_text(window.cover()), kCoverBytes);
   EXPECT_EQ(window.lyrics(), "晴天\r\nchorus\r\n\r\nlast line\r\n");
   EXPECT_TRUE(window.messages().empty());
   EXPECT_EQ(fake.downloader.requested(), (std::vector<Text>{kSong}));
@@ -100,10 +113,10 @@ TEST_F(PlayFlow, ASongWholeBeforeASecondOfItPlaysFromItsFile) {
   play();
   // The whole part file is played first; only a song the player opened takes the name.
   EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + part_of("晴天", 1) + " #1"}));
-  EXPECT_EQ(fake.player.played_contents().at(0), saved(short_song));
+  EXPECT_EQ(fake.player.played_contents().at(0), downloaded(short_song));
   EXPECT_EQ(file("晴天"), saved(short_song));
   EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
-  EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
+  EXPECT_EQ(to_text(window.cover()), kCoverBytes);
   EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
 }
 
@@ -305,7 +318,7 @@ TEST_F(PlayFlow, ASongSavedBeforePlaysFromItsFileWithoutTheService) {
   EXPECT_EQ(fake.player.calls_without_stop().back(), "play " + song("晴天") + " #2");
   EXPECT_TRUE(window.media_key_held());
   EXPECT_EQ(window.title(), "当前播放音乐:晴天");
-  EXPECT_EQ(to_text(window.cover()), "JPEG cover bytes");
+  EXPECT_EQ(to_text(window.cover()), kCoverBytes);
   EXPECT_TRUE(window.messages().empty());
   EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")}) << "the first play's download only";
 }
@@ -463,6 +476,55 @@ TEST_F(PlayFlow, TheTaskbarShowsTheDownloadsProgressUntilItEnds) {
   play("晴天", "3000");
   EXPECT_EQ(window.taskbar().back().state, State::hidden);
   EXPECT_EQ(window.messages().back().message, "抱歉，当前歌曲下载失败！");
+}
+
+// Once the song is whole and its cover and lyrics are known, a worker gives the kept file its whole tag
+// and, with the setting on, the lyrics beside it; the window's thread never writes the song. Played again,
+// nothing is rewritten, and a ".lrc" of the user's is kept.
+TEST_F(PlayFlow, AKeptSongGetsItsWholeTagAndItsLrcFromAWorker) {
+  stores.settings.set_save_lrc(true);
+  click();
+  while (fake.executor.run_next_worker() && !fake.files.exact_exists(song("晴天"))) {
+  }
+  fake.executor.run_posted();
+  EXPECT_EQ(file("晴天"), downloaded(mp3)) << "whole and placed, not yet retagged on the window's thread";
+  settle();
+  EXPECT_EQ(file("晴天"), saved(mp3));
+  EXPECT_EQ(fake.files.read(app.run_directory + "\\晴天.lrc"), lrc_text(read_lyrics(kLyric)));
+  EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3", "晴天.lrc"}));
+  EXPECT_EQ(fake.player.played_contents().at(0), downloaded(mp3).substr(0, fake.player.played_contents().at(0).size()));
+  const std::size_t created = fake.files.created().size();
+  play();
+  EXPECT_EQ(fake.files.created().size(), created) << "already whole: no new file";
+  EXPECT_EQ(file("晴天"), saved(mp3));
+
+  fake.files.put(app.run_directory + "\\夜曲.lrc", "the user's own lyrics");
+  fake.downloader.serve("http://127.0.0.1:8765/music/netease/2000.mp3", {mp3});
+  play("夜曲", "2000");
+  EXPECT_EQ(file("夜曲"), saved(mp3, "夜曲", "2000"));
+  EXPECT_EQ(fake.files.read(app.run_directory + "\\夜曲.lrc"), "the user's own lyrics");
+}
+
+// Without cover and lyrics at the service the song keeps what is known; without the setting no ".lrc".
+TEST_F(PlayFlow, ASongWithoutCoverOrLyricsIsTaggedWithWhatIsKnown) {
+  fake.service.on("pic", [](const fakes::ServiceCall&) { return jsonp(R"({"url":""})"); });
+  fake.service.on("lyric", [](const fakes::ServiceCall&) { return fakes::bytes_response("<html>gone</html>"); });
+  play();
+  EXPECT_EQ(file("晴天"), downloaded(mp3));
+  EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
+}
+
+// A user's file in the list of songs on disk plays as it is: never retagged, no ".lrc" beside it.
+TEST_F(PlayFlow, AUsersSongPlayedFromDiskIsNeverRetagged) {
+  stores.settings.set_save_lrc(true);
+  const Text user = fakes::tag_text(SongTag{"晴天", "someone", "", {}}) + mp3;
+  fake.files.put(song("晴天"), user);
+  show_rows({SongRow{"1000", "p1000", "1000", "晴天", "singer", "album", "netease", song("晴天")}});
+  play_selected(app);
+  settle();
+  EXPECT_EQ(fake.player.calls_without_stop().back(), "play " + song("晴天") + " #1");
+  EXPECT_EQ(file("晴天"), user);
+  EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
 }
 
 }  // namespace

@@ -26,6 +26,13 @@ class FakeOutputFile final : public OutputFile {
     }
     auto it = files_.files_.find(path_);
     if (it != files_.files_.end()) it->second.content.append(reinterpret_cast<const char*>(data), size);
+    files_.unflushed_.insert(path_);
+    return true;
+  }
+  bool flush() override {
+    Lock lock(files_.mutex_);
+    if (failed_ || closed_ || files_.refused(path_) || !files_.step()) return false;
+    files_.unflushed_.erase(path_);
     return true;
   }
   bool close() override {
@@ -59,7 +66,7 @@ class FakeInputFile final : public InputFile {
   std::size_t read(std::uint64_t offset, unsigned char* out, std::size_t size) override {
     Lock lock(files_.mutex_);
     auto it = files_.files_.find(path_);
-    if (it == files_.files_.end() || offset >= it->second.content.size()) return 0;
+    if (it == files_.files_.end() || offset >= it->second.content.size() || files_.reading_refused(path_)) return 0;
     const std::size_t n = std::min<std::size_t>(size, it->second.content.size() - static_cast<std::size_t>(offset));
     std::copy_n(it->second.content.data() + offset, n, out);
     return n;
@@ -141,6 +148,18 @@ bool FakeFiles::move_new(std::string_view from, std::string_view to) {
   return true;
 }
 
+bool FakeFiles::replace_with(std::string_view from, std::string_view to) {
+  Lock lock(mutex_);
+  auto it = files_.find(Text(from));
+  if (it == files_.end() || refused(from) || !writable_file(to) || unflushed_.count(Text(from)) ||
+      fail_replacements_ || !step())
+    return false;
+  File file = std::move(it->second);
+  files_.erase(it);
+  files_[Text(to)] = std::move(file);
+  return true;
+}
+
 std::unique_ptr<OutputFile> FakeFiles::create_new(std::string_view path) {
   std::function<void(std::string_view)> hook;
   {
@@ -178,10 +197,15 @@ bool FakeFiles::replace_file(std::string_view path, std::string_view bytes) {
   return true;
 }
 
+bool FakeFiles::reading_refused(std::string_view path) const {
+  for (const Text& part : refused_reading_)
+    if (path.find(part) != std::string_view::npos) return true;
+  return false;
+}
+
 std::optional<Text> FakeFiles::read_file(std::string_view path, std::size_t limit) {
   Lock lock(mutex_);
-  for (const Text& part : refused_reading_)
-    if (path.find(part) != std::string_view::npos) return std::nullopt;
+  if (reading_refused(path)) return std::nullopt;
   auto it = files_.find(Text(path));
   if (it == files_.end() || it->second.content.size() > limit) return std::nullopt;
   return it->second.content;

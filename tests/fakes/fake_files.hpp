@@ -1,8 +1,9 @@
 #pragma once
 // An in-memory file system with Windows' rules where the program meets them: "\" separates, a directory
 // is no file, a move and a creation never take a name that is there, an open file can still be read,
-// deleted or renamed (the share modes the program asks for). A test can make the disk fail: full after
-// some bytes, refusing to create or move a path, or the process killed at the n-th step that changes the disk.
+// deleted or renamed (the share modes the program asks for); only a replacement takes a name that is there.
+// A test can make the disk fail: full after some bytes, refusing to create, move or replace a path, or the
+// process killed at the n-th step that changes the disk.
 #include <functional>
 #include <map>
 #include <mutex>
@@ -23,6 +24,8 @@ class FakeFiles : public Files {
   bool write(std::string_view path, const std::vector<Bytes>& parts) override;
   bool remove(std::string_view path) override;
   bool move_new(std::string_view from, std::string_view to) override;
+  // Refuses a file with bytes written since its last flush: what is not on the disk must not replace.
+  bool replace_with(std::string_view from, std::string_view to) override;
   std::unique_ptr<OutputFile> create_new(std::string_view path) override;
   unsigned process_id() override { return 4242; }
   bool replace_file(std::string_view path, std::string_view bytes) override;
@@ -48,9 +51,12 @@ class FakeFiles : public Files {
   void fill_disk_after(std::optional<std::size_t> bytes);
   // Creating, writing into, moving to or from, or removing a path that contains `part` fails.
   void refuse(std::string_view part);
+  // Replacing fails, as when a reader holds the target open on Windows before 10.
+  void fail_replacements() { fail_replacements_ = true; }
   // Runs before each creation of a file, with its path (another program making a file meanwhile, say).
   void before_create(std::function<void(std::string_view)> hook);
-  // Reading a path that contains `part` fails (a file another program holds).
+  // Reading a path that contains `part` fails (a file another program holds), through read_file and
+  // through a file opened before.
   void refuse_reading(std::string_view part);
   // The process dies at the n-th step (1-based, from now) that changes the disk: that step and every
   // later one fail, as if nothing ran after it. replace_file's steps are: make the temporary, each
@@ -74,6 +80,7 @@ class FakeFiles : public Files {
   };
   friend class FakeInputFile;
   bool refused(std::string_view path) const;
+  bool reading_refused(std::string_view path) const;
   bool take_space(std::size_t bytes);  // false once the disk is full
   bool parent_exists(std::string_view path) const;
   bool step();  // counts one step that changes the disk; false once the process is dead
@@ -89,7 +96,9 @@ class FakeFiles : public Files {
   std::int64_t now_ms_ = 1'700'000'000'000;
   std::size_t steps_ = 0, chunk_ = 4096, temporaries_ = 0;
   std::optional<std::size_t> crash_at_;
+  bool fail_replacements_ = false;
   std::vector<Text> created_;
+  std::set<Text> unflushed_;
   std::function<void(std::string_view)> before_create_;
 };
 

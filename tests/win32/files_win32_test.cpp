@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "music/library.hpp"
+#include "music/retag.hpp"
 #include "runtime/files.hpp"
 #include "runtime/native_library.hpp"
 #include "runtime/win32/backends.hpp"
@@ -151,6 +152,66 @@ TEST_F(FilesWin32, AFileOpenedForReadingIsReadAtAnyOffsetWhileOthersWriteMoveOrD
   EXPECT_EQ(files->open_read(""), nullptr);
   ASSERT_TRUE(files->write(dir + "\\a", bytes("keep")));
   EXPECT_EQ(files->open_read(dir + "\\a" + Text(1, '\0') + "x"), nullptr);  // a NUL would name another file
+}
+
+// A replacement takes the song's place in one step while the player reads it: the reader reads on, the
+// song's name holds the new bytes, and the replacement's name is gone. Without the file or onto a folder
+// it fails and keeps both.
+TEST_F(FilesWin32, ReplaceWithTakesThePlaceOfAFileBeingRead) {
+  const Text song = dir + "\\晴天.mp3", fresh = dir + "\\晴天.mp3.7-1.retag";
+  ASSERT_TRUE(files->write(song, bytes("old bytes")));
+  std::unique_ptr<InputFile> playing = files->open_read(song);
+  ASSERT_NE(playing, nullptr);
+  unsigned char got[16] = {};
+  EXPECT_EQ(playing->read(0, got, 3), 3u);
+  std::unique_ptr<OutputFile> out = files->create_new(fresh);
+  ASSERT_NE(out, nullptr);
+  EXPECT_TRUE(out->write(reinterpret_cast<const unsigned char*>("new bytes!"), 10));
+  EXPECT_TRUE(out->flush());
+  EXPECT_TRUE(out->close());
+  EXPECT_FALSE(out->flush()) << "closed";
+  ASSERT_TRUE(files->replace_with(fresh, song));
+  EXPECT_EQ(read_back(song), "new bytes!");
+  EXPECT_FALSE(files->exact_exists(fresh));
+  EXPECT_EQ(playing->read(3, got + 3, sizeof got - 3), 6u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 9), "old bytes") << "the reader reads on";
+  playing.reset();
+  EXPECT_FALSE(files->exact_exists(song + "." + std::to_string(GetCurrentProcessId()) + "-1.old"))
+      << "the old file, if set aside, is gone with its reader";
+
+  EXPECT_FALSE(files->replace_with(fresh, song)) << "gone already";
+  EXPECT_EQ(read_back(song), "new bytes!");
+  ASSERT_TRUE(files->write(fresh, bytes("again")));
+  ASSERT_TRUE(CreateDirectoryW(wide(dir + "\\文件夹.mp3").c_str(), nullptr));
+  EXPECT_FALSE(files->replace_with(fresh, dir + "\\文件夹.mp3"));
+  EXPECT_FALSE(files->replace_with(fresh, dir + "\\a" + Text(1, '\0') + "b"));
+  EXPECT_EQ(read_back(fresh), "again");
+  EXPECT_TRUE(files->replace_with(fresh, dir + "\\新.mp3")) << "nothing there to replace";
+  EXPECT_EQ(read_back(dir + "\\新.mp3"), "again");
+}
+
+// The whole retag over the Windows files, while the player holds the song open.
+TEST_F(FilesWin32, ASongIsRetaggedWhileItIsPlayed) {
+  const Text song = dir + "\\晴天.mp3";
+  const Bytes audio = {0xFF, 0xFB, 0x90, 0x00, 1, 2, 3, 4};
+  Bytes old_file = write_id3_tag(SongTag{"old", "", "", {}});
+  old_file.insert(old_file.end(), audio.begin(), audio.end());
+  ASSERT_TRUE(files->write(song, old_file));
+  std::unique_ptr<InputFile> playing = files->open_read(song);
+  ASSERT_NE(playing, nullptr);
+  SongTag tag{"晴天", "周杰伦", "叶惠美", {{"QIWA_ID", "1"}}};
+  tag.cover = Bytes(3 << 20, 0x5A);
+  tag.cover[0] = 0xFF, tag.cover[1] = 0xD8, tag.cover[2] = 0xFF;
+  ASSERT_EQ(retag_song(*files, song, tag), Retag::done);
+  Bytes expected = write_id3_tag(tag);
+  expected.insert(expected.end(), audio.begin(), audio.end());
+  std::unique_ptr<InputFile> now = files->open_read(song);
+  ASSERT_NE(now, nullptr);
+  Bytes read(expected.size() + 1);
+  read.resize(now->read(0, read.data(), read.size()));
+  EXPECT_TRUE(read == expected);
+  Bytes old_read(old_file.size() + 1);
+  EXPECT_EQ(playing->read(0, old_read.data(), old_read.size()), old_file.size());
 }
 
 TEST_F(FilesWin32, ExactExistsNeverTreatsWildcardsAsSuch) {

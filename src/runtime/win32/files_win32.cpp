@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include <cstring>
+#include <vector>
+
 #include "runtime/files.hpp"
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/file_time.hpp"
@@ -175,6 +178,7 @@ class Win32OutputFile final : public OutputFile {
     if (!write_all(file_.get(), data, size)) failed_ = true;
     return !failed_;
   }
+  bool flush() override { return file_ && !failed_ && FlushFileBuffers(file_.get()); }
   bool close() override {
     if (!file_) return false;
     return CloseHandle(file_.release()) && !failed_;
@@ -225,6 +229,7 @@ class Win32Files final : public Files {
     return std::make_unique<Win32OutputFile>(std::move(file));
   }
   unsigned process_id() override { return GetCurrentProcessId(); }
+  bool replace_with(std::string_view from, std::string_view to) override;
   bool replace_file(std::string_view path, std::string_view bytes) override { return replace_whole(path, bytes); }
   std::optional<Text> read_file(std::string_view path, std::size_t limit) override { return read_whole(path, limit); }
   std::optional<FileInfo> file_info(std::string_view path) override { return info_of(path); }
@@ -242,6 +247,62 @@ class Win32Files final : public Files {
     return std::make_unique<Win32InputFile>(std::move(file));
   }
 };
+
+// From Windows 10 on (NTFS), a rename with POSIX semantics replaces a file that readers hold open sharing
+// deletion, which a plain MoveFileEx refuses; the flags overlay ReplaceIfExists in FILE_RENAME_INFO.
+constexpr DWORD kRenameReplaceIfExists = 0x1, kRenamePosixSemantics = 0x2;
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+
+bool rename_replacing_open_file(const std::wstring& from, const std::wstring& to) {
+  FileHandle file(CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
+  if (!file) return false;
+  const std::size_t name_bytes = to.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + name_bytes + sizeof(wchar_t), 0);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  const DWORD flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+  std::memcpy(buffer.data(), &flags, sizeof flags);
+  info->FileNameLength = static_cast<DWORD>(name_bytes);
+  std::memcpy(info->FileName, to.c_str(), name_bytes);
+  return SetFileInformationByHandle(file.get(), kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size()));
+}
+
+// Where the system refuses to replace a file a reader holds open (Windows before 10, Wine), the old file
+// is renamed aside first (the reader shares deletion, so renaming is allowed) and deleted once the new one
+// has its name; a failure puts it back.
+bool replace_beside_reader(const std::wstring& from, const std::wstring& to) {
+  const std::wstring stem = to + L"." + std::to_wstring(GetCurrentProcessId()) + L"-";
+  for (unsigned n = 1; n <= 100; ++n) {
+    const std::wstring aside = stem + std::to_wstring(n) + L".old";
+    if (!MoveFileExW(to.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) continue;
+      return false;
+    }
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      MoveFileExW(aside.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+      return false;
+    }
+    DeleteFileW(aside.c_str());  // gone once the reader closes it
+    return true;
+  }
+  return false;
+}
+
+// The replacement's bytes are flushed by its writer; the rename is written through, by the handle's flag
+// or by MoveFileEx's.
+bool Win32Files::replace_with(std::string_view from, std::string_view to) {
+  const std::wstring source = os_path(from), target = os_path(to);
+  if (source.empty() || target.empty()) return false;
+  if (rename_replacing_open_file(source, target) ||
+      MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  const auto is_file = [](const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  };
+  return is_file(source) && is_file(target) && replace_beside_reader(source, target);
+}
 
 Text Win32Files::run_directory() {
   std::wstring path(MAX_PATH, L'\0');
