@@ -422,7 +422,10 @@ void fetch_ahead(AppContext& app) {
   const unsigned tag = ++app.plays_started;
   if (*next == app.queue.current() && !app.current_path.empty()) {
     app.ahead_id = tag;
-    app.platform.player.set_next(Song{app.current_path, tag});
+    Song again;
+    again.path = app.current_path;
+    again.id = tag;
+    app.platform.player.set_next(again);
     app.on_ahead = [&app, tag] { app.sounding_song = tag; };  // the same cover, lyrics and title
     return;
   }

@@ -64,7 +64,7 @@ struct PlayFlow : AppFixture {
   // body began with, then the body's audio.
   static Text saved(const Text& body, Text title = "晴天", Text id = "1000") {
     const Text cover = kCoverBytes;
-    const SongExtras extras{Bytes(cover.begin(), cover.end()), read_lyrics(kLyric)};
+    const SongExtras extras{Bytes(cover.begin(), cover.end()), read_lyrics(kLyric), {}};
     const std::size_t tags = id3v2_size(reinterpret_cast<const unsigned char*>(body.data()), body.size());
     return fakes::tag_text(kept_tag(track_of(std::move(title), id), extras, {})) + body.substr(tags);
   }

@@ -16,7 +16,7 @@ const Text kSong = "C:\\Qiwa\\晴天.mp3", kLrc = "C:\\Qiwa\\晴天.lrc";
 const Track kTrack{"晴天", "1000", "p1000", "1000", "netease", "周杰伦", "叶惠美"};
 
 SongExtras extras() {
-  return {{0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3}, read_lyrics("[00:01.00]故事的小黄花\n[00:02.50]从出生那年就飘着\n")};
+  return {{0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3}, read_lyrics("[00:01.00]故事的小黄花\n[00:02.50]从出生那年就飘着\n"), {}};
 }
 
 // The program's file gets cover, lyrics and timed lines, keeps the replay gain it had and its audio; a
