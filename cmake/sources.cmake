@@ -78,6 +78,7 @@ set(QIWA_app_SOURCES
   src/app/searching.cpp
   src/app/settings.cpp
   src/app/settings_form.cpp
+  src/app/song_files.cpp
   src/app/startup.cpp
 )
 set(QIWA_app_WIN32_SOURCES
