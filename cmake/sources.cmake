@@ -63,6 +63,7 @@ set(QIWA_music_SOURCES
 )
 set(QIWA_app_SOURCES
   src/app/application.cpp
+  src/app/batch_download.cpp
   src/app/command_line.cpp
   src/app/context.cpp
   src/app/desktop.cpp
@@ -140,6 +141,7 @@ set(QIWA_TEST_SOURCES
   tests/music/lyrics_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
+  tests/app/batch_download_test.cpp
   tests/app/command_line_test.cpp
   tests/app/desktop_lyrics_test.cpp
   tests/app/desktop_test.cpp

@@ -3,6 +3,7 @@
 // window's thread: workers get copies of what they need when they start, and hand their results back by
 // posting work there.
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -64,6 +65,8 @@ class Newest {
   bool closed_ = false;
 };
 
+struct BatchDownloads;  // app/batch_download.cpp
+
 struct AppContext {
   AppContext(MainWindow& w, const Platform& p, Stores& s, Text host)
       : window(w), platform(p), executor(p.executor), stores(s), service{std::move(host), p.requests},
@@ -105,10 +108,12 @@ struct AppContext {
   std::vector<SongRow> search_rows;        // the search's rows while another list shows
   std::unique_ptr<DesktopLyricsFollower> desktop;  // once the desktop lyrics were first turned on
   LibrarySong desktop_song;                        // the song they show, for its nudge
+  std::shared_ptr<BatchDownloads> batch;           // "下载选中": once it was first used
 
   // Shared with the workers.
   Newest searches;
   Newest plays;
+  Newest batches;  // "下载选中"'s downloads: one token for all, stopped at exit
   DownloadRegistry downloads;
 };
 

@@ -18,6 +18,7 @@ constexpr UINT kMenuFavouriteId = 2002;
 constexpr UINT kMenuRemoveId = 2003;
 constexpr UINT kMenuSettingsId = 2004;
 constexpr UINT kMenuLyricsId = 2005;
+constexpr UINT kMenuDownloadId = 2006;
 constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
 constexpr UINT kSystemLyricsId = 0x0020;
 constexpr UINT_PTR kSearchBoxSubclass = 1;
@@ -179,6 +180,7 @@ LRESULT on_command(WindowParts& parts, WPARAM wparam, LPARAM lparam) {
   const int id = LOWORD(wparam);
   if (lparam == 0 && HIWORD(wparam) == 0) {  // a menu's item
     if (id == static_cast<int>(kMenuPlayId)) parts.emit(WindowEvent::play);
+    if (id == static_cast<int>(kMenuDownloadId)) parts.emit(WindowEvent::download_rows);
     if (id == static_cast<int>(kMenuFavouriteId)) parts.emit(WindowEvent::favourite);
     if (id == static_cast<int>(kMenuRemoveId)) parts.emit(WindowEvent::remove_rows);
     if (id == static_cast<int>(kMenuSettingsId)) parts.emit(WindowEvent::settings);
@@ -433,6 +435,14 @@ void Win32MainWindow::clear_rows() { SendMessageW(parts_.control(Role::results),
 
 void Win32MainWindow::add_rows(std::span<const SongRow> rows) { result_list_add(parts_.control(Role::results), rows); }
 
+void Win32MainWindow::show_row_title(int row, std::string_view text) {
+  std::wstring cell_text = wide(text);
+  LVITEMW cell{};
+  cell.iSubItem = static_cast<int>(Cell::title);
+  cell.pszText = cell_text.data();
+  SendMessageW(parts_.control(Role::results), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+}
+
 void Win32MainWindow::clear_lyrics() { SetWindowTextW(parts_.control(Role::lyrics), L""); }
 
 void Win32MainWindow::add_lyrics(std::string_view lines) {
@@ -547,8 +557,9 @@ void Win32MainWindow::popup_list_menu(const ListMenu& menu) {
   if (!popup) return;
   HMENU m = popup.get();
   AppendMenuW(m, MF_STRING, kMenuPlayId, wide(kMenuPlayItem).c_str());
-  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   const UINT selected = menu.any_selected ? MF_STRING : MF_STRING | MF_GRAYED;
+  AppendMenuW(m, selected, kMenuDownloadId, wide(kDownloadRowsItem).c_str());
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(m, selected, kMenuFavouriteId, wide(menu.all_favourites ? kUnfavouriteItem : kFavouriteItem).c_str());
   if (menu.removable) AppendMenuW(m, selected, kMenuRemoveId, wide(kRemoveItem).c_str());
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
