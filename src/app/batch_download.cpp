@@ -33,7 +33,7 @@ enum class Outcome {
   on_disk,  // a whole song of the track was there already
   whole,    // downloaded whole into its part file, to be put in place
   failed,
-  stopped   // the window closed meanwhile
+  stopped  // the window closed meanwhile
 };
 
 // A song being fetched by its worker.
@@ -45,7 +45,9 @@ struct Job {
 };
 using JobRef = std::shared_ptr<const Job>;
 
-Text key_of(const SongRow& row) { return row.source + "\n" + row.url_id; }
+Text key_of(const SongRow& row) {
+  return row.source + "\n" + row.url_id;
+}
 
 // Every row of the song shows the state.
 void show_state(AppContext& app, const Text& key, const Text& state) {
@@ -108,7 +110,9 @@ void ended(const JobRef& job, Outcome outcome, const Text& part) {
       show_state(app, key, placed ? kBatchDone : kBatchFailed);
       break;
     }
-    case Outcome::on_disk: show_state(app, key, kBatchDone); break;
+    case Outcome::on_disk:
+      show_state(app, key, kBatchDone);
+      break;
     case Outcome::failed:
       if (!part.empty()) app.downloads.end(part);  // download_to_part removed it
       show_state(app, key, kBatchFailed);
@@ -125,7 +129,8 @@ void start_waiting(AppContext& app) {
   BatchDownloads& batch = *app.batch;
   const std::stop_token stop = app.batches.current();
   while (batch.running < kBatchDownloadsAtOnce && !batch.waiting.empty() && !stop.stop_requested()) {
-    auto job = std::make_shared<const Job>(Job{app, std::move(batch.waiting.front()), stop, ++app.plays_started});
+    auto job =
+        std::make_shared<const Job>(Job{app, std::move(batch.waiting.front()), stop, ++app.plays_started});
     batch.waiting.pop_front();
     ++batch.running;
     const bool started = app.executor.run([job] {
@@ -160,7 +165,8 @@ void download_selected(AppContext& app) {
     if (known != batch.states.end() && known->second != kBatchDone && known->second != kBatchFailed) continue;
     Track track = track_of(row);
     Text name = song_name(track, pattern);
-    batch.waiting.push_back(BatchSong{row, std::move(track), key, folder, std::move(name), quality, app.service});
+    batch.waiting.push_back(
+        BatchSong{row, std::move(track), key, folder, std::move(name), quality, app.service});
     show_state(app, key, kBatchWaiting);
   }
   start_waiting(app);

@@ -13,9 +13,12 @@ Text songs_folder(const AppContext& app) {
 Text song_name(const Track& track, NamePattern pattern) {
   if (track.singer.empty()) return track.title;
   switch (pattern) {
-    case NamePattern::singer_title: return track.singer + " - " + track.title;
-    case NamePattern::title_singer: return track.title + " - " + track.singer;
-    case NamePattern::title: break;
+    case NamePattern::singer_title:
+      return track.singer + " - " + track.title;
+    case NamePattern::title_singer:
+      return track.title + " - " + track.singer;
+    case NamePattern::title:
+      break;
   }
   return track.title;
 }
@@ -30,7 +33,8 @@ std::optional<PartFile> begin_part_file(AppContext& app, const Text& folder, con
   return part;
 }
 
-Text place_download(AppContext& app, const Text& part, const Text& folder, const Text& name, const SongRow& row) {
+Text place_download(AppContext& app, const Text& part, const Text& folder, const Text& name,
+                    const SongRow& row) {
   Files& files = app.platform.files;
   Text placed;
   if (app.downloads.place(part, [&] { return placed = put_in_place(files, part, folder, name); })) {

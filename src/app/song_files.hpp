@@ -19,6 +19,7 @@ std::optional<PartFile> begin_part_file(AppContext& app, const Text& folder, con
 // On the window's thread: the whole part file takes the first free name of `name` in `folder`, never a
 // file's that is there, and the song becomes one of this run's downloads and of the songs on disk; once
 // the window is closing the part file goes instead. The song's path; empty when it was not placed.
-Text place_download(AppContext& app, const Text& part, const Text& folder, const Text& name, const SongRow& row);
+Text place_download(AppContext& app, const Text& part, const Text& folder, const Text& name,
+                    const SongRow& row);
 
 }  // namespace qiwa

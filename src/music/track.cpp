@@ -52,8 +52,8 @@ SongAddress track_address(std::string_view answer, bool ask_m500) {
 Text picture_address(std::string_view answer) { return extract_first_between(answer, "url\":\"", "\"})"); }
 
 SongAddress resolve_track(const ServiceClient& service, const Track& track, int kbps, bool m500_below_320) {
-  const Text form =
-      form_body({{"types", "url"}, {"id", track.url_id}, {"source", track.source}, {"br", to_text(static_cast<long long>(kbps))}});
+  const Text br = to_text(static_cast<long long>(kbps));
+  const Text form = form_body({{"types", "url"}, {"id", track.url_id}, {"source", track.source}, {"br", br}});
   return track_address(query_service(service, kTrackCallback, form), m500_below_320 && kbps < 320);
 }
 

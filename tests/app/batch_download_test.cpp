@@ -12,7 +12,9 @@ namespace {
 
 using fakes::jsonp;
 
-Text address(std::string_view id) { return "http://h/music/" + Text(id) + ".mp3"; }
+Text address(std::string_view id) {
+  return "http://h/music/" + Text(id) + ".mp3";
+}
 
 struct BatchFlow : AppFixture {
   const Text mp3 = fakes::test_song();
@@ -30,7 +32,8 @@ struct BatchFlow : AppFixture {
     std::vector<SongRow> rows;
     std::vector<int> all;
     for (int i = 1; i <= n; ++i) {
-      rows.push_back(SongRow{std::to_string(i), "p", "l", "歌" + std::to_string(i), "singer", "album", "netease"});
+      rows.push_back(
+          SongRow{std::to_string(i), "p", "l", "歌" + std::to_string(i), "singer", "album", "netease"});
       all.push_back(i - 1);
     }
     show_rows(std::move(rows));
@@ -43,7 +46,8 @@ struct BatchFlow : AppFixture {
     return cells;
   }
   static Text saved(std::string_view title, std::string_view id, const Text& body) {
-    return fakes::tag_text(song_tag(Track{Text(title), Text(id), "p", "l", "netease", "singer", "album"})) + body;
+    return fakes::tag_text(song_tag(Track{Text(title), Text(id), "p", "l", "netease", "singer", "album"})) +
+           body;
   }
 };
 
@@ -53,12 +57,14 @@ TEST_F(BatchFlow, TheSelectedSongsAreDownloadedTwoAtATimeWithoutPlaying) {
   select_songs(5);
   download_selected(app);
   EXPECT_EQ(fake.executor.waiting_workers(), 2u);
-  EXPECT_EQ(title_cells(), (std::vector<Text>{"[等待] 歌1", "[等待] 歌2", "[等待] 歌3", "[等待] 歌4", "[等待] 歌5"}));
+  EXPECT_EQ(title_cells(),
+            (std::vector<Text>{"[等待] 歌1", "[等待] 歌2", "[等待] 歌3", "[等待] 歌4", "[等待] 歌5"}));
   fake.executor.run_next_worker();  // the first song whole: the third one starts
   EXPECT_EQ(title_cell(0), "[完成] 歌1");
   EXPECT_EQ(fake.executor.waiting_workers(), 2u);
   settle();
-  EXPECT_EQ(title_cells(), (std::vector<Text>{"[完成] 歌1", "[完成] 歌2", "[完成] 歌3", "[完成] 歌4", "[完成] 歌5"}));
+  EXPECT_EQ(title_cells(),
+            (std::vector<Text>{"[完成] 歌1", "[完成] 歌2", "[完成] 歌3", "[完成] 歌4", "[完成] 歌5"}));
   EXPECT_EQ(files(), (std::set<Text>{"歌1.mp3", "歌2.mp3", "歌3.mp3", "歌4.mp3", "歌5.mp3"}));
   EXPECT_EQ(fake.files.read(song("歌4")), saved("歌4", "4", mp3));
   EXPECT_EQ(fake.service.calls_of("url").at(0).field("br"), "320");
@@ -73,13 +79,15 @@ TEST_F(BatchFlow, TheSelectedSongsAreDownloadedTwoAtATimeWithoutPlaying) {
 // The row shows the whole percent as the song comes, and the rows shown again keep their states.
 TEST_F(BatchFlow, ARowShowsItsPercentAndKeepsItsStateWhenShownAgain) {
   std::vector<Text> seen;
-  fake.downloader.serve(address("1"), {mp3, DownloadStatus::ok, mp3.size() / 4 + 1, {},
-                                       [&](std::size_t) { seen.push_back(title_cell(0)); }});
+  fake.downloader.serve(address("1"), {mp3, DownloadStatus::ok, mp3.size() / 4 + 1, {}, [&](std::size_t) {
+                                         seen.push_back(title_cell(0));
+                                       }});
   select_songs(1);
   download_selected(app);
   settle();
   EXPECT_EQ(seen, (std::vector<Text>{"[25%] 歌1", "[50%] 歌1", "[75%] 歌1", "[99%] 歌1"}));
-  show_rows({SongRow{"9", "p", "l", "其他", "", "", "netease"}, SongRow{"1", "p", "l", "歌1", "singer", "album", "netease"}});
+  show_rows({SongRow{"9", "p", "l", "其他", "", "", "netease"},
+             SongRow{"1", "p", "l", "歌1", "singer", "album", "netease"}});
   show_download_states(app);
   EXPECT_EQ(title_cells(), (std::vector<Text>{"其他", "[完成] 歌1"}));
 }
@@ -89,8 +97,10 @@ TEST_F(BatchFlow, ARowShowsItsPercentAndKeepsItsStateWhenShownAgain) {
 TEST_F(BatchFlow, FailuresShowOnTheirRowsAndLeaveNothing) {
   fake.downloader.serve(address("2"), {mp3.substr(0, 100), DownloadStatus::no_connection});
   fake.downloader.serve(address("3"), {"<html>denied</html>"});
-  std::vector<SongRow> rows{{"1", "p", "l", "歌1", "", "", "netease"}, {"2", "p", "l", "歌2", "", "", "netease"},
-                            {"3", "p", "l", "歌3", "", "", "netease"}, {"404", "p", "l", "歌4", "", "", "netease"}};
+  std::vector<SongRow> rows{{"1", "p", "l", "歌1", "", "", "netease"},
+                            {"2", "p", "l", "歌2", "", "", "netease"},
+                            {"3", "p", "l", "歌3", "", "", "netease"},
+                            {"404", "p", "l", "歌4", "", "", "netease"}};
   show_rows(rows);
   window.select_rows({0, 1, 2, 3});
   download_selected(app);

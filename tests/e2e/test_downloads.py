@@ -37,7 +37,7 @@ class DownloadSelectedTest(DownloadCase):
                 f.write(b"the user's own")
         self.launch(prepare=own_file)
         self.wait_window()
-        self.search("Tone", rows=20)
+        self.search_for("Tone")
         titles = [r[3] for r in self.rows()]
         chosen = [titles[i] for i in TEN]
         self.download_rows(list(TEN))
@@ -88,7 +88,7 @@ class DownloadExitTest(DownloadCase):
                 f.write(b"the user's own")
         self.launch(prepare=own_file)
         self.wait_window()
-        self.search("Tone", rows=20)
+        self.search_for("Tone")
         titles = [r[3] for r in self.rows()]
         self.download_rows(list(TEN))
         self.wait_for(lambda: any(re.fullmatch(r"\d+%", s or "") for s in self.states(titles).values()),

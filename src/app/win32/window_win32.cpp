@@ -440,7 +440,8 @@ void Win32MainWindow::show_row_title(int row, std::string_view text) {
   LVITEMW cell{};
   cell.iSubItem = static_cast<int>(Cell::title);
   cell.pszText = cell_text.data();
-  SendMessageW(parts_.control(Role::results), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+  SendMessageW(parts_.control(Role::results), LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
+               reinterpret_cast<LPARAM>(&cell));
 }
 
 void Win32MainWindow::clear_lyrics() { SetWindowTextW(parts_.control(Role::lyrics), L""); }
