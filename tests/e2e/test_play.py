@@ -178,7 +178,7 @@ class FailureTest(PlayCase):
         self.driver("menu-choose", "播放并下载")
         self.assertEqual(self.driver("msgbox", 20000)["msgbox"]["text"], PARSE_FAILED)
         post = self.service.wait_request(lambda r: r.form.get("types") == "url")
-        self.assertEqual(post.fields, [("types", "url"), ("id", ""), ("source", "")])
+        self.assertEqual(post.fields, [("types", "url"), ("id", ""), ("source", ""), ("br", "320")])
         self.assertTrue(self.driver("msgbox-ok")["closed"])
         self.assert_nothing_left()
 
