@@ -66,6 +66,7 @@ set(QIWA_music_SOURCES
 )
 set(QIWA_app_SOURCES
   src/app/application.cpp
+  src/app/batch_download.cpp
   src/app/command_line.cpp
   src/app/context.cpp
   src/app/desktop.cpp
@@ -81,6 +82,7 @@ set(QIWA_app_SOURCES
   src/app/searching.cpp
   src/app/settings.cpp
   src/app/settings_form.cpp
+  src/app/song_files.cpp
   src/app/startup.cpp
   src/app/tagging.cpp
 )
@@ -146,6 +148,7 @@ set(QIWA_TEST_SOURCES
   tests/music/retag_test.cpp
   tests/music/search_test.cpp
   tests/music/track_test.cpp
+  tests/app/batch_download_test.cpp
   tests/app/command_line_test.cpp
   tests/app/desktop_lyrics_test.cpp
   tests/app/desktop_test.cpp

@@ -1,5 +1,6 @@
 #include "app/application.hpp"
 
+#include "app/batch_download.hpp"
 #include "app/desktop.hpp"
 #include "app/keeping.hpp"
 #include "app/listening.hpp"
@@ -29,6 +30,7 @@ void Application::on_event(WindowEvent event) {
     case WindowEvent::search: start_search(app); break;
     case WindowEvent::load_more: load_more(app); break;
     case WindowEvent::play: play_selected(app); break;
+    case WindowEvent::download_rows: download_selected(app); break;
     case WindowEvent::pause: toggle_pause(app); break;
     case WindowEvent::list_menu: open_list_menu(app); break;
     case WindowEvent::favourite: toggle_favourites(app); break;

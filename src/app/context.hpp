@@ -3,6 +3,7 @@
 // window's thread: workers get copies of what they need when they start, and hand their results back by
 // posting work there.
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -64,6 +65,8 @@ class Newest {
   bool closed_ = false;
 };
 
+struct BatchDownloads;  // app/batch_download.cpp
+
 struct AppContext {
   AppContext(MainWindow& w, const Platform& p, Stores& s, Text host)
       : window(w), platform(p), executor(p.executor), stores(s), service{std::move(host), p.requests},
@@ -107,10 +110,12 @@ struct AppContext {
   LibrarySong desktop_song;                        // the song the lyrics show, for its nudge
   Lyrics song_lyrics, song_translation;            // its lines, for the desktop turned on in the middle of it
   std::int64_t lyrics_nudge_ms = 0;                // its lines moved this much sooner, in the box and on the desktop
+  std::shared_ptr<BatchDownloads> batch;           // "下载选中": once it was first used
 
   // Shared with the workers.
   Newest searches;
   Newest plays;
+  Newest batches;  // "下载选中"'s downloads: one token for all, stopped at exit
   DownloadRegistry downloads;
 };
 

@@ -39,6 +39,7 @@ inline constexpr const char* kWindowTitle = "Qiwa音乐";
 inline constexpr Rect kWindowRect{50, 50, 601, 760};
 inline constexpr const char* kMenuTitle = "菜单";
 inline constexpr const char* kMenuPlayItem = "播放并下载";
+inline constexpr const char* kDownloadRowsItem = "下载选中";
 inline constexpr const char* kSettingsItem = "设置…";
 inline constexpr const char* kFavouriteItem = "收藏\tCtrl+D";
 inline constexpr const char* kUnfavouriteItem = "取消收藏\tCtrl+D";

@@ -1,5 +1,6 @@
 #include "app/lists.hpp"
 
+#include "app/batch_download.hpp"
 #include "app/keeping.hpp"
 #include "app/listening.hpp"
 
@@ -35,6 +36,7 @@ void show(AppContext& app, ListKind kind, std::vector<SongRow> rows) {
   app.queue_in_view = false;  // the queue keeps the list it was made from
   app.window.mark_playing_row(-1);
   show_favourite_marks(app);
+  show_download_states(app);
 }
 
 LibrarySong library_song(const SongRow& row) { return LibrarySong{row.source, row, row.path}; }

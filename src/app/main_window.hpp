@@ -63,6 +63,7 @@ enum class WindowEvent {
   search,          // the search button, or Enter in the search box
   load_more,       // the more button
   play,            // the play button, the list menu's item, or Enter on a row
+  download_rows,   // "下载选中" in the list's menu: the selected rows' songs, without playing them
   pause,           // the pause button, the media play/pause key, the taskbar's pause button
   list_menu,       // a right click on the results
   settings,        // "设置…" in the window's menu or the results' menu
@@ -149,6 +150,8 @@ class MainWindow {
   // The results: the rows shown, in order, with their hidden ids.
   virtual void clear_rows() = 0;
   virtual void add_rows(std::span<const SongRow> rows) = 0;
+  // The row's title cell shows this text (its title with the state of its download).
+  virtual void show_row_title(int row, std::string_view text) = 0;
 
   // The lyrics box.
   virtual void clear_lyrics() = 0;

@@ -7,10 +7,12 @@
 #include "app/keeping.hpp"
 #include "app/listening.hpp"
 #include "app/lists.hpp"
+#include "app/song_files.hpp"
 #include "app/tagging.hpp"
 #include "music/catalogue.hpp"
 #include "music/file_name.hpp"
 #include "music/track.hpp"
+#include "runtime/text.hpp"
 
 namespace qiwa {
 namespace {
@@ -18,30 +20,14 @@ namespace {
 // Audio in the part file before the sound starts from it: enough that the first frames never wait.
 constexpr std::uint64_t kEarlyStartMs = 1000;
 
-// The songs' folder the settings name, else the program's own.
-Text songs_folder(const AppContext& app) {
-  Text folder = app.stores.settings.download_folder();
-  return folder.empty() ? app.run_directory : folder;
-}
-
-// The song's file name, without ".mp3", as the settings' pattern has it.
-Text song_name(const Track& track, NamePattern pattern) {
-  if (track.singer.empty()) return track.title;
-  switch (pattern) {
-    case NamePattern::singer_title: return track.singer + " - " + track.title;
-    case NamePattern::title_singer: return track.title + " - " + track.singer;
-    case NamePattern::title: break;
-  }
-  return track.title;
-}
-
 // One play, from the click to the end of its download, shared by its workers and the steps they post.
 struct Play {
   Play(AppContext& a, std::stop_token s, SongRow r, unsigned n, PlayOrigin o, StartAt at = {})
       : app(a), service(a.service), stop(std::move(s)), row(std::move(r)),
-        track{row.title, row.url_id, row.pic_id, row.lyric_id, row.source, row.singer, row.album}, origin(o),
+        track(track_of(row)), origin(o),
         start(at), id(n), folder(songs_folder(a)), name(song_name(track, a.stores.settings.name_pattern())),
-        keeping(std::make_shared<SongKeeping>(track, a.stores.settings.save_lrc())) {}
+        keeping(std::make_shared<SongKeeping>(track, a.stores.settings.save_lrc())),
+        quality(a.stores.settings.quality_kbps()) {}
 
   AppContext& app;
   const ServiceClient service;  // as it was at the click: the settings may change it meanwhile
@@ -53,6 +39,8 @@ struct Play {
   const unsigned id;        // its song's at the player; tells its part files from another play's
   const Text folder, name;  // where its song goes, as the settings were at the click
   const std::shared_ptr<SongKeeping> keeping;  // its whole tag, once the song is whole and the extras known
+  const int quality;        // the bit rate asked for, kbps
+  int kbps = 0;             // the bit rate the service says it gave; 0: it did not say (set before the download)
   // What the player is told of the part file: growing until the download ends.
   const std::shared_ptr<std::atomic<SourceState>> growth =
       std::make_shared<std::atomic<SourceState>>(SourceState::growing);
@@ -89,6 +77,13 @@ void report_failure(Play& p, const char* message, bool idle_title = true) {
       if (app.ahead_id == p.id) app.ahead_id = 0;
       break;
   }
+}
+
+// "当前播放音乐:晴天 [320k]": the bit rate when the service told it.
+Text playing_title(const Play& p) {
+  Text title = Text(kPlayingTitle) + p.track.title;
+  if (p.kbps > 0) title += " [" + to_text(static_cast<long long>(p.kbps)) + "k]";
+  return title;
 }
 
 Song song_of(const Play& p, const Text& path, std::function<SourceState()> growing = {}) {
@@ -134,14 +129,14 @@ void show_extras(const PlayRef& p, bool records) {
     app.window.add_lyrics(lyrics.lines);
     app.lyrics.follow(std::move(lyrics.cues), app.lyrics_nudge_ms);
   });
-  when_current(p, [&app, title = Text(kPlayingTitle) + p->track.title] { app.window.set_title(title); });
+  when_current(p, [&app, title = playing_title(*p)] { app.window.set_title(title); });
   if (records && !known) p->keeping->fetched(app.platform, std::move(extras));
 }
 
 void fetch_extras(const PlayRef& p) {
   const bool records = p->keeping->begin_fetch();
   if (!p->app.executor.run([p, records] { show_extras(p, records); }))
-    p->app.window.set_title(Text(kPlayingTitle) + p->track.title);  // no worker: no cover and lyrics
+    p->app.window.set_title(playing_title(*p));  // no worker: no cover and lyrics
 }
 
 // The song is whole under its name: its tag is completed once cover and lyrics are known, fetched now
@@ -193,7 +188,7 @@ void play_saved(const PlayRef& p, const Text& path) {
   }
   app.current_whole = true;
   app.current_path = path;
-  app.window.set_title(Text(kPlayingTitle) + p->track.title);
+  app.window.set_title(playing_title(*p));
   fetch_extras(p);
   keep_whole(p, path);
   if (!app.paused) fetch_ahead(app);  // a song put back paused fetches nothing until it plays on
@@ -201,17 +196,7 @@ void play_saved(const PlayRef& p, const Text& path) {
 
 // The part file takes the first free name of the song, never a file's that is there, unless the window
 // is closing (then it goes). The song joins the songs on disk. Its path; empty when it was not placed.
-Text place(Play& p, const Text& part) {
-  Files& files = p.app.platform.files;
-  Text placed;
-  if (p.app.downloads.place(part, [&] { return placed = put_in_place(files, part, p.folder, p.name); })) {
-    p.app.stores.library.downloaded(LibrarySong{p.row.source, p.row, placed});
-    stores_changed(p.app);
-    return placed;
-  }
-  files.remove(part);
-  return {};
-}
+Text place(Play& p, const Text& part) { return place_download(p.app, part, p.folder, p.name, p.row); }
 
 // A download that broke off after its sound started: the sound stops, and the play shows its failure.
 void break_off(Play& p) {
@@ -309,23 +294,12 @@ class Progress {
   bool early_ = false;
 };
 
-// Makes the play's part file beside the song's name and registers it for the exit's clean-up in the same
-// step, once it exists; nothing when the window is closing (`closing`) or the folder takes no new file.
-std::optional<PartFile> begin_part(const Play& p, bool& closing) {
-  std::optional<PartFile> part;
-  closing = !p.app.downloads.begin([&]() -> std::optional<Text> {
-    part = create_part_file(p.app.platform.files, song_file_path(p.folder, p.name), p.id);
-    return part ? std::optional<Text>(part->path) : std::nullopt;
-  });
-  return part;
-}
-
 // Downloads the song into a part file beside its name, after the program's tag. A download that failed,
 // was stopped, or is no whole song leaves no file and touches no other file.
 void download(const PlayRef& p, const Text& address) {
   AppContext& app = p->app;
   bool closing = false;
-  std::optional<PartFile> part = begin_part(*p, closing);
+  std::optional<PartFile> part = begin_part_file(app, p->folder, p->name, p->id, closing);
   if (closing) return;
   if (!part) return when_current(p, [p] { report_failure(*p, kDownloadFailed); });
   Progress progress(p, part->path);
@@ -342,15 +316,16 @@ void download(const PlayRef& p, const Text& address) {
 // The song's address at the service, with the catalogue its row came from.
 void resolve(const PlayRef& p) {
   const Catalogue* catalogue = catalogue_named(p->track.source);
-  Text address = resolve_track(p->service, p->track, catalogue && catalogue->ask_m500);
+  SongAddress address = resolve_track(p->service, p->track, p->quality, catalogue && catalogue->ask_m500);
   when_current(p, [p, address = std::move(address)] {
     AppContext& app = p->app;
-    if (address.empty()) {
+    if (address.url.empty()) {
       report_failure(*p, kParseFailed, false);
       return;
     }
     if (p->origin != PlayOrigin::ahead) app.window.set_title(kBufferingTitle);
-    if (!app.executor.run([p, address] { download(p, address); })) report_failure(*p, kDownloadFailed);
+    p->kbps = address.kbps;
+    if (!app.executor.run([p, url = address.url] { download(p, url); })) report_failure(*p, kDownloadFailed);
   });
 }
 

@@ -1,5 +1,6 @@
 #include "app/searching.hpp"
 
+#include "app/batch_download.hpp"
 #include "app/keeping.hpp"
 #include "app/listening.hpp"
 #include "app/lists.hpp"
@@ -22,6 +23,7 @@ void show_rows(AppContext& app, const std::stop_token& stop, const SearchQuery& 
   app.rows.insert(app.rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
   rows_added(app);
   show_favourite_marks(app);
+  show_download_states(app);
   app.stores.library.set_last_search(query.source, query.words, query.page, app.rows);
   stores_changed(app);
 }

@@ -9,7 +9,7 @@ namespace qiwa {
 struct Catalogue {
   const char* item;          // the entry of 组合框1
   const char* source;        // the form's "source"
-  bool ask_m500;             // "M800" in an address becomes "M500"
+  bool ask_m500;             // below 320 kbps, "M800" in an address becomes "M500"
 };
 
 // In the order of 组合框1.

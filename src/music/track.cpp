@@ -19,19 +19,42 @@ Text track_form(const char* types, const Text& id, const Text& source) {
   return form_body({{"types", types}, {"id", id}, {"source", source}});
 }
 
+// The answer's "br": a positive whole number of kbps (written bare or quoted), else 0.
+int given_kbps(std::string_view answer) {
+  constexpr std::string_view key = "\"br\":";
+  const std::size_t at = answer.find(key);
+  if (at == std::string_view::npos) return 0;
+  std::size_t i = at + key.size();
+  if (i < answer.size() && answer[i] == '"') ++i;
+  int kbps = 0;
+  for (; i < answer.size() && answer[i] >= '0' && answer[i] <= '9'; ++i) {
+    kbps = kbps * 10 + (answer[i] - '0');
+    if (kbps > 100000) return 0;  // no bit rate: garbage
+  }
+  return kbps;
+}
+
 }  // namespace
 
-Text track_address(std::string_view answer, bool ask_m500) {
-  Text address = extract_first_between(answer, "\"url\":\"", "\",\"");
-  if (ask_m500) address = replace(address, "M800", "M500", true);
+Track track_of(const SongRow& row) {
+  return Track{row.title, row.url_id, row.pic_id, row.lyric_id, row.source, row.singer, row.album};
+}
+
+SongAddress track_address(std::string_view answer, bool ask_m500) {
+  SongAddress address{extract_first_between(answer, "\"url\":\"", "\",\""), given_kbps(answer)};
+  if (!ask_m500) return address;
+  Text rewritten = replace(address.url, "M800", "M500", true);
+  if (rewritten != address.url && address.kbps > 128) address.kbps = 128;
+  address.url = std::move(rewritten);
   return address;
 }
 
 Text picture_address(std::string_view answer) { return extract_first_between(answer, "url\":\"", "\"})"); }
 
-Text resolve_track(const ServiceClient& service, const Track& track, bool ask_m500) {
-  return track_address(query_service(service, kTrackCallback, track_form("url", track.url_id, track.source)),
-                       ask_m500);
+SongAddress resolve_track(const ServiceClient& service, const Track& track, int kbps, bool m500_below_320) {
+  const Text br = to_text(static_cast<long long>(kbps));
+  const Text form = form_body({{"types", "url"}, {"id", track.url_id}, {"source", track.source}, {"br", br}});
+  return track_address(query_service(service, kTrackCallback, form), m500_below_320 && kbps < 320);
 }
 
 Bytes fetch_cover(const ServiceClient& service, const Track& track) {

@@ -6,6 +6,7 @@
 #include "music/id3_tag.hpp"
 #include "music/lyrics.hpp"
 #include "music/service.hpp"
+#include "music/song.hpp"
 #include "runtime/download.hpp"
 #include "runtime/files.hpp"
 #include "runtime/mp3_frames.hpp"
@@ -19,13 +20,29 @@ struct Track {
   Text singer, album;
 };
 
-// The song's address from a track answer (escapes decoded); "M800" becomes "M500" when asked.
-Text track_address(std::string_view answer, bool ask_m500);
+// The bit rates a song can be asked in (the form's "br"), in kbps.
+inline constexpr int kQualities[] = {128, 192, 320};
+
+// A song's address, and the bit rate the service says it gave (0 when it did not say).
+struct SongAddress {
+  Text url;
+  int kbps = 0;
+  bool operator==(const SongAddress&) const = default;
+};
+
+// The track of a row of the list.
+Track track_of(const SongRow& row);
+
+// The song's address from a track answer (escapes decoded). With `ask_m500`, "M800" (the catalogue's
+// 320 kbps file) becomes "M500" (its 128 kbps one), and the bit rate given is then at most 128.
+SongAddress track_address(std::string_view answer, bool ask_m500);
 // The cover's address from a picture answer (escapes decoded).
 Text picture_address(std::string_view answer);
 
-// The song's address; empty when the service has none for it.
-Text resolve_track(const ServiceClient& service, const Track& track, bool ask_m500);
+// The song's address in the bit rate asked (`kbps`, one of kQualities); an empty url when the service has
+// none for it. A catalogue that names its files by quality (`m500_below_320`) gets the "M500" file below
+// 320 kbps.
+SongAddress resolve_track(const ServiceClient& service, const Track& track, int kbps, bool m500_below_320);
 // The cover picture's bytes; empty when there is none.
 Bytes fetch_cover(const ServiceClient& service, const Track& track);
 // The lyrics as the lines of the lyrics box, and when each is sung; empty when there are none. The

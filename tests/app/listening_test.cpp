@@ -64,11 +64,11 @@ TEST_F(Listening, TheNextRowIsFetchedAheadAndFollowsWithoutAGap) {
   EXPECT_EQ(plays(), (std::vector<Text>{"play-growing " + song("一") + ".4242-1.part #1", "next " + song("二") + " #2"}));
   EXPECT_EQ(window.playing_row(), 0);
   took_over(2, 1);
-  EXPECT_EQ(window.title(), "当前播放音乐:二");
+  EXPECT_EQ(window.title(), "当前播放音乐:二 [128k]");
   EXPECT_EQ(window.playing_row(), 1);
   EXPECT_EQ(plays().back(), "next " + song("三") + " #3");
   took_over(3, 2);
-  EXPECT_EQ(window.title(), "当前播放音乐:三");
+  EXPECT_EQ(window.title(), "当前播放音乐:三 [128k]");
   EXPECT_EQ(plays().size(), 3u);  // nothing follows the last row
   ended(3);
   EXPECT_EQ(plays().size(), 3u);
@@ -163,7 +163,7 @@ TEST_F(Listening, NextPreviousAndStop) {
   show_rows({row("1", "一"), row("2", "二")});
   play_next(app);
   settle();
-  EXPECT_EQ(window.title(), "当前播放音乐:一");
+  EXPECT_EQ(window.title(), "当前播放音乐:一 [128k]");
   play_next(app);
   settle();
   EXPECT_EQ(window.title(), "当前播放音乐:二");

@@ -86,7 +86,7 @@ TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
   EXPECT_EQ(early, downloaded(mp3).substr(0, early.size()));
   EXPECT_TRUE(window.media_key_held());
   EXPECT_EQ(fake.player.growing_state(), SourceState::complete);
-  EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
+  EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天 [128k]"}));
   EXPECT_EQ(to_text(window.cover()), kCoverBytes);
   EXPECT_EQ(window.lyrics(), "晴天\r\nchorus\r\n\r\nlast line\r\n");
   EXPECT_TRUE(window.messages().empty());
@@ -96,7 +96,7 @@ TEST_F(PlayFlow, APlayStartsFromTheGrowingFileAndShowsCoverLyricsAndTitles) {
   auto calls = fake.service.calls();
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[0].url, "http://127.0.0.1:8765/gqss/api.php?callback=jQuery111305848566045983208_1532569697121");
-  EXPECT_EQ(calls[0].body, "types=url&id=1000&source=netease");
+  EXPECT_EQ(calls[0].body, "types=url&id=1000&source=netease&br=320");
   EXPECT_EQ(calls[1].body, "types=pic&id=p1000&source=netease");
   EXPECT_EQ(calls[2].method + " " + calls[2].url, "GET " + Text(kCover));
   EXPECT_EQ(calls[3].body, "types=lyric&id=1000&source=netease");
@@ -115,7 +115,7 @@ TEST_F(PlayFlow, ASongWholeBeforeASecondOfItPlaysFromItsFile) {
   EXPECT_EQ(fake.player.calls_without_stop(), (std::vector<Text>{"play " + part_of("晴天", 1) + " #1"}));
   EXPECT_EQ(fake.player.played_contents().at(0), downloaded(short_song));
   EXPECT_EQ(file("晴天"), saved(short_song));
-  EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天"}));
+  EXPECT_EQ(window.titles(), (std::vector<Text>{"歌曲缓冲中，请稍等！", "歌曲缓冲中，请稍等！！", "当前播放音乐:晴天 [128k]"}));
   EXPECT_EQ(to_text(window.cover()), kCoverBytes);
   EXPECT_EQ(songs_left_at_exit(), std::vector<Text>{song("晴天")});
 }
@@ -157,8 +157,10 @@ TEST_F(PlayFlow, ANewerPlayAbortsTheDownloadOfTheSongPlayingEarly) {
   EXPECT_TRUE(songs_left_at_exit().empty());
 }
 
-// The "M500" file is asked for by the catalogue the row came from, whatever the drop-down shows.
+// Below 320 kbps the "M500" file is asked for by the catalogue the row came from, whatever the drop-down
+// shows.
 TEST_F(PlayFlow, ARowOfQqMusicAsksForTheM500FileWhateverTheDropDownShows) {
+  stores.settings.set_quality_kbps(128);
   fake.service.on("url", [](const fakes::ServiceCall& c) {
     return jsonp(R"({"url":"http:\/\/h\/music\/)" + c.field("source") + R"(\/M80000abc.mp3","size":27,"br":128})");
   });
@@ -171,6 +173,38 @@ TEST_F(PlayFlow, ARowOfQqMusicAsksForTheM500FileWhateverTheDropDownShows) {
   EXPECT_EQ(fake.downloader.requested(),
             (std::vector<Text>{"http://h/music/tencent/M50000abc.mp3", "http://h/music/netease/M80000abc.mp3"}));
   EXPECT_EQ(fake.service.calls_of("url").at(0).field("source"), "tencent");
+}
+
+// The quality chosen goes in the address request; the title says what the service gave, and nothing when it
+// did not say. A QQ音乐 row keeps its "M800" file at 320 kbps only.
+TEST_F(PlayFlow, TheQualityChosenIsAskedAndTheBitRateGivenIsShown) {
+  fake.service.on("url", [](const fakes::ServiceCall& c) {
+    const Text br = c.field("br") == "320" ? "192" : c.field("br");  // no higher quality than 192 here
+    const Text tail = c.field("id") == "3" ? "}" : R"(,"br":)" + br + "}";  // song 3's service says nothing
+    return jsonp(R"({"url":"http:\/\/h\/)" + c.field("source") + R"(\/M800)" + c.field("id") + R"(.mp3","size":27)" + tail);
+  });
+  for (const char* at : {"http://h/netease/M8001.mp3", "http://h/netease/M8002.mp3", "http://h/netease/M8003.mp3",
+                         "http://h/tencent/M8004.mp3", "http://h/tencent/M5005.mp3"})
+    fake.downloader.serve(at, {mp3});
+  struct Case {
+    int quality;
+    Text id, source, title;
+  };
+  const Case cases[] = {{320, "1", "netease", "当前播放音乐:一 [192k]"},
+                        {128, "2", "netease", "当前播放音乐:二 [128k]"},
+                        {192, "3", "netease", "当前播放音乐:三"},
+                        {320, "4", "tencent", "当前播放音乐:四 [192k]"},
+                        {192, "5", "tencent", "当前播放音乐:五 [128k]"}};
+  const char* titles[] = {"一", "二", "三", "四", "五"};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].title);
+    stores.settings.set_quality_kbps(cases[i].quality);
+    play(titles[i], cases[i].id, cases[i].source);
+    EXPECT_EQ(fake.service.calls_of("url").at(i).field("br"), std::to_string(cases[i].quality));
+    EXPECT_EQ(window.title(), cases[i].title);
+  }
+  EXPECT_EQ(fake.downloader.requested().back(), "http://h/tencent/M5005.mp3");
+  EXPECT_TRUE(window.messages().empty());
 }
 
 TEST_F(PlayFlow, NoAddressShowsTheParseFailureAndTouchesNothing) {
@@ -192,7 +226,7 @@ TEST_F(PlayFlow, APlayWithNoRowSelectedIsAParseFailure) {
   play_selected(app);
   EXPECT_TRUE(window.lyrics().empty());  // cleared at the click, before any worker ran
   settle();
-  EXPECT_EQ(fake.service.calls_of("url").at(0).body, "types=url&id=&source=");
+  EXPECT_EQ(fake.service.calls_of("url").at(0).body, "types=url&id=&source=&br=320");
   EXPECT_EQ(window.messages().at(0).message, "抱歉，当前歌曲解析失败！");
 }
 
@@ -286,7 +320,7 @@ TEST_F(PlayFlow, HostileTitlesStayInTheRunDirectory) {
   }
   EXPECT_EQ(files(), (std::set<Text>{".._.._escape.mp3", "a_b_c_d_e_f_g_h_i.mp3", "_CON.mp3", "dots.mp3", "_.mp3"}));
   EXPECT_TRUE(fake.files.names_in("C:").empty());  // nothing beside the run directory
-  EXPECT_EQ(window.title(), "当前播放音乐:");       // the last title was empty
+  EXPECT_EQ(window.title(), "当前播放音乐: [128k]");  // the last title was empty
 }
 
 // The user's own 晴天.mp3 (not a song at all) is left byte for byte: the download takes the next free
@@ -296,7 +330,7 @@ TEST_F(PlayFlow, AUsersFileOfTheSongsNameIsNeverTouched) {
   play();
   EXPECT_EQ(files(), (std::set<Text>{"晴天.mp3", "晴天 (2).mp3"}));
   EXPECT_EQ(file("晴天 (2)"), saved(mp3));
-  EXPECT_EQ(window.title(), "当前播放音乐:晴天");
+  EXPECT_EQ(window.title(), "当前播放音乐:晴天 [128k]");
   fake.downloader.serve("http://127.0.0.1:8765/music/netease/2000.mp3", {mp3});
   play("晴天", "2000");
   EXPECT_EQ(file("晴天 (3)"), saved(mp3, "晴天", "2000"));
@@ -388,7 +422,7 @@ TEST_F(PlayFlow, AnOlderPlayNeverReachesThePlayerOnceANewerOneHasStarted) {
   EXPECT_EQ(fake.player.calls_without_stop(), std::vector<Text>{"play " + part_of("二", 2) + " #2"});
   EXPECT_EQ(to_text(window.cover()), "second cover");
   EXPECT_EQ(window.covers_shown(), 1);
-  EXPECT_EQ(window.title(), "当前播放音乐:二");
+  EXPECT_EQ(window.title(), "当前播放音乐:二 [128k]");
   EXPECT_EQ(window.lyrics(), "晴天\r\nchorus\r\n\r\nlast line\r\n");  // once, the newer's
   EXPECT_EQ(files(), (std::set<Text>{"一.mp3", "二.mp3"}));  // the older one's file is kept, unplayed
 }

@@ -30,6 +30,15 @@ import unittest
 from bench import LANE_PORT_STEP, Bench, current_lane, keep_until_exit, release, spawn
 
 
+BIT_RATE = re.compile(r" \[\d+k\]$")
+
+
+def bare_title(title):
+    """A playing title without the bit rate the service said it gave: "当前播放音乐:晴天 [320k]" is
+    "当前播放音乐:晴天"; other titles as they are."""
+    return BIT_RATE.sub("", title or "")
+
+
 def pixels(png, left, top, width, height):
     """The (r, g, b) pixels of a part of a picture file, row by row."""
     raw = subprocess.run(["convert", png, "-crop", f"{width}x{height}+{left}+{top}", "+repage", "-depth", "8",
@@ -631,7 +640,19 @@ class ServiceTestCase(ProgramTestCase):
         else:
             self.driver("click", "按钮3")
 
-    def wait_title(self, title, timeout=20):
-        answer = self.driver("wait-title", title, int(timeout * 1000), check=False)
-        self.assertTrue(answer.get("ok"), f"the title stayed {answer.get('title')!r}, not {title!r} ({answer})")
-        return answer
+    def wait_title(self, title, timeout=20, exact=False):
+        """Waits for the window's title; unless exact, a playing title may end in the bit rate given."""
+        if exact or not title.startswith("当前播放音乐:"):  # the driver's wait sees a passing title too
+            answer = self.driver("wait-title", title, int(timeout * 1000), check=False)
+            self.assertTrue(answer.get("ok"), f"the title stayed {answer.get('title')!r}, not {title!r} ({answer})")
+            return answer
+        seen = []
+
+        def now():
+            seen.append(self.driver("window", check=False).get("window", {}).get("title"))
+            return bare_title(seen[-1]) == title
+        try:
+            self.wait_for(now, timeout=timeout, what=f"the title {title!r}")
+        except AssertionError:
+            self.fail(f"the title stayed {seen[-1]!r}, not {title!r}")
+        return {"ok": True, "title": seen[-1]}

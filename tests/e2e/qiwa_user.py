@@ -58,7 +58,8 @@ class UserTestCase(qiwa_e2e.ServiceTestCase):
         return program
 
     def title(self):
-        return self.driver("window")["window"]["title"]
+        """The window's title, without the bit rate a playing title ends in."""
+        return qiwa_e2e.bare_title(self.driver("window")["window"]["title"])
 
     def caption(self, name):
         return self.driver("control", name)["control"]["text"]
@@ -106,9 +107,10 @@ class UserTestCase(qiwa_e2e.ServiceTestCase):
         self.wait_playing(song_title, timeout)
 
     def wait_playing(self, song_title, timeout=30):
-        answer = self.driver("wait-title", PLAYING + song_title, int(timeout * 1000), check=False)
-        self.assertTrue(answer.get("ok"), f"{song_title} is not playing: the title is {answer.get('title')!r}"
-                                          f"{self.box_note()}")
+        try:
+            self.wait_title(PLAYING + song_title, timeout)
+        except AssertionError as e:
+            self.fail(f"{song_title} is not playing: {e}{self.box_note()}")
         song = self.service.song(song_title)
         path = os.path.join(self.session.program.run_dir, song_title + ".mp3")
         # The sound starts before the download ends: the file is in place once the last byte is.

@@ -67,7 +67,7 @@ class PlayTest(PlayCase):
         posts = self.service.api_requests()
         ids = song["ids"]["netease"]
         self.assertEqual([r.fields for r in posts[1:]], [
-            [("types", "url"), ("id", str(ids["url_id"])), ("source", "netease")],
+            [("types", "url"), ("id", str(ids["url_id"])), ("source", "netease"), ("br", "320")],
             [("types", "pic"), ("id", ids["pic_id"]), ("source", "netease")],
             [("types", "lyric"), ("id", str(ids["lyric_id"])), ("source", "netease")]])
         cover = self.service.requests(lambda r: r.path.startswith("/cover/"))
@@ -85,15 +85,29 @@ class PlayTest(PlayCase):
         self.assertTrue(qiwa_e2e.near(self.picture_box_colour("cover2.png"), qiwa_e2e.hex_rgb(song["rgb"])))
         self.assertEqual(self.songs_in(self.session.program.run_dir), ["Let It Go.mp3", "江南.mp3"])
 
-    def test_qq_music_addresses_are_asked_in_m500(self):
-        self.start()
-        self.search("Hello", source=2, rows=1)
+    def test_the_quality_chosen_is_asked_and_the_bit_rate_given_is_in_the_title(self):
+        """The settings' quality goes in the address request as "br"; the title shows what the service
+        gave; QQ音乐's file is its "M500" one below 320 kbps, else the "M800" one the service names."""
+        def quality(kbps):
+            def prepare(run_dir):
+                with open(os.path.join(run_dir, "QiwaMusic.ini"), "a", encoding="utf-8") as f:
+                    f.write(f"quality_kbps={kbps}\n")
+            return prepare
         mid = self.service.song("Hello")["ids"]["tencent"]["url_id"]
-        self.play_and_wait("Hello")
-        post = self.service.wait_request(lambda r: r.form.get("types") == "url")
-        self.assertEqual(post.form["source"], "tencent")
-        got = self.service.requests(lambda r: r.path.startswith("/music/"))
-        self.assertEqual([r.path for r in got], [f"/music/tencent/M500{mid}.mp3"])
+        for kbps, source, path in ((192, 0, None), (128, 2, f"/music/tencent/M500{mid}.mp3"),
+                                   (320, 2, f"/music/tencent/M800{mid}.mp3")):
+            with self.subTest(kbps=kbps, source=source):
+                self.service.clear_log()
+                self.start(prepare=quality(kbps))
+                self.search("Hello", source=source, rows=1)
+                self.play(0)
+                self.wait_title(f"{PLAYING}Hello [{kbps}k]", exact=True)
+                post = self.service.wait_request(lambda r: r.form.get("types") == "url")
+                self.assertEqual(post.form["br"], str(kbps))
+                if path:
+                    got = self.service.requests(lambda r: r.path.startswith("/music/"))
+                    self.assertEqual([r.path for r in got], [path])
+                self.session.stop_program()
 
     def test_titles_that_are_bad_file_names_stay_in_the_run_directory(self):
         runs = self.session.runs_dir
@@ -164,7 +178,7 @@ class FailureTest(PlayCase):
         self.driver("menu-choose", "播放并下载")
         self.assertEqual(self.driver("msgbox", 20000)["msgbox"]["text"], PARSE_FAILED)
         post = self.service.wait_request(lambda r: r.form.get("types") == "url")
-        self.assertEqual(post.fields, [("types", "url"), ("id", ""), ("source", "")])
+        self.assertEqual(post.fields, [("types", "url"), ("id", ""), ("source", ""), ("br", "320")])
         self.assertTrue(self.driver("msgbox-ok")["closed"])
         self.assert_nothing_left()
 

@@ -104,10 +104,10 @@ class SearchTest(SearchCase):
         self.play(0)
         post = self.service.wait_request(lambda r: r.form.get("types") == "url")
         self.assertEqual((post.path, post.query), ("/gqss/api.php", TRACK_QUERY))
-        self.assertEqual(post.fields, [("types", "url"), ("id", row[0]), ("source", "tencent")])
-        # A QQ音乐 row asks for the "M500" file, whatever the drop-down shows at play time.
+        self.assertEqual(post.fields, [("types", "url"), ("id", row[0]), ("source", "tencent"), ("br", "320")])
+        # A QQ音乐 row asks for its catalogue's file in the quality chosen, whatever the drop-down shows.
         song = self.service.wait_request(lambda r: r.path.startswith("/music/"))
-        self.assertEqual(song.path, f"/music/tencent/M500{row[0]}.mp3")
+        self.assertEqual(song.path, f"/music/tencent/M800{row[0]}.mp3")
 
 
 class RapidSearchTest(SearchCase):

@@ -28,6 +28,10 @@ class FakeWindow : public MainWindow {
   int selected_row() override { return selected_; }
   void clear_rows() override;
   void add_rows(std::span<const SongRow> rows) override;
+  void show_row_title(int row, std::string_view text) override {
+    if (row >= 0 && row < row_count())
+      rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(Cell::title)] = text;
+  }
   void clear_lyrics() override { lyrics_.clear(); }
   void add_lyrics(std::string_view lines) override { lyrics_ += lines; }
   void mark_lyrics_line(int line) override;

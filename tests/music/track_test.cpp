@@ -16,14 +16,44 @@ namespace {
 
 using fakes::jsonp;
 
-TEST(TrackAnswers, AddressesAreCutFromTheirAnswers) {
-  EXPECT_EQ(track_address(R"(cb({"url":"http://h/a.mp3","size":1,"br":128}))", false), "http://h/a.mp3");
-  EXPECT_EQ(track_address(R"(cb({"url":"","size":0,"br":-1}))", false), "");
-  EXPECT_EQ(track_address("<html>error</html>", false), "");
-  EXPECT_EQ(track_address(R"(cb({"url":"http://h/M800x/M800y.mp3","br":320}))", true), "http://h/M500x/M500y.mp3");
-  EXPECT_EQ(track_address(R"(cb({"url":"http://h/M800y.mp3","br":320}))", false), "http://h/M800y.mp3");
+TEST(TrackAnswers, AddressesAreCutFromTheirAnswersWithTheBitRateGiven) {
+  EXPECT_EQ(track_address(R"(cb({"url":"http://h/a.mp3","size":1,"br":128}))", false),
+            (SongAddress{"http://h/a.mp3", 128}));
+  EXPECT_EQ(track_address(R"(cb({"url":"","size":0,"br":-1}))", false), SongAddress{});
+  EXPECT_EQ(track_address("<html>error</html>", false), SongAddress{});
+  // A service that ignores "br" may leave it out, or write it quoted or as garbage: the song still plays.
+  EXPECT_EQ(track_address(R"(cb({"url":"http://h/a.mp3","size":1}))", false), (SongAddress{"http://h/a.mp3", 0}));
+  EXPECT_EQ(track_address(R"(cb({"url":"http://h/a.mp3","br":"192"}))", false),
+            (SongAddress{"http://h/a.mp3", 192}));
+  EXPECT_EQ(track_address(R"(cb({"url":"http://h/a.mp3","br":null}))", false), (SongAddress{"http://h/a.mp3", 0}));
+  EXPECT_EQ(track_address(R"(cb({"url":"http://h/a.mp3","br":99999999999}))", false).kbps, 0);
+  // The "M500" file is the 128 kbps one, whatever the service said of the "M800" one.
+  EXPECT_EQ(track_address(R"(cb({"url":"http://h/M800x/M800y.mp3","br":320}))", true),
+            (SongAddress{"http://h/M500x/M500y.mp3", 128}));
+  EXPECT_EQ(track_address(R"(cb({"url":"http://h/M800y.mp3","br":320}))", false),
+            (SongAddress{"http://h/M800y.mp3", 320}));
+  EXPECT_EQ(track_address(R"(cb({"url":"http://h/C400y.m4a","br":96}))", true), (SongAddress{"http://h/C400y.m4a", 96}));
   EXPECT_EQ(picture_address(R"(cb({"url":"http://h/c.jpg"}))"), "http://h/c.jpg");
   EXPECT_EQ(picture_address("cb([])"), "");
+}
+
+// The form asks for the bit rate chosen; the catalogue that names its files by quality keeps its 320 kbps
+// file only when 320 is asked.
+TEST(TrackService, TheAddressIsAskedInTheQualityChosen) {
+  fakes::FakeMusicService service;
+  ServiceClient client{"h:1", service.requests()};
+  service.on("url", [](const fakes::ServiceCall& c) {
+    return jsonp(R"({"url":"http:\/\/h\/M800a.mp3","size":5,"br":)" + c.field("br") + "}");
+  });
+  const Track track{"晴天", "u1", "p1", "l1", "tencent", "周杰伦", "叶惠美"};
+  EXPECT_EQ(resolve_track(client, track, 320, true), (SongAddress{"http://h/M800a.mp3", 320}));
+  EXPECT_EQ(resolve_track(client, track, 192, true), (SongAddress{"http://h/M500a.mp3", 128}));
+  EXPECT_EQ(resolve_track(client, track, 128, true), (SongAddress{"http://h/M500a.mp3", 128}));
+  EXPECT_EQ(resolve_track(client, track, 192, false), (SongAddress{"http://h/M800a.mp3", 192}));
+  const auto calls = service.calls();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[0].body, "types=url&id=u1&source=tencent&br=320");
+  EXPECT_EQ(calls[1].body, "types=url&id=u1&source=tencent&br=192");
 }
 
 TEST(TrackService, EachAnswerIsAskedWithItsOwnIdAndTheSource) {
@@ -34,12 +64,12 @@ TEST(TrackService, EachAnswerIsAskedWithItsOwnIdAndTheSource) {
   service.on("lyric", [](const fakes::ServiceCall&) { return jsonp(R"({"lyric":"[00:01.00]\u6674\n"})"); });
   service.on_get("http://h/c.jpg", fakes::bytes_response("JPEG"));
   const Track track{"晴天", "u1", "p1", "l1", "tencent", "周杰伦", "叶惠美"};
-  EXPECT_EQ(resolve_track(client, track, true), "http://h/M500a.mp3");
+  EXPECT_EQ(resolve_track(client, track, 128, true).url, "http://h/M500a.mp3");
   EXPECT_EQ(fetch_cover(client, track), Bytes({'J', 'P', 'E', 'G'}));
   EXPECT_EQ(fetch_lyrics(client, track).lines, "晴\r\n");
   auto calls = service.calls();
   ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[0].body, "types=url&id=u1&source=tencent");
+  EXPECT_EQ(calls[0].body, "types=url&id=u1&source=tencent&br=128");
   EXPECT_EQ(calls[1].body, "types=pic&id=p1&source=tencent");
   EXPECT_EQ((calls[2].method + " " + calls[2].url), "GET http://h/c.jpg");
   EXPECT_EQ(calls[3].body, "types=lyric&id=l1&source=tencent");

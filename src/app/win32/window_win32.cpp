@@ -21,16 +21,18 @@ constexpr UINT kMenuLyricsId = 2005;
 constexpr UINT kMenuEarlierId = 2006;
 constexpr UINT kMenuLaterId = 2007;
 constexpr UINT kMenuTranslationId = 2008;
+constexpr UINT kMenuDownloadId = 2009;
 // What each item of the menus says to the application.
 struct MenuItem {
   UINT id;
   WindowEvent event;
 };
 constexpr MenuItem kMenuItems[] = {
-    {kMenuPlayId, WindowEvent::play},          {kMenuFavouriteId, WindowEvent::favourite},
-    {kMenuRemoveId, WindowEvent::remove_rows}, {kMenuSettingsId, WindowEvent::settings},
-    {kMenuLyricsId, WindowEvent::desktop_lyrics}, {kMenuEarlierId, WindowEvent::lyrics_earlier},
-    {kMenuLaterId, WindowEvent::lyrics_later}, {kMenuTranslationId, WindowEvent::translation}};
+    {kMenuPlayId, WindowEvent::play},          {kMenuDownloadId, WindowEvent::download_rows},
+    {kMenuFavouriteId, WindowEvent::favourite}, {kMenuRemoveId, WindowEvent::remove_rows},
+    {kMenuSettingsId, WindowEvent::settings},  {kMenuLyricsId, WindowEvent::desktop_lyrics},
+    {kMenuEarlierId, WindowEvent::lyrics_earlier}, {kMenuLaterId, WindowEvent::lyrics_later},
+    {kMenuTranslationId, WindowEvent::translation}};
 constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
 constexpr UINT kSystemLyricsId = 0x0020;
 constexpr UINT_PTR kSearchBoxSubclass = 1;
@@ -432,6 +434,12 @@ void Win32MainWindow::clear_rows() { result_list_clear(parts_); }
 
 void Win32MainWindow::add_rows(std::span<const SongRow> rows) { result_list_add(parts_, rows); }
 
+void Win32MainWindow::show_row_title(int row, std::string_view text) {
+  if (row < 0 || static_cast<std::size_t>(row) >= parts_.rows.size()) return;
+  parts_.rows[static_cast<std::size_t>(row)].title = Text(text);  // the list asks for it as it draws
+  SendMessageW(parts_.control(Role::results), LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
+}
+
 void Win32MainWindow::clear_lyrics() { SetWindowTextW(parts_.control(Role::lyrics), L""); }
 
 void Win32MainWindow::add_lyrics(std::string_view lines) {
@@ -546,8 +554,9 @@ void Win32MainWindow::popup_list_menu(const ListMenu& menu) {
   if (!popup) return;
   HMENU m = popup.get();
   AppendMenuW(m, MF_STRING, kMenuPlayId, wide(kMenuPlayItem).c_str());
-  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   const UINT selected = menu.any_selected ? MF_STRING : MF_STRING | MF_GRAYED;
+  AppendMenuW(m, selected, kMenuDownloadId, wide(kDownloadRowsItem).c_str());
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(m, selected, kMenuFavouriteId, wide(menu.all_favourites ? kUnfavouriteItem : kFavouriteItem).c_str());
   if (menu.removable) AppendMenuW(m, selected, kMenuRemoveId, wide(kRemoveItem).c_str());
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);

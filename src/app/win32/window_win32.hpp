@@ -84,6 +84,7 @@ class Win32MainWindow final : public MainWindow {
   int selected_row() override;
   void clear_rows() override;
   void add_rows(std::span<const SongRow> rows) override;
+  void show_row_title(int row, std::string_view text) override;
   void clear_lyrics() override;
   void add_lyrics(std::string_view lines) override;
   void mark_lyrics_line(int line) override;
