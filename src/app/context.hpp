@@ -107,6 +107,8 @@ struct AppContext {
   LibrarySong desktop_song;                        // the song the lyrics show, for its nudge
   Lyrics song_lyrics, song_translation;            // its lines, for the desktop turned on in the middle of it
   std::int64_t lyrics_nudge_ms = 0;                // its lines moved this much sooner, in the box and on the desktop
+  MediaOverlay* overlay = nullptr;                 // the system's media overlay, once a song showed there
+  bool overlay_asked = false;                      // the window was asked for it (once)
 
   // Shared with the workers.
   Newest searches;

@@ -119,7 +119,10 @@ bool start_sound(Play& p, const Text& path, std::function<SourceState()> growing
 void show_extras(const PlayRef& p) {
   AppContext& app = p->app;
   Bytes cover = fetch_cover(p->service, p->track);
-  when_current(p, [&app, cover = std::move(cover)] { app.window.show_cover(cover); });
+  when_current(p, [&app, row = p->row, cover = std::move(cover)] {
+    app.window.show_cover(cover);
+    overlay_song(app, row, cover);
+  });
   Lyrics translation;
   Lyrics lyrics = fetch_lyrics(p->service, p->track, &translation);
   when_current(p, [&app, row = p->row, lyrics = std::move(lyrics), translation = std::move(translation)]() mutable {
@@ -195,6 +198,7 @@ void break_off(Play& p) {
   p.app.window.hold_media_key(false);
   p.app.lyrics.stop();
   follow_position(p.app, false);
+  desktop_between_songs(p.app);
   p.broken = true;  // nothing it still has on its way is shown
   report_failure(p, kDownloadFailed);
 }
