@@ -93,6 +93,7 @@ set(QIWA_app_WIN32_SOURCES
   src/app/win32/dpi_win32.cpp
   src/app/win32/keys_win32.cpp
   src/app/win32/list_view_win32.cpp
+  src/app/win32/media_overlay_win32.cpp
   src/app/win32/lyrics_box_win32.cpp
   src/app/win32/picture_win32.cpp
   src/app/win32/settings_dialog_win32.cpp
@@ -154,6 +155,7 @@ set(QIWA_TEST_SOURCES
   tests/app/desktop_test.cpp
   tests/app/keeping_test.cpp
   tests/app/listening_test.cpp
+  tests/app/media_overlay_test.cpp
   tests/app/lyrics_follow_test.cpp
   tests/app/playing_test.cpp
   tests/app/queue_test.cpp
@@ -173,6 +175,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/win32/skin_draw_win32_test.cpp
   tests/win32/desktop_lyrics_win32_test.cpp
   tests/win32/taskbar_win32_test.cpp
+  tests/win32/media_overlay_win32_test.cpp
   tests/win32/player_win32_test.cpp
   tests/win32/player_sound_win32_test.cpp
 )

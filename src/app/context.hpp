@@ -111,6 +111,8 @@ struct AppContext {
   Lyrics song_lyrics, song_translation;            // its lines, for the desktop turned on in the middle of it
   std::int64_t lyrics_nudge_ms = 0;                // its lines moved this much sooner, in the box and on the desktop
   std::shared_ptr<BatchDownloads> batch;           // "下载选中": once it was first used
+  MediaOverlay* overlay = nullptr;                 // the system's media overlay, once a song showed there
+  bool overlay_asked = false;                      // the window was asked for it (once)
 
   // Shared with the workers.
   Newest searches;

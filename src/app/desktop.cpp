@@ -2,6 +2,8 @@
 
 #include "app/desktop_lyrics.hpp"
 #include "app/keeping.hpp"
+#include "app/listening.hpp"
+#include "app/playing.hpp"
 
 namespace qiwa {
 namespace {
@@ -70,6 +72,20 @@ bool make_desktop(AppContext& app) {
   return true;
 }
 
+// The overlay's buttons do what the strip's do; play and pause only change what they name.
+void overlay_pressed(AppContext& app, MediaButton button) {
+  switch (button) {
+    case MediaButton::play:
+      if (app.paused) toggle_pause(app);
+      break;
+    case MediaButton::pause:
+      if (!app.paused) toggle_pause(app);
+      break;
+    case MediaButton::previous: play_previous(app); break;
+    case MediaButton::next: play_next(app); break;
+  }
+}
+
 }  // namespace
 
 void start_desktop(AppContext& app) {
@@ -118,10 +134,22 @@ void desktop_between_songs(AppContext& app) {
   app.song_translation = {};
   app.lyrics_nudge_ms = 0;
   follow_song(app);
+  if (app.overlay) app.overlay->clear();
+}
+
+void overlay_song(AppContext& app, const SongRow& row, const Bytes& cover) {
+  if (!app.overlay_asked) {
+    app.overlay_asked = true;
+    app.overlay = app.window.media_overlay([&app](MediaButton button) { overlay_pressed(app, button); });
+  }
+  if (!app.overlay) return;
+  app.overlay->show(row.title, row.singer, cover);
+  app.overlay->set_playing(app.playing_id && !app.paused);
 }
 
 void desktop_playing(AppContext& app, bool playing) {
   if (app.desktop) app.desktop->set_playing(playing);
+  if (app.overlay) app.overlay->set_playing(playing);
 }
 
 void desktop_seeked(AppContext& app) {

@@ -1,7 +1,8 @@
 #pragma once
-// The desktop lyrics, the tray's setting and the global keys as the application drives them: the line
-// over the desktop follows the song playing, is turned on and off from the menus and Ctrl+Alt+L, keeps
-// its place, size and state, and its earlier/later nudge for each song.
+// The desktop lyrics, the tray's setting, the global keys and the system's media overlay as the
+// application drives them: the line over the desktop follows the song playing, is turned on and off from
+// the menus and Ctrl+Alt+L, keeps its place, size and state, and its earlier/later nudge for each song;
+// the overlay shows the song playing and its buttons work as the strip's.
 #include "app/context.hpp"
 #include "music/lyrics.hpp"
 
@@ -18,6 +19,8 @@ void nudge_lyrics(AppContext& app, std::int64_t delta_ms);
 // looked up. Between songs, nothing shows.
 void desktop_song(AppContext& app, const Lyrics& lyrics, const Lyrics& translation, const SongRow& row);
 void desktop_between_songs(AppContext& app);
+// The song's cover came: the overlay (made at the first song) shows it with its title and singer.
+void overlay_song(AppContext& app, const SongRow& row, const Bytes& cover);
 void desktop_playing(AppContext& app, bool playing);
 void desktop_seeked(AppContext& app);
 

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "app/desktop_lyrics_window.hpp"
+#include "app/media_overlay.hpp"
 #include "app/settings_form.hpp"
 #include "music/song.hpp"
 #include "runtime/types.hpp"
@@ -183,6 +184,9 @@ class MainWindow {
   // The desktop lyrics window, made at the first call with what its buttons do; the window owns it.
   // Null where it cannot be made.
   virtual DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) = 0;
+  // The system's media overlay, made at the first call with what its buttons do; the window owns it.
+  // Null where it cannot be made.
+  virtual MediaOverlay* media_overlay(MediaButtons buttons) = 0;
   // Whether the menus show the desktop lyrics as on.
   virtual void show_desktop_lyrics_state(bool on) = 0;
   // Modal to the program; returns 0 OK, 1 Cancel, ...

@@ -120,7 +120,10 @@ void show_extras(const PlayRef& p, bool records) {
   const std::optional<SongExtras> known = p->keeping->extras();
   SongExtras extras;
   extras.cover = known ? known->cover : fetch_cover(p->service, p->track);
-  when_current(p, [&app, cover = extras.cover] { app.window.show_cover(cover); });
+  when_current(p, [&app, row = p->row, cover = extras.cover] {
+    app.window.show_cover(cover);
+    overlay_song(app, row, cover);
+  });
   if (known) extras.translation = known->translation;
   extras.lyrics = known ? known->lyrics : fetch_lyrics(p->service, p->track, &extras.translation);
   when_current(p, [&app, row = p->row, lyrics = extras.lyrics, translation = extras.translation]() mutable {
@@ -204,6 +207,7 @@ void break_off(Play& p) {
   p.app.window.hold_media_key(false);
   p.app.lyrics.stop();
   follow_position(p.app, false);
+  desktop_between_songs(p.app);
   p.broken = true;  // nothing it still has on its way is shown
   report_failure(p, kDownloadFailed);
 }

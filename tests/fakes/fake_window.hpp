@@ -7,6 +7,7 @@
 
 #include "app/main_window.hpp"
 #include "fakes/fake_desktop_lyrics_window.hpp"
+#include "fakes/fake_media_overlay.hpp"
 
 namespace qiwa::fakes {
 
@@ -67,6 +68,11 @@ class FakeWindow : public MainWindow {
     return &desktop_;
   }
   void show_desktop_lyrics_state(bool on) override { desktop_on_ = on; }
+  MediaOverlay* media_overlay(MediaButtons buttons) override {
+    ++overlay_asks_;
+    overlay_buttons_ = std::move(buttons);
+    return overlay_present_ ? &overlay_ : nullptr;
+  }
   void set_taskbar_progress(const TaskbarProgress& progress) override { taskbar_.push_back(progress); }
   void hold_media_key(bool held) override { media_key_held_ = held; }
   std::optional<SettingsForm> edit_settings(const SettingsForm& form,
@@ -90,6 +96,10 @@ class FakeWindow : public MainWindow {
   // The answer the next message boxes give (OK by default).
   void answer_boxes(int answer) { box_answer_ = answer; }
   void take_keys(Text names) { taken_keys_ = std::move(names); }  // another program holds them
+  // The system has no media overlay (before Windows 10).
+  void lack_media_overlay() { overlay_present_ = false; }
+  // A button of the media overlay, as the user presses it.
+  void press(MediaButton button) { overlay_buttons_(button); }
   // The desktop lyrics window's buttons, as the user presses them.
   const DesktopButtons& desktop_buttons() const { return desktop_buttons_; }
   void tick_delete_on_exit(bool on) { delete_on_exit_ = on; }
@@ -118,6 +128,8 @@ class FakeWindow : public MainWindow {
   bool close_to_tray() const { return close_to_tray_; }
   bool desktop_lyrics_shown_on() const { return desktop_on_; }
   FakeDesktopLyricsWindow& desktop() { return desktop_; }
+  const FakeMediaOverlay& overlay() const { return overlay_; }
+  int overlay_asks() const { return overlay_asks_; }  // the window was asked for the overlay this often
   const std::vector<bool>& favourites() const { return favourites_; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<Text>& settings_problems() const { return settings_problems_; }  // said in the dialog
@@ -148,6 +160,10 @@ class FakeWindow : public MainWindow {
   Text taken_keys_;
   FakeDesktopLyricsWindow desktop_;
   DesktopButtons desktop_buttons_;
+  FakeMediaOverlay overlay_;
+  MediaButtons overlay_buttons_;
+  bool overlay_present_ = true;
+  int overlay_asks_ = 0;
   Text words_;
   int catalogue_ = 0;
   bool delete_on_exit_ = false;

@@ -14,6 +14,7 @@
 #include "app/layout.hpp"
 #include "app/main_window.hpp"
 #include "app/win32/desktop_lyrics_win32.hpp"
+#include "app/win32/media_overlay_win32.hpp"
 
 namespace qiwa {
 
@@ -57,6 +58,7 @@ struct WindowParts {
   bool tray_shown = false;          // the tray's icon is there
   bool exiting = false;             // the tray's 退出: closing ends the program whatever the setting
   std::unique_ptr<Win32DesktopLyrics> desktop_lyrics;  // made when first shown
+  std::unique_ptr<Win32MediaOverlay> media_overlay;    // made at the first song
 
   HWND control(Role role) const { return controls[static_cast<std::size_t>(role)]; }
   HWND control(StripRole role) const { return strip[static_cast<std::size_t>(role)]; }
@@ -96,6 +98,10 @@ class Win32MainWindow final : public MainWindow {
   Text taken_keys() override { return parts_.taken_keys; }
   DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) override;
   void show_desktop_lyrics_state(bool on) override { parts_.desktop_lyrics_on = on; }
+  MediaOverlay* media_overlay(MediaButtons buttons) override {
+    if (!parts_.media_overlay) parts_.media_overlay = std::make_unique<Win32MediaOverlay>(parts_.hwnd, std::move(buttons));
+    return parts_.media_overlay.get();
+  }
   std::int64_t seek_target() override;
   int volume() override;
   ListKind chosen_list() override;
