@@ -11,6 +11,8 @@
 #include "app/tagging.hpp"
 #include "music/catalogue.hpp"
 #include "music/file_name.hpp"
+#include "music/id3_tag.hpp"
+#include "music/lrc.hpp"
 #include "music/track.hpp"
 #include "runtime/text.hpp"
 
@@ -113,19 +115,33 @@ bool start_sound(Play& p, const Text& path, std::function<SourceState()> growing
   return true;
 }
 
+// What the tag of a song on disk carries: shown without asking the service (also offline).
+SongExtras extras_in_file(Files& files, const Text& path) {
+  SongExtras extras;
+  if (path.empty()) return extras;
+  if (std::optional<SongTag> tag = read_file_tag(files, path, kMaxWholeTagRead)) {
+    extras.cover = std::move(tag->cover);
+    extras.lyrics = lyrics_of_tag(*tag);
+  }
+  return extras;
+}
+
 // Cover, lyrics and then the playing title, in the order of a song played whole; each shown as it comes.
-// The fetch that serves the tag too (`records`) hands them on; extras fetched before are shown again.
-void show_extras(const PlayRef& p, bool records) {
+// The fetch that serves the tag too (`records`) hands them on; extras fetched before are shown again. A
+// song on disk (`file`) shows its tag's cover and lyrics; the service is asked for what it lacks.
+void show_extras(const PlayRef& p, bool records, const Text& file) {
   AppContext& app = p->app;
   const std::optional<SongExtras> known = p->keeping->extras();
-  SongExtras extras;
-  extras.cover = known ? known->cover : fetch_cover(p->service, p->track);
+  SongExtras extras = known ? SongExtras{} : extras_in_file(app.platform.files, file);
+  if (known) extras.cover = known->cover;
+  else if (extras.cover.empty()) extras.cover = fetch_cover(p->service, p->track);
   when_current(p, [&app, row = p->row, cover = extras.cover] {
     app.window.show_cover(cover);
     overlay_song(app, row, cover);
   });
   if (known) extras.translation = known->translation;
-  extras.lyrics = known ? known->lyrics : fetch_lyrics(p->service, p->track, &extras.translation);
+  if (known) extras.lyrics = known->lyrics;
+  else if (extras.lyrics.lines.empty()) extras.lyrics = fetch_lyrics(p->service, p->track, &extras.translation);
   when_current(p, [&app, row = p->row, lyrics = extras.lyrics, translation = extras.translation]() mutable {
     desktop_song(app, lyrics, translation, row);
     if (lyrics.lines.empty()) return;
@@ -136,9 +152,9 @@ void show_extras(const PlayRef& p, bool records) {
   if (records && !known) p->keeping->fetched(app.platform, std::move(extras));
 }
 
-void fetch_extras(const PlayRef& p) {
+void fetch_extras(const PlayRef& p, const Text& file = {}) {
   const bool records = p->keeping->begin_fetch();
-  if (!p->app.executor.run([p, records] { show_extras(p, records); }))
+  if (!p->app.executor.run([p, records, file] { show_extras(p, records, file); }))
     p->app.window.set_title(playing_title(*p));  // no worker: no cover and lyrics
 }
 
@@ -175,7 +191,7 @@ void follow_with(const PlayRef& p, const Text& path) {
     a.current_path = path;
     a.lyrics.stop();
     a.window.clear_lyrics();
-    fetch_extras(p);
+    fetch_extras(p, path);
     keep_whole(p, path);
   };
 }
@@ -192,7 +208,7 @@ void play_saved(const PlayRef& p, const Text& path) {
   app.current_whole = true;
   app.current_path = path;
   app.window.set_title(playing_title(*p));
-  fetch_extras(p);
+  fetch_extras(p, path);
   keep_whole(p, path);
   if (!app.paused) fetch_ahead(app);  // a song put back paused fetches nothing until it plays on
 }

@@ -336,14 +336,14 @@ std::optional<SongTag> read_id3_tag(const unsigned char* data, std::size_t size)
   return tag;
 }
 
-std::optional<SongTag> read_file_tag(Files& files, std::string_view path) {
+std::optional<SongTag> read_file_tag(Files& files, std::string_view path, std::size_t max_bytes) {
   std::unique_ptr<InputFile> file = files.open_read(path);
   if (!file) return std::nullopt;
   Bytes head;
   read_up_to(*file, head, 10);
   const std::size_t size = id3v2_tag_size(head.data(), head.size());
   if (size == 0) return std::nullopt;
-  read_up_to(*file, head, std::min(size, kMaxTagRead));
+  read_up_to(*file, head, std::min(size, max_bytes));
   return read_id3_tag(head);
 }
 

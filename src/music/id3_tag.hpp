@@ -63,9 +63,11 @@ inline std::optional<SongTag> read_id3_tag(const Bytes& data) {
   return read_id3_tag(data.data(), data.size());
 }
 
-// The tag at the start of the file, read through `files` (at most kMaxTagRead bytes of it: a cover beyond
-// may be cut off); nothing when the file cannot be read or starts with no tag.
-std::optional<SongTag> read_file_tag(Files& files, std::string_view path);
+// The tag at the start of the file, read through `files` (at most `max_bytes` of it: a cover beyond may
+// be cut off); nothing when the file cannot be read or starts with no tag. Its texts and identity are in
+// the first kMaxTagRead bytes; kMaxWholeTagRead holds the largest cover the program writes.
 inline constexpr std::size_t kMaxTagRead = 1 << 20;
+inline constexpr std::size_t kMaxWholeTagRead = kMaxCoverBytes + kMaxTagRead;
+std::optional<SongTag> read_file_tag(Files& files, std::string_view path, std::size_t max_bytes = kMaxTagRead);
 
 }  // namespace qiwa

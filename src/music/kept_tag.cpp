@@ -16,7 +16,7 @@ SongTag kept_tag(const Track& track, const SongExtras& extras, const SongTag& be
 }
 
 KeptTag tag_kept_song(Files& files, std::string_view path, const Track& track, const SongExtras& extras) {
-  const std::optional<SongTag> before = read_file_tag(files, path);
+  const std::optional<SongTag> before = read_file_tag(files, path, kMaxWholeTagRead);  // a large cover too
   if (!before || !is_tag_of(*before, track)) return KeptTag::not_ours;
   const SongTag tag = kept_tag(track, extras, *before);
   // What the writer would keep of it: a cover it leaves out is compared as left out.

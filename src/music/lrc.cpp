@@ -39,6 +39,28 @@ std::vector<TimedText> timed_lines(const Lyrics& lyrics) {
   return out;
 }
 
+Lyrics lyrics_of_tag(const SongTag& tag) {
+  Lyrics out;
+  if (tag.lyrics.empty()) {
+    for (const TimedText& timed : tag.timed_lyrics) {
+      out.cues.push_back({timed.ms, static_cast<int>(out.cues.size())});
+      out.lines += timed.text + "\r\n";
+    }
+    return out;
+  }
+  const std::vector<std::string_view> lines = box_lines(tag.lyrics);
+  for (std::string_view line : lines) out.lines.append(line).append("\r\n");
+  std::size_t next = 0;
+  for (const TimedText& timed : tag.timed_lyrics) {
+    auto found = std::find(lines.begin() + static_cast<std::ptrdiff_t>(next), lines.end(), timed.text);
+    if (found == lines.end()) found = std::find(lines.begin(), lines.end(), timed.text);
+    if (found == lines.end()) continue;
+    out.cues.push_back({timed.ms, static_cast<int>(found - lines.begin())});
+    next = static_cast<std::size_t>(found - lines.begin()) + 1;
+  }
+  return out;
+}
+
 Text lrc_text(const Lyrics& lyrics) {
   const std::vector<TimedText> timed = timed_lines(lyrics);
   if (timed.empty() && lyrics.lines.empty()) return {};

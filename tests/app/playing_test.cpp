@@ -548,6 +548,31 @@ TEST_F(PlayFlow, ASongWithoutCoverOrLyricsIsTaggedWithWhatIsKnown) {
   EXPECT_EQ(files(), std::set<Text>{"晴天.mp3"});
 }
 
+// A song on disk shows the cover and lyrics of its own tag without asking the service (as offline); a
+// user's file whose tag has only lyrics shows them and asks the service for the cover alone.
+TEST_F(PlayFlow, ASongOnDiskShowsItsTagsCoverAndLyricsWithoutTheService) {
+  const auto offline = [](const fakes::ServiceCall&) { return fakes::bytes_response("<html>no network</html>"); };
+  for (const char* api : {"url", "pic", "lyric"}) fake.service.on(api, offline);
+  fake.files.put(song("晴天"), saved(mp3));
+  show_rows({SongRow{"1000", "p1000", "1000", "晴天", "singer", "album", "netease", song("晴天")}});
+  play_selected(app);
+  settle();
+  EXPECT_EQ(to_text(window.cover()), kCoverBytes);
+  EXPECT_EQ(window.lyrics(), read_lyrics(kLyric).lines);
+  EXPECT_TRUE(fake.service.calls_of("pic").empty() && fake.service.calls_of("lyric").empty());
+  EXPECT_TRUE(window.messages().empty());
+
+  SongTag users{"夜曲", "someone", "", {}};
+  users.lyrics = "一行\r\n";
+  fake.files.put(song("夜曲"), fakes::tag_text(users) + mp3);
+  show_rows({SongRow{"", "", "", "夜曲", "someone", "", "netease", song("夜曲")}});
+  play_selected(app);
+  settle();
+  EXPECT_EQ(window.lyrics(), "一行\r\n");
+  EXPECT_EQ(fake.service.calls_of("pic").size(), 1u);
+  EXPECT_TRUE(fake.service.calls_of("lyric").empty());
+}
+
 // A user's file in the list of songs on disk plays as it is: never retagged, no ".lrc" beside it.
 TEST_F(PlayFlow, AUsersSongPlayedFromDiskIsNeverRetagged) {
   stores.settings.set_save_lrc(true);

@@ -26,5 +26,31 @@ TEST(Lrc, TimesPastAnHourEarlyCuesAndUntimedLyrics) {
   EXPECT_TRUE(timed_lines(Lyrics{}).empty());
 }
 
+// What the tag keeps comes back as the box showed it: the same lines, each cue on its line, a line sung
+// twice and two lines of one text each found where they are; other programs' tags with only one frame.
+TEST(Lrc, TheTagsLyricsAreTheLyricsBoxsAgain) {
+  const Lyrics lyrics = read_lyrics(
+      "[00:00.00]晴天\n[00:01.00]副歌\n[00:02.00]中间\n[00:03.00]副歌\n[00:04.00][00:06.00]尾声\n[00:05.00]\n");
+  SongTag tag;
+  tag.lyrics = lyrics.lines;
+  tag.timed_lyrics = timed_lines(lyrics);
+  const Lyrics back = lyrics_of_tag(tag);
+  EXPECT_EQ(back.lines, lyrics.lines);
+  std::vector<std::pair<std::int64_t, int>> cues, want;
+  for (const LyricCue& c : back.cues) cues.emplace_back(c.ms, c.line);
+  for (const LyricCue& c : lyrics.cues) want.emplace_back(c.ms, c.line);
+  EXPECT_EQ(cues, want);
+
+  tag.lyrics.clear();  // timed lines only
+  const Lyrics timed_only = lyrics_of_tag(tag);
+  EXPECT_EQ(timed_only.lines, "晴天\r\n副歌\r\n中间\r\n副歌\r\n尾声\r\n\r\n尾声\r\n");
+  EXPECT_EQ(timed_only.cues.size(), 7u);
+  tag.lyrics = "未标时间\r\n";
+  tag.timed_lyrics = {{1000, "别处的一句"}};  // a time for no line of the text is dropped
+  EXPECT_EQ(lyrics_of_tag(tag).lines, "未标时间\r\n");
+  EXPECT_TRUE(lyrics_of_tag(tag).cues.empty());
+  EXPECT_TRUE(lyrics_of_tag(SongTag{}).lines.empty());
+}
+
 }  // namespace
 }  // namespace qiwa
