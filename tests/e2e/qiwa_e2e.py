@@ -274,11 +274,26 @@ def after_first_tag(data):
     return data[size:]
 
 
+def song_audio(data):
+    """A song's audio frames: without the ID3v2 tags it begins with and an ID3v1 tag at its end. The program
+    puts its own tag in place of the service's once the song's cover and lyrics are known, so the song it
+    saved and the song sent compare by these."""
+    while data[:3] == b"ID3" and len(data) >= 10:
+        data = after_first_tag(data)
+    return data[:-128] if data[-128:-125] == b"TAG" else data
+
+
 def saved_body(path):
-    """The song a file the program saved holds, without the program's own tag."""
+    """The audio of a song the program saved (see song_audio); any other file whole, as it is."""
     with open(path, "rb") as f:
         data = f.read()
-    return after_first_tag(data) if "TXXX:QIWA_SOURCE" in id3_frames(path) else data
+    return song_audio(data) if "TXXX:QIWA_SOURCE" in id3_frames(path) else data
+
+
+def served_body(path):
+    """The audio of a song file of the service's, to compare with saved_body."""
+    with open(path, "rb") as f:
+        return song_audio(f.read())
 
 
 def cells_of(song, source="netease"):

@@ -117,9 +117,8 @@ class UserTestCase(qiwa_e2e.ServiceTestCase):
         self.session.wait_for(lambda: os.path.isfile(path) and not self.partial_files(), timeout=timeout,
                               what=f"{song_title}.mp3 whole in the run directory")
         if not song["fault"]:
-            with open(self.service.song_file(song), "rb") as sent:
-                self.assertEqual(qiwa_e2e.saved_body(path), sent.read(),
-                                 f"{song_title}.mp3 is not the song the service sent")
+            self.assertEqual(qiwa_e2e.saved_body(path), qiwa_e2e.served_body(self.service.song_file(song)),
+                             f"{song_title}.mp3 is not the song the service sent")
 
     def box_note(self):
         box = self.driver("msgbox", check=False)
@@ -140,7 +139,7 @@ class UserTestCase(qiwa_e2e.ServiceTestCase):
     # What is left and whether it lives -----------------------------------------------------------
     def song_files(self):
         """The song files (and any partial download) in the run directory: {name: size}, a song the
-        program saved counted without its own tag, as the service sent it."""
+        program saved counted by its audio (qiwa_e2e.song_audio)."""
         run_dir = self.session.program.run_dir
         return {n: len(qiwa_e2e.saved_body(os.path.join(run_dir, n))) if n.lower().endswith(".mp3") else
                 os.path.getsize(os.path.join(run_dir, n)) for n in os.listdir(run_dir)

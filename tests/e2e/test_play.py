@@ -54,7 +54,8 @@ class PlayTest(PlayCase):
         self.play_and_wait("晴天")
         run_dir = self.session.program.run_dir
         with open(self.service.song_file(song), "rb") as g:
-            self.assertEqual(qiwa_e2e.saved_body(os.path.join(run_dir, "晴天 (2).mp3")), g.read(),
+            self.assertEqual(qiwa_e2e.saved_body(os.path.join(run_dir, "晴天 (2).mp3")),
+                             qiwa_e2e.song_audio(g.read()),
                              "the file is not the song the service sent")
         with open(os.path.join(run_dir, "晴天.mp3"), "rb") as f:
             self.assertEqual(f.read(), b"an older file")

@@ -63,7 +63,7 @@ class PlayEarlyTest(PlayCase):
         run_dir = self.session.program.run_dir
         self.assertEqual(self.songs_in(run_dir), ["故障 song-trickle.mp3"])
         with open(os.path.join(self.service.build_dir, "demo-catalogue", "long.mp3"), "rb") as sent:
-            self.assertEqual(qiwa_e2e.saved_body(os.path.join(run_dir, "故障 song-trickle.mp3")), sent.read(),
+            self.assertEqual(qiwa_e2e.saved_body(os.path.join(run_dir, "故障 song-trickle.mp3")), qiwa_e2e.song_audio(sent.read()),
                              "the file is not the song the service sent")
         self.assertEqual([t["how"] for t in self.transfers()], ["complete"])
 

@@ -4,6 +4,7 @@ Western one. Two titles that differ only in characters no Chinese code page has 
 import os
 import unittest
 
+import qiwa_e2e
 import qiwa_user
 from test_play import lyrics_shown
 
@@ -36,7 +37,8 @@ class ScriptsTest(qiwa_user.UserTestCase):
         for row, title in enumerate(("사랑", "이별")):
             self.play_row(row, title)
             self.assert_played(title)
-        sizes = {t + ".mp3": os.path.getsize(self.service.song_file(self.service.song(t))) for t in ("사랑", "이별")}
+        sizes = {t + ".mp3": len(qiwa_e2e.served_body(self.service.song_file(self.service.song(t))))
+                 for t in ("사랑", "이별")}
         self.assert_files(sizes, "after playing both")
 
     def test_the_window_reads_right_on_a_western_code_page(self):
