@@ -18,7 +18,7 @@ class ShapesTest(qiwa_user.UserTestCase):
 
         self.play_row(0, "String Ids")
         post = self.service.wait_request(lambda r: r.form.get("types") == "url")
-        self.assertEqual(post.fields, [("types", "url"), ("id", strings[0]), ("source", "netease")])
+        self.assertEqual(post.fields, [("types", "url"), ("id", strings[0]), ("source", "netease"), ("br", "320")])
         self.play_row(2, "Quoted Lyrics")
         lyrics = self.driver("control", "编辑框2")["control"]["text"]
         self.assertEqual(lyrics, lyrics_shown(self.service.song("Quoted Lyrics")))

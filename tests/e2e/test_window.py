@@ -128,9 +128,10 @@ class MainWindowTest(qiwa_e2e.ServiceTestCase):
             with self.subTest(where=where):
                 answer = self.driver("rclick-list", where)
                 items = [(i["text"], i["enabled"], i["separator"]) for i in answer["menu"]["items"]]
-                # The design's item first; then the favourite's (for a row only) and the settings.
+                # The design's item first; then those of the rows (for a row only) and the settings.
                 self.assertEqual(items[0], ("播放并下载", True, False))
-                self.assertEqual(items[2], ("收藏\tCtrl+D", where == "1", False))
+                self.assertEqual(items[1], ("下载选中", where == "1", False))
+                self.assertEqual(items[3], ("收藏\tCtrl+D", where == "1", False))
                 self.assertEqual(items[-1], ("设置…", True, False))
                 point, rect = answer["point"], answer["menu"]["rect"]
                 self.assertLessEqual(abs(rect["left"] - point["x"]), 4, "the menu opens at the cursor")
