@@ -12,6 +12,16 @@ TEN = range(3, 13)  # the rows selected
 
 
 class DownloadCase(qiwa_user.UserTestCase):
+    def start_beside_own_file(self):
+        """The program started beside a user's file of one of the songs' names, "Tone" searched; the titles."""
+        def own_file(run_dir):
+            with open(os.path.join(run_dir, "Tone 4.mp3"), "wb") as f:
+                f.write(b"the user's own")
+        self.launch(prepare=own_file)
+        self.wait_window()
+        self.search_for("Tone")
+        return [r[3] for r in self.rows()]
+
     def download_rows(self, rows):
         """Selects the rows and chooses "下载选中" from the list's menu."""
         for n, row in enumerate(rows):
@@ -31,14 +41,9 @@ class DownloadCase(qiwa_user.UserTestCase):
 
 
 class DownloadSelectedTest(DownloadCase):
+
     def test_ten_rows_download_at_once_whole_and_tagged_without_playing(self):
-        def own_file(run_dir):  # a user's file of one of the names
-            with open(os.path.join(run_dir, "Tone 4.mp3"), "wb") as f:
-                f.write(b"the user's own")
-        self.launch(prepare=own_file)
-        self.wait_window()
-        self.search_for("Tone")
-        titles = [r[3] for r in self.rows()]
+        titles = self.start_beside_own_file()
         chosen = [titles[i] for i in TEN]
         self.download_rows(list(TEN))
         def all_done():
@@ -83,13 +88,7 @@ class DownloadExitTest(DownloadCase):
     service_throttle = 4000  # bytes a second: a song takes a quarter of a minute, so the exit meets them running
 
     def test_an_exit_during_the_downloads_leaves_no_part_file(self):
-        def own_file(run_dir):
-            with open(os.path.join(run_dir, "Tone 4.mp3"), "wb") as f:
-                f.write(b"the user's own")
-        self.launch(prepare=own_file)
-        self.wait_window()
-        self.search_for("Tone")
-        titles = [r[3] for r in self.rows()]
+        titles = self.start_beside_own_file()
         self.download_rows(list(TEN))
         self.wait_for(lambda: any(re.fullmatch(r"\d+%", s or "") for s in self.states(titles).values()),
                       timeout=30, what="a row to show its percent")
