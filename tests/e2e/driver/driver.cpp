@@ -579,13 +579,20 @@ void cmd_beep(const Args& a, Json& j) {
   for (std::size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<short>(8000 * std::sin(i * 2 * 3.14159265 * 440 / 44100));
   HWAVEOUT out = nullptr;
   if (waveOutOpen(&out, WAVE_MAPPER, &f, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) fail(1, L"no wave output device");
-  WAVEHDR hdr{};
+  // Wine hands a buffer back before its last samples are heard, so silence follows the tone and the
+  // device closes only once that is back too: the tone's tail is never cut off by the close.
+  std::vector<short> tail(44100 / 10);
+  WAVEHDR hdr{}, after{};
   hdr.lpData = reinterpret_cast<LPSTR>(pcm.data());
   hdr.dwBufferLength = static_cast<DWORD>(pcm.size() * sizeof(short));
-  waveOutPrepareHeader(out, &hdr, sizeof hdr);
-  waveOutWrite(out, &hdr, sizeof hdr);
-  bool done = wait_until(ms + 3000, [&] { return (hdr.dwFlags & WHDR_DONE) != 0; });
-  waveOutUnprepareHeader(out, &hdr, sizeof hdr);
+  after.lpData = reinterpret_cast<LPSTR>(tail.data());
+  after.dwBufferLength = static_cast<DWORD>(tail.size() * sizeof(short));
+  for (WAVEHDR* h : {&hdr, &after}) {
+    waveOutPrepareHeader(out, h, sizeof *h);
+    waveOutWrite(out, h, sizeof *h);
+  }
+  bool done = wait_until(ms + 3000, [&] { return (after.dwFlags & WHDR_DONE) != 0; });
+  for (WAVEHDR* h : {&hdr, &after}) waveOutUnprepareHeader(out, h, sizeof *h);
   waveOutClose(out);
   j.key("bytes").num(hdr.dwBufferLength).key("done").boolean(done);
 }
