@@ -175,6 +175,7 @@ set(QIWA_WIN32_TEST_SOURCES
   tests/win32/skin_draw_win32_test.cpp
   tests/win32/desktop_lyrics_win32_test.cpp
   tests/win32/taskbar_win32_test.cpp
+  tests/win32/strip_win32_test.cpp
   tests/win32/media_overlay_win32_test.cpp
   tests/win32/player_win32_test.cpp
   tests/win32/player_sound_win32_test.cpp

@@ -90,6 +90,13 @@ void setup(WindowParts& parts, const StripLayout& layout, HWND control) {
 // stays within a track bar's.
 std::int64_t scale_for(std::int64_t span_ms) { return std::max<std::int64_t>(1000, span_ms / 30000); }
 
+void set_text_if_changed(HWND control, const Text& text) {
+  const std::wstring now = wide(text);
+  wchar_t shown[64] = {};
+  if (GetWindowTextW(control, shown, 64) == static_cast<int>(now.size()) && now == shown) return;
+  SetWindowTextW(control, now.c_str());
+}
+
 Text clock_text(std::int64_t ms) {
   if (ms < 0) ms = 0;
   const std::int64_t total = ms / 1000, h = total / 3600, m = total / 60 % 60, s = total % 60;
@@ -219,13 +226,17 @@ void strip_show_time(WindowParts& parts, const SongTime& time) {
   const std::int64_t span = std::max(time.duration_ms.value_or(time.available_ms), time.available_ms);
   parts.seek_scale_ms = scale_for(span);
   const auto steps = [&](std::int64_t ms) { return static_cast<LPARAM>(ms / parts.seek_scale_ms); };
-  if (!parts.seek_dragging) {
-    SendMessageW(bar, TBM_SETRANGEMAX, FALSE, steps(span));
-    SendMessageW(bar, TBM_SETSEL, FALSE, MAKELPARAM(0, steps(time.available_ms)));
-    SendMessageW(bar, TBM_SETPOS, TRUE, steps(time.elapsed_ms));
-    const Text text = clock_text(time.elapsed_ms) + " / " + (time.duration_ms ? clock_text(*time.duration_ms) : "--:--");
-    SetWindowTextW(strip_control(parts, StripRole::time), wide(text).c_str());
-  }
+  if (parts.seek_dragging) return;
+  // Only what changed is sent: a control told anything repaints, and under Wine a repaint of the strip
+  // costs milliseconds, while the tick comes four times a second and the text changes once.
+  const LPARAM max = steps(span), arrived = steps(time.available_ms), at = steps(time.elapsed_ms);
+  const bool range_moved = SendMessageW(bar, TBM_GETRANGEMAX, 0, 0) != max;
+  if (range_moved) SendMessageW(bar, TBM_SETRANGEMAX, FALSE, max);
+  if (range_moved || SendMessageW(bar, TBM_GETSELEND, 0, 0) != arrived)
+    SendMessageW(bar, TBM_SETSEL, TRUE, MAKELPARAM(0, arrived));
+  if (range_moved || SendMessageW(bar, TBM_GETPOS, 0, 0) != at) SendMessageW(bar, TBM_SETPOS, TRUE, at);
+  set_text_if_changed(strip_control(parts, StripRole::time),
+                      clock_text(time.elapsed_ms) + " / " + (time.duration_ms ? clock_text(*time.duration_ms) : "--:--"));
 }
 
 void strip_step_volume(WindowParts& parts, int by) {
