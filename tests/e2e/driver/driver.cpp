@@ -221,6 +221,13 @@ void cmd_click_at(const Args& a, Json&) {
   mouse_click(POINT{r.left + static_cast<LONG>((r.right - r.left) * percent / 100), (r.top + r.bottom) / 2}, false);
 }
 
+// The cursor rests in the screen's bottom-right corner, away from the windows the tests make: the
+// program as a user leaves it while working elsewhere.
+void cmd_mouse_away(const Args&, Json& j) {
+  const POINT at{GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
+  j.key("moved").boolean(SetCursorPos(at.x, at.y) != FALSE);
+}
+
 void cmd_check(const Args& a, Json& j) {
   HWND h = control(main_window(), a, 1);
   bool want = !has_flag(a, L"--off");
@@ -689,7 +696,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"text-metrics", cmd_text_metrics}, {L"watch-selection", cmd_watch_selection},
       {L"watch-title", cmd_watch_title},
       {L"end-session", cmd_end_session}, {L"hotkey-free", cmd_hotkey_free},
-      {L"top", cmd_top},
+      {L"top", cmd_top}, {L"mouse-away", cmd_mouse_away},
       {L"msgbox-press", cmd_msgbox_press}, {L"dblclick-list", cmd_dblclick_list}, {L"ctrl-key", cmd_ctrl_key},
   };
   return table;
