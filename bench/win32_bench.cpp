@@ -12,6 +12,10 @@
 //   win32_bench desktop-lyrics        the desktop lyrics following a song that plays by the clock: private
 //                                     bytes before and after the window shows, CPU over 10 s with it on
 //                                     and over 10 s with it off, and the pictures it drew
+//   win32_bench strip                 the main window as the program shows it, skinned, its seek bar and
+//                                     time moved as they move while a song plays (once a second), against
+//                                     the same window left alone: CPU per second of wall time of each,
+//                                     six times 5 s of either, alternating
 //   win32_bench seek STEPS.mp3 CAPTURE ms from seek() until the captured audio holds the tone of the new
 //                                     place (tests/data/steps.mp3: a tone a half second), and from a turn
 //                                     of the volume until it is heard, beside the ms from play() to the
@@ -35,6 +39,8 @@
 #include <string>
 
 #include "app/desktop_lyrics.hpp"
+#include "app/startup.hpp"
+#include "app/win32/window_win32.hpp"
 #include "app/win32/desktop_lyrics_paint_win32.hpp"
 #include "app/win32/desktop_lyrics_win32.hpp"
 #include "runtime/win32/wide.hpp"
@@ -43,6 +49,7 @@
 #include "runtime/win32/winhttp_common.hpp"
 #include "runtime/song_source.hpp"
 #include "runtime/song_stream.hpp"
+#include "skin/skin_blobs.hpp"
 
 namespace {
 
@@ -390,6 +397,46 @@ int desktop_lyrics() {
   return 0;
 }
 
+// The window's strip following a song: the position tick's own call (show_time once a second of the song,
+// each time a new second and a step of the seek bar, as while a song plays) against the same skinned
+// window left alone, each 5 s six times, alternating.
+int strip() {
+  qiwa::Win32Platform backends;
+  const qiwa::Platform platform = backends.platform();
+  qiwa::Win32MainWindow window(GetModuleHandleW(nullptr));
+  if (!window.create()) return std::printf("{\"error\":\"no window\"}\n"), 1;
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::string library = qiwa::narrow(temp) + "qiwa-bench-skin.dll";
+  const auto image = qiwa::skin_library_image();
+  platform.files.write(library, qiwa::Bytes(image.begin(), image.end()));
+  qiwa::LibraryBindings libraries(platform.libraries);
+  const bool skinned = qiwa::attach_skin(platform.files, libraries, library, qiwa::skin_data(), nullptr, 0, 0, 0);
+  window.show(SW_SHOWNORMAL);
+  pump_for(1000);
+  constexpr std::int64_t kSongMs = 4 * 60 * 1000;
+  std::int64_t elapsed = 0;
+  int updates = 0;
+  double on = 0, off = 0, on_wall = 0, off_wall = 0;
+  for (int round = 0; round < 6; ++round) {  // the process's CPU time moves in 10 ms steps under Wine
+    double cpu0 = cpu_ms(), wall0 = now_ms();
+    pump_for(5000);
+    off += cpu_ms() - cpu0, off_wall += now_ms() - wall0;
+    window.start_timer(qiwa::Timer::position, 1000, [&] {
+      elapsed = (elapsed + 1000) % kSongMs;
+      window.show_time(qiwa::SongTime{elapsed, kSongMs, kSongMs});
+      ++updates;
+    });
+    cpu0 = cpu_ms(), wall0 = now_ms();
+    pump_for(5000);
+    on += cpu_ms() - cpu0, on_wall += now_ms() - wall0;
+    window.stop_timer(qiwa::Timer::position);
+  }
+  std::printf("{\"skinned\":%s,\"cpu_percent_on\":%.3f,\"cpu_percent_off\":%.3f,\"updates\":%d}\n",
+              skinned ? "true" : "false", 100.0 * on / on_wall, 100.0 * off / off_wall, updates);
+  return 0;
+}
+
 }  // namespace
 
 // The tone of 20 ms of 16-bit mono from `at`, in Hz, counted by its crossings of zero.
@@ -594,10 +641,11 @@ int wmain(int argc, wchar_t** argv) {
   if (what == L"download-plain" && argc > 2) return download_plain(argv[2]);
   if (what == L"play-floor") return play_floor(seconds_arg(argc, argv, 2));
   if (what == L"desktop-lyrics") return desktop_lyrics();
+  if (what == L"strip") return strip();
   if (what == L"seek" && argc > 3) return seek(argv[2], argv[3]);
   if (what == L"switch" && argc > 4) return switch_gap(argv[2], argv[3], argv[4]);
   std::fprintf(stderr, "usage: win32_bench startup EXE | download URL | download-plain URL | play FILE.mp3 CAPTURE"
-                       " | play-cost FILE.mp3 [S] | play-floor [S] | desktop-lyrics | seek STEPS.mp3 CAPTURE"
+                       " | play-cost FILE.mp3 [S] | play-floor [S] | desktop-lyrics | strip | seek STEPS.mp3 CAPTURE"
                        " | switch A.mp3 B.mp3 CAPTURE\n");
   return 2;
 }

@@ -161,7 +161,7 @@ add_subdirectory(skin)
 # Measurements under Wine (tools/figures): a timer and probe of the program, and the smallest
 # window program of ours as the yardstick.
 add_executable(win32_bench bench/win32_bench.cpp)
-target_link_libraries(win32_bench PRIVATE qiwa_app psapi msacm32 ole32 windowscodecs)
+target_link_libraries(win32_bench PRIVATE qiwa_app qiwa_skin_blobs psapi msacm32 ole32 windowscodecs)
 target_link_options(win32_bench PRIVATE -municode)
 add_executable(minimal_window WIN32 bench/minimal_window.cpp)
 target_link_libraries(minimal_window PRIVATE comctl32)
