@@ -15,7 +15,8 @@
 //   win32_bench strip                 the main window as the program shows it, skinned, its seek bar and
 //                                     time moved as they move while a song plays (once a second), against
 //                                     the same window left alone: CPU per second of wall time of each,
-//                                     six times 5 s of either, alternating
+//                                     six times 5 s of either, alternating; the same of a bare window's
+//                                     plain text and track bar told the same by the plainest calls
 //   win32_bench seek STEPS.mp3 CAPTURE ms from seek() until the captured audio holds the tone of the new
 //                                     place (tests/data/steps.mp3: a tone a half second), and from a turn
 //                                     of the volume until it is heard, beside the ms from play() to the
@@ -397,9 +398,37 @@ int desktop_lyrics() {
   return 0;
 }
 
+// CPU per second of wall time with a once-a-second `tick` running and with it stopped, each 5 s six
+// times, alternating (the process's CPU time moves in 10 ms steps under Wine).
+struct OnOff {
+  double on = 0, off = 0;
+};
+OnOff tick_cost(HWND window, const std::function<void()>& tick) {
+  constexpr UINT_PTR kTimer = 77;
+  double on = 0, off = 0, on_wall = 0, off_wall = 0;
+  for (int round = 0; round < 6; ++round) {
+    double cpu0 = cpu_ms(), wall0 = now_ms();
+    pump_for(5000);
+    off += cpu_ms() - cpu0, off_wall += now_ms() - wall0;
+    SetTimer(window, kTimer, 1000, nullptr);
+    cpu0 = cpu_ms(), wall0 = now_ms();
+    for (const double end = wall0 + 5000; now_ms() < end;) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::max(1.0, end - now_ms())), QS_ALLINPUT);
+      for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) {
+        if (m.message == WM_TIMER && m.wParam == kTimer) tick();
+        else DispatchMessageW(&m);
+      }
+    }
+    on += cpu_ms() - cpu0, on_wall += now_ms() - wall0;
+    KillTimer(window, kTimer);
+  }
+  return {100.0 * on / on_wall, 100.0 * off / off_wall};
+}
+
 // The window's strip following a song: the position tick's own call (show_time once a second of the song,
 // each time a new second and a step of the seek bar, as while a song plays) against the same skinned
-// window left alone, each 5 s six times, alternating.
+// window left alone; and the floor: a bare window's static text and track bar of the same sizes, told
+// the same once a second, unskinned, by the plainest calls.
 int strip() {
   qiwa::Win32Platform backends;
   const qiwa::Platform platform = backends.platform();
@@ -416,24 +445,32 @@ int strip() {
   pump_for(1000);
   constexpr std::int64_t kSongMs = 4 * 60 * 1000;
   std::int64_t elapsed = 0;
-  int updates = 0;
-  double on = 0, off = 0, on_wall = 0, off_wall = 0;
-  for (int round = 0; round < 6; ++round) {  // the process's CPU time moves in 10 ms steps under Wine
-    double cpu0 = cpu_ms(), wall0 = now_ms();
-    pump_for(5000);
-    off += cpu_ms() - cpu0, off_wall += now_ms() - wall0;
-    window.start_timer(qiwa::Timer::position, 1000, [&] {
-      elapsed = (elapsed + 1000) % kSongMs;
-      window.show_time(qiwa::SongTime{elapsed, kSongMs, kSongMs});
-      ++updates;
-    });
-    cpu0 = cpu_ms(), wall0 = now_ms();
-    pump_for(5000);
-    on += cpu_ms() - cpu0, on_wall += now_ms() - wall0;
-    window.stop_timer(qiwa::Timer::position);
-  }
-  std::printf("{\"skinned\":%s,\"cpu_percent_on\":%.3f,\"cpu_percent_off\":%.3f,\"updates\":%d}\n",
-              skinned ? "true" : "false", 100.0 * on / on_wall, 100.0 * off / off_wall, updates);
+  const OnOff ours = tick_cost(window.hwnd(), [&] {
+    elapsed = (elapsed + 1000) % kSongMs;
+    window.show_time(qiwa::SongTime{elapsed, kSongMs, kSongMs});
+  });
+  ShowWindow(window.hwnd(), SW_HIDE);
+
+  HWND bare = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600, 120, nullptr, nullptr,
+                              nullptr, nullptr);
+  HWND bar = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | WS_VISIBLE | TBS_NOTICKS | TBS_BOTH, 2, 2, 458, 24,
+                             bare, nullptr, nullptr, nullptr);
+  HWND text = CreateWindowExW(0, L"STATIC", L"0:00 / 4:00", WS_CHILD | WS_VISIBLE | SS_RIGHT, 462, 6, 130, 18, bare,
+                              nullptr, nullptr, nullptr);
+  SendMessageW(bar, TBM_SETRANGEMAX, TRUE, kSongMs / 1000);
+  pump_for(1000);
+  int second = 0;
+  const OnOff floor = tick_cost(bare, [&] {
+    second = (second + 1) % static_cast<int>(kSongMs / 1000);
+    wchar_t shown[32];
+    std::swprintf(shown, 32, L"%d:%02d / 4:00", second / 60, second % 60);
+    SendMessageW(bar, TBM_SETPOS, TRUE, second);
+    SetWindowTextW(text, shown);
+  });
+  DestroyWindow(bare);
+  std::printf("{\"skinned\":%s,\"cpu_percent_on\":%.3f,\"cpu_percent_off\":%.3f,\"floor_percent_on\":%.3f,"
+              "\"floor_percent_off\":%.3f}\n",
+              skinned ? "true" : "false", ours.on, ours.off, floor.on, floor.off);
   return 0;
 }
 
