@@ -7,6 +7,7 @@
 
 #include "app/context.hpp"
 #include "fakes/fake_platform.hpp"
+#include "fakes/fake_music_service.hpp"
 #include "fakes/fake_window.hpp"
 
 namespace qiwa {
@@ -32,6 +33,20 @@ struct AppFixture : ::testing::Test {
     window.clear_rows();
     window.add_rows(app.rows);
     window.select_row(0);
+  }
+  // The service gives each row an address on the demo host (a row whose id starts with "dead" none) and
+  // no lyrics; `cover` says whether each row has a cover of its own ("cover/<id>.jpg").
+  void serve_addresses(bool cover) {
+    fake.service.on("url", [](const fakes::ServiceCall& c) {
+      if (c.field("id").starts_with("dead")) return fakes::jsonp(R"({"url":"","size":0,"br":-1})");
+      return fakes::jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/music\/netease\/)" + c.field("id") +
+                          R"(.mp3","size":27,"br":128})");
+    });
+    fake.service.on("pic", [cover](const fakes::ServiceCall& c) {
+      return fakes::jsonp(cover ? R"({"url":"http:\/\/127.0.0.1:8765\/cover\/)" + c.field("id") + R"(.jpg"})"
+                                : Text(R"({"url":""})"));
+    });
+    fake.service.on("lyric", [](const fakes::ServiceCall&) { return fakes::jsonp(R"({"lyric":""})"); });
   }
   // The song file of a title in the run directory.
   Text song(std::string_view title) const { return app.run_directory + "\\" + Text(title) + ".mp3"; }

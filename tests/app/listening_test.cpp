@@ -12,19 +12,13 @@ namespace {
 using fakes::jsonp;
 using Kind = PlayerEvent::Kind;
 
-// Rows whose id starts with "dead" have no address at the service.
+// Rows whose id starts with "dead" have no address at the service (serve_addresses).
 struct Listening : AppFixture {
   const Text mp3 = fakes::test_song();
 
   void SetUp() override {
     fake.executor.run_posts_at_once(true);
-    fake.service.on("url", [](const fakes::ServiceCall& c) {
-      if (c.field("id").starts_with("dead")) return jsonp(R"({"url":"","size":0,"br":-1})");
-      return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/music\/netease\/)" + c.field("id") +
-                   R"(.mp3","size":27,"br":128})");
-    });
-    fake.service.on("pic", [](const fakes::ServiceCall&) { return jsonp(R"({"url":""})"); });
-    fake.service.on("lyric", [](const fakes::ServiceCall&) { return jsonp(R"({"lyric":""})"); });
+    serve_addresses(false);
     start_listening(app);
   }
 

@@ -22,15 +22,7 @@ struct Overlay : AppFixture {
   // Each song has a cover of its own: "cover <id>".
   void SetUp() override {
     fake.executor.run_posts_at_once(true);
-    fake.service.on("url", [](const fakes::ServiceCall& c) {
-      if (c.field("id").starts_with("dead")) return jsonp(R"({"url":"","size":0,"br":-1})");
-      return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/music\/netease\/)" + c.field("id") +
-                   R"(.mp3","size":27,"br":128})");
-    });
-    fake.service.on("pic", [](const fakes::ServiceCall& c) {
-      return jsonp(R"({"url":"http:\/\/127.0.0.1:8765\/cover\/)" + c.field("id") + R"(.jpg"})");
-    });
-    fake.service.on("lyric", [](const fakes::ServiceCall&) { return jsonp(R"({"lyric":""})"); });
+    serve_addresses(true);
     start_listening(app);
     start_desktop(app);
   }
