@@ -4,6 +4,7 @@
 #include <deque>
 #include <map>
 
+#include "app/levelling.hpp"
 #include "app/song_files.hpp"
 #include "music/catalogue.hpp"
 #include "runtime/text.hpp"
@@ -106,8 +107,9 @@ void ended(const JobRef& job, Outcome outcome, const Text& part) {
   const Text& key = job->song.key;
   switch (outcome) {
     case Outcome::whole: {
-      const bool placed = !place_download(app, part, job->song.folder, job->song.name, job->song.row).empty();
-      show_state(app, key, placed ? kBatchDone : kBatchFailed);
+      const Text placed = place_download(app, part, job->song.folder, job->song.name, job->song.row);
+      if (!placed.empty()) level_kept_song(app, placed, job->song.track);
+      show_state(app, key, placed.empty() ? kBatchFailed : kBatchDone);
       break;
     }
     case Outcome::on_disk:
