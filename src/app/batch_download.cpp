@@ -66,13 +66,17 @@ void post_state(const JobRef& job, Text state) {
 }
 
 // On a worker: a song on disk is done; otherwise its address is asked and it is downloaded into a part
-// file beside its name, after the program's tag, the rows showing its percent as it comes.
+// file beside its name, after the program's tag, the rows showing its percent as it comes. `part_path`:
+// the part file, or the whole song of the track saved before.
 Outcome fetch(const JobRef& job, Text& part_path) {
   const BatchSong& s = job->song;
   Files& files = job->app.platform.files;
   if (!s.row.path.empty() && files.exact_exists(s.row.path)) return Outcome::on_disk;
   const SongPlace found = find_song_place(files, s.folder, s.name, s.track);
-  if (!found.saved.empty()) return Outcome::on_disk;
+  if (!found.saved.empty()) {
+    part_path = found.saved;
+    return Outcome::on_disk;
+  }
   if (found.free.empty()) return Outcome::failed;  // every name is taken
   const Catalogue* catalogue = catalogue_named(s.track.source);
   const SongAddress address = resolve_track(s.service, s.track, s.quality, catalogue && catalogue->ask_m500);
@@ -113,6 +117,7 @@ void ended(const JobRef& job, Outcome outcome, const Text& part) {
       break;
     }
     case Outcome::on_disk:
+      if (!part.empty()) level_kept_song(app, part, job->song.track);  // measured before: nothing to do
       show_state(app, key, kBatchDone);
       break;
     case Outcome::failed:

@@ -131,6 +131,15 @@ TEST_F(Levelling, ASongDownloadedWithoutPlayingIsMeasuredToo) {
   EXPECT_NEAR(*tag()->gain_db, kGain, 0.05);
   EXPECT_EQ(tag()->title, "晴天");
   EXPECT_TRUE(fake.player.calls_without_stop().empty());
+
+  // A song saved before, without a figure, gets one when it is asked for again.
+  const Text unmeasured = fakes::tag_text(song_tag(track_of(app.rows[0]))) + mp3;
+  fake.files.put(song("晴天"), unmeasured);
+  download_selected(app);
+  settle();
+  ASSERT_TRUE(tag() && tag()->gain_db);
+  EXPECT_EQ(fake.codecs.opened(), 2);
+  EXPECT_EQ(fake.downloader.requested().size(), 1u) << "not downloaded again";
 }
 
 }  // namespace
