@@ -48,6 +48,7 @@
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/handle.hpp"
 #include "runtime/win32/winhttp_common.hpp"
+#include "runtime/song_loudness.hpp"
 #include "runtime/song_source.hpp"
 #include "runtime/song_stream.hpp"
 #include "skin/skin_blobs.hpp"
@@ -669,6 +670,24 @@ int switch_gap(const wchar_t* a, const wchar_t* b, const wchar_t* capture) {
   return 0;
 }
 
+// A whole song's loudness as the program measures a kept song: read from its file, decoded by the system's
+// codec, on a thread at background priority. Song seconds per CPU second of the process, and the figure.
+int measure(const wchar_t* mp3) {
+  auto files = qiwa::make_win32_files();
+  SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN);
+  const double cpu0 = cpu_ms(), wall0 = now_ms();
+  const std::optional<qiwa::Loudness> l = qiwa::measure_song_file(*files, utf8_of(mp3), qiwa::open_acm_codec);
+  const double cpu = cpu_ms() - cpu0, wall = now_ms() - wall0;
+  SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_END);
+  qiwa::PcmFormat format;
+  const double seconds = static_cast<double>(decoded(*files, mp3, format).size()) /
+                         (format.block_align > 0 ? format.block_align * static_cast<double>(format.sample_rate) : 1);
+  if (!l || !l->integrated_lufs) return std::printf("{\"error\":\"not measured\"}\n"), 1;
+  std::printf("{\"lufs\":%.3f,\"song_s\":%.1f,\"cpu_ms\":%.0f,\"wall_ms\":%.0f,\"x_real_time\":%.1f}\n",
+              *l->integrated_lufs, seconds, cpu, wall, seconds * 1000 / (cpu > 0 ? cpu : 1));
+  return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
   std::wstring what = argc > 1 ? argv[1] : L"";
   if (what == L"startup" && argc > 2) return startup(argv[2]);
@@ -681,8 +700,9 @@ int wmain(int argc, wchar_t** argv) {
   if (what == L"strip") return strip();
   if (what == L"seek" && argc > 3) return seek(argv[2], argv[3]);
   if (what == L"switch" && argc > 4) return switch_gap(argv[2], argv[3], argv[4]);
+  if (what == L"measure" && argc > 2) return measure(argv[2]);
   std::fprintf(stderr, "usage: win32_bench startup EXE | download URL | download-plain URL | play FILE.mp3 CAPTURE"
                        " | play-cost FILE.mp3 [S] | play-floor [S] | desktop-lyrics | strip | seek STEPS.mp3 CAPTURE"
-                       " | switch A.mp3 B.mp3 CAPTURE\n");
+                       " | switch A.mp3 B.mp3 CAPTURE | measure FILE.mp3\n");
   return 2;
 }

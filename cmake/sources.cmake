@@ -18,6 +18,7 @@ set(QIWA_runtime_SOURCES
   src/runtime/request.cpp
   src/runtime/store.cpp
   src/runtime/song_player.cpp
+  src/runtime/song_loudness.cpp
   src/runtime/song_source.cpp
   src/runtime/song_stream.cpp
   src/runtime/text.cpp
@@ -74,6 +75,7 @@ set(QIWA_app_SOURCES
   src/app/host.cpp
   src/app/keeping.cpp
   src/app/layout.cpp
+  src/app/levelling.cpp
   src/app/listening.cpp
   src/app/lists.cpp
   src/app/lyrics_follow.cpp
@@ -154,6 +156,7 @@ set(QIWA_TEST_SOURCES
   tests/app/desktop_lyrics_test.cpp
   tests/app/desktop_test.cpp
   tests/app/keeping_test.cpp
+  tests/app/levelling_test.cpp
   tests/app/listening_test.cpp
   tests/app/media_overlay_test.cpp
   tests/app/lyrics_follow_test.cpp

@@ -4,6 +4,7 @@
 #include <deque>
 #include <map>
 
+#include "app/levelling.hpp"
 #include "app/song_files.hpp"
 #include "music/catalogue.hpp"
 #include "runtime/text.hpp"
@@ -65,13 +66,17 @@ void post_state(const JobRef& job, Text state) {
 }
 
 // On a worker: a song on disk is done; otherwise its address is asked and it is downloaded into a part
-// file beside its name, after the program's tag, the rows showing its percent as it comes.
+// file beside its name, after the program's tag, the rows showing its percent as it comes. `part_path`:
+// the part file, or the whole song of the track saved before.
 Outcome fetch(const JobRef& job, Text& part_path) {
   const BatchSong& s = job->song;
   Files& files = job->app.platform.files;
   if (!s.row.path.empty() && files.exact_exists(s.row.path)) return Outcome::on_disk;
   const SongPlace found = find_song_place(files, s.folder, s.name, s.track);
-  if (!found.saved.empty()) return Outcome::on_disk;
+  if (!found.saved.empty()) {
+    part_path = found.saved;
+    return Outcome::on_disk;
+  }
   if (found.free.empty()) return Outcome::failed;  // every name is taken
   const Catalogue* catalogue = catalogue_named(s.track.source);
   const SongAddress address = resolve_track(s.service, s.track, s.quality, catalogue && catalogue->ask_m500);
@@ -106,11 +111,13 @@ void ended(const JobRef& job, Outcome outcome, const Text& part) {
   const Text& key = job->song.key;
   switch (outcome) {
     case Outcome::whole: {
-      const bool placed = !place_download(app, part, job->song.folder, job->song.name, job->song.row).empty();
-      show_state(app, key, placed ? kBatchDone : kBatchFailed);
+      const Text placed = place_download(app, part, job->song.folder, job->song.name, job->song.row);
+      if (!placed.empty()) level_kept_song(app, placed, job->song.track);
+      show_state(app, key, placed.empty() ? kBatchFailed : kBatchDone);
       break;
     }
     case Outcome::on_disk:
+      if (!part.empty()) level_kept_song(app, part, job->song.track);  // measured before: nothing to do
       show_state(app, key, kBatchDone);
       break;
     case Outcome::failed:

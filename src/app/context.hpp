@@ -118,6 +118,7 @@ struct AppContext {
   Newest searches;
   Newest plays;
   Newest batches;  // "下载选中"'s downloads: one token for all, stopped at exit
+  Newest levels;   // the songs' loudness measures: one token for all, stopped at exit
   DownloadRegistry downloads;
 };
 

@@ -5,6 +5,7 @@
 
 #include "app/desktop.hpp"
 #include "app/keeping.hpp"
+#include "app/levelling.hpp"
 #include "app/listening.hpp"
 #include "app/lists.hpp"
 #include "app/song_files.hpp"
@@ -28,7 +29,7 @@ struct Play {
       : app(a), service(a.service), stop(std::move(s)), row(std::move(r)),
         track(track_of(row)), origin(o),
         start(at), id(n), folder(songs_folder(a)), name(song_name(track, a.stores.settings.name_pattern())),
-        keeping(std::make_shared<SongKeeping>(track, a.stores.settings.save_lrc())),
+        keeping(std::make_shared<SongKeeping>(track, a.stores.settings.save_lrc(), a.levels.current())),
         quality(a.stores.settings.quality_kbps()) {}
 
   AppContext& app;
@@ -93,6 +94,7 @@ Song song_of(const Play& p, const Text& path, std::function<SourceState()> growi
   song.path = path;
   song.id = p.id;
   song.growing = std::move(growing);
+  apply_gain(p.app, song);
   return song;
 }
 
@@ -420,6 +422,7 @@ void fetch_ahead(AppContext& app) {
     Song again;
     again.path = app.current_path;
     again.id = tag;
+    apply_gain(app, again);
     app.platform.player.set_next(again);
     app.on_ahead = [&app, tag] { app.sounding_song = tag; };  // the same cover, lyrics and title
     return;

@@ -52,6 +52,7 @@ void on_main_window_destroying(AppContext& app) {
   app.searches.stop_all();
   app.plays.stop_all();
   app.batches.stop_all();
+  app.levels.stop_all();
   app.platform.player.stop();  // closes the playing song's file, so it can go too
   app.window.hold_media_key(false);
   app.lyrics.stop();

@@ -15,10 +15,18 @@ SongTag kept_tag(const Track& track, const SongExtras& extras, const SongTag& be
   return tag;
 }
 
-KeptTag tag_kept_song(Files& files, std::string_view path, const Track& track, const SongExtras& extras) {
+KeptTag tag_kept_song(Files& files, std::string_view path, const Track& track, const SongExtras& extras,
+                      const GainMeasure& measure, const std::stop_token& stop) {
   const std::optional<SongTag> before = read_file_tag(files, path, kMaxWholeTagRead);  // a large cover too
   if (!before || !is_tag_of(*before, track)) return KeptTag::not_ours;
-  const SongTag tag = kept_tag(track, extras, *before);
+  SongTag tag = kept_tag(track, extras, *before);
+  if (!tag.gain_db && measure) {
+    if (const std::optional<ReplayGain> gain = measure()) {
+      tag.gain_db = gain->gain_db;
+      tag.peak = gain->peak;
+    }
+  }
+  if (stop.stop_requested()) return KeptTag::stopped;
   // What the writer would keep of it: a cover it leaves out is compared as left out.
   const std::optional<SongTag> written = read_id3_tag(write_id3_tag(tag));
   if (written && *written == *before) return KeptTag::already;

@@ -3,6 +3,7 @@
 // buffer the codec owns. A strict codec (Windows' own) takes whole frames only, may take less than it
 // is given, gives nothing for the first frame and sometimes two frames' sound at once.
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 #include "runtime/mp3_frames.hpp"
@@ -28,5 +29,9 @@ class Mp3Codec {
   // input bytes it took and how many PCM bytes it wrote to output(); false when it failed.
   virtual bool convert(std::size_t size, bool start, bool last, std::size_t& consumed, std::size_t& produced) = 0;
 };
+
+// The system's codec for a song's format, opened anew for each song (null when none takes it): the
+// player has its own, and work outside the player (measuring a song's loudness) asks for another.
+using Mp3Codecs = std::function<std::unique_ptr<Mp3Codec>(const Mp3FrameHeader& format)>;
 
 }  // namespace qiwa

@@ -5,6 +5,7 @@
 #include "runtime/download.hpp"
 #include "runtime/executor.hpp"
 #include "runtime/files.hpp"
+#include "runtime/mp3_codec.hpp"
 #include "runtime/native_library.hpp"
 #include "runtime/player.hpp"
 #include "runtime/request.hpp"
@@ -19,6 +20,7 @@ struct Platform {
   NativeLibraries& libraries;
   Clock& clock;
   Executor& executor;
+  Mp3Codecs codecs;  // decoders outside the player's own
 };
 
 }  // namespace qiwa

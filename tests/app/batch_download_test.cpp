@@ -59,9 +59,10 @@ TEST_F(BatchFlow, TheSelectedSongsAreDownloadedTwoAtATimeWithoutPlaying) {
   EXPECT_EQ(fake.executor.waiting_workers(), 2u);
   EXPECT_EQ(title_cells(),
             (std::vector<Text>{"[等待] 歌1", "[等待] 歌2", "[等待] 歌3", "[等待] 歌4", "[等待] 歌5"}));
-  fake.executor.run_next_worker();  // the first song whole: the third one starts
+  fake.executor.run_next_worker();  // the first song whole: the third one starts, and the first's measure
   EXPECT_EQ(title_cell(0), "[完成] 歌1");
-  EXPECT_EQ(fake.executor.waiting_workers(), 2u);
+  EXPECT_EQ(fake.executor.waiting_workers(), 3u);
+  EXPECT_EQ(fake.executor.started_low(), 1);
   settle();
   EXPECT_EQ(title_cells(),
             (std::vector<Text>{"[完成] 歌1", "[完成] 歌2", "[完成] 歌3", "[完成] 歌4", "[完成] 歌5"}));

@@ -11,6 +11,7 @@
 #include "fakes/fake_music_service.hpp"
 #include "fakes/fake_player.hpp"
 #include "fakes/manual_executor.hpp"
+#include "fakes/tone_codecs.hpp"
 #include "runtime/platform.hpp"
 
 namespace qiwa::fakes {
@@ -58,8 +59,11 @@ struct FakePlatform {
   FakeLibraries libraries;
   FakeClock clock;
   ManualExecutor executor;
+  ToneCodecs codecs;
 
-  Platform platform() { return {files, service.requests(), downloader, player, libraries, clock, executor}; }
+  Platform platform() {
+    return {files, service.requests(), downloader, player, libraries, clock, executor, codecs.codecs()};
+  }
 };
 
 }  // namespace qiwa::fakes

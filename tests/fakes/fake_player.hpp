@@ -14,8 +14,8 @@ class FakePlayer : public Player {
  public:
   explicit FakePlayer(FakeFiles& files) : files_(files) {}
 
-  // Recorded as "play PATH" ("play-growing PATH" for a growing file), then " #ID", " @MS" and
-  // " paused" where they are not the defaults.
+  // Recorded as "play PATH" ("play-growing PATH" for a growing file), then " #ID", " @MS",
+  // " paused" and " gain DB/PEAK" where they are not the defaults.
   bool play(const Song& song, const StartAt& at) override {
     std::optional<Text> content = files_.read(song.path);
     std::lock_guard lock(mutex_);
@@ -125,6 +125,7 @@ class FakePlayer : public Player {
     if (song.id != 0) out += " #" + std::to_string(song.id);
     if (at.ms != 0) out += " @" + std::to_string(at.ms);
     if (at.paused) out += " paused";
+    if (song.gain_db != 0 || song.peak != 0) out += " gain " + std::to_string(song.gain_db) + "/" + std::to_string(song.peak);
     return out;
   }
   void record(const Text& what) {

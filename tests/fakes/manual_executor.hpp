@@ -17,6 +17,12 @@ class ManualExecutor final : public Executor {
     ++started_;
     return true;
   }
+  // Counted apart: a test can tell that long work asked for the low priority.
+  bool run_low(std::function<void()> work) override {
+    if (!run(std::move(work))) return false;
+    ++started_low_;
+    return true;
+  }
   void post(std::function<void()> work) override {
     if (closed_) return;
     posted_.push_back(std::move(work));
@@ -52,6 +58,7 @@ class ManualExecutor final : public Executor {
   std::size_t waiting_workers() const { return workers_.size(); }
   std::size_t waiting_posts() const { return posted_.size(); }
   int started() const { return started_; }
+  int started_low() const { return started_low_; }
   // Posted work runs as soon as it is posted, between a worker's steps, as on a window's thread that
   // always keeps up; off, it waits until the test runs it.
   void run_posts_at_once(bool eager) { eager_ = eager; }
@@ -75,6 +82,7 @@ class ManualExecutor final : public Executor {
   bool eager_ = false;
   bool draining_ = false;
   int started_ = 0;
+  int started_low_ = 0;
 };
 
 }  // namespace qiwa::fakes

@@ -28,11 +28,13 @@ class Win32Executor final : public Executor {
   Win32Executor();
   ~Win32Executor() override { close(); }
 
-  bool run(std::function<void()> work) override;
+  bool run(std::function<void()> work) override { return start(std::move(work), false); }
+  bool run_low(std::function<void()> work) override { return start(std::move(work), true); }
   void post(std::function<void()> work) override;
   bool close() override;
 
  private:
+  bool start(std::function<void()> work, bool low);
   static LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   void run_posted();
   void reap_locked();
@@ -72,12 +74,16 @@ void Win32Executor::reap_locked() {
   workers_.remove_if([](const Worker& w) { return w.done; });
 }
 
-bool Win32Executor::run(std::function<void()> work) {
+bool Win32Executor::start(std::function<void()> work, bool low) {
   std::lock_guard lock(mutex_);
   if (closed_ || !work) return false;
   reap_locked();
   Worker& worker = workers_.emplace_back();
-  worker.thread = Thread([this, &worker, work = std::move(work)] {
+  worker.thread = Thread([this, &worker, low, work = std::move(work)] {
+    // Background mode lowers the thread's processor, disk and memory priority; the thread ends with the
+    // work, so it is never ended. Where the system lacks it, idle priority still keeps it off the sound.
+    if (low && !SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN))
+      SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
     try {
       work();
     } catch (...) {

@@ -39,7 +39,7 @@ Win32Platform::~Win32Platform() = default;
 
 Platform Win32Platform::platform() {
   Backends& b = *backends_;
-  return {*b.files, make_winhttp_request, *b.downloader, *b.player, *b.libraries, b.clock, *b.executor};
+  return {*b.files, make_winhttp_request, *b.downloader, *b.player, *b.libraries, b.clock, *b.executor, open_acm_codec};
 }
 
 }  // namespace qiwa
