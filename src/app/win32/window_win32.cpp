@@ -254,11 +254,16 @@ void on_timer(const WindowParts& parts, WPARAM id) {
   if (auto tick = parts.ticks[id - kFirstTimerId]) tick();
 }
 
+// Set when the main window goes: a modal loop running then (Wine's move loop of the dragged desktop
+// lyrics) may take the WM_QUIT meant for the program's own loop, which must end all the same.
+bool main_window_gone = false;
+
 void on_destroy(HWND hwnd, const WindowParts& parts) {
   unregister_global_keys(hwnd);
   if (parts.tray_shown) remove_tray_icon(hwnd);
   RemovePropW(parts.control(Role::results), L"QiwaPlayingRow");
   parts.emit(WindowEvent::destroying);
+  main_window_gone = true;
   PostQuitMessage(0);
 }
 
@@ -618,13 +623,13 @@ bool pre_translate(const MSG& message) {
 }  // namespace
 
 int run_message_loop() {
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+  MSG message{};
+  while (!main_window_gone && GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (pre_translate(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return static_cast<int>(message.wParam);
+  return main_window_gone ? 0 : static_cast<int>(message.wParam);
 }
 
 }  // namespace qiwa
