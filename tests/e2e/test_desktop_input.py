@@ -47,6 +47,11 @@ class DesktopInputTest(PlayCase):
         self.tray_menu()
         self.driver("menu-choose", item)
 
+    def wait_heard_again(self, quiet_size):
+        """The sound goes on after a pause: the capture grows again, or starts anew when the device was
+        opened again."""
+        self.wait_for(lambda: self.session.audio_bytes() != quiet_size, timeout=15, what="the sound to come back")
+
     def icons(self):
         return self.driver("tray")["icons"]
 
@@ -86,8 +91,9 @@ class DesktopInputTest(PlayCase):
 
         # Dragged by its line, it moves with the mouse and keeps the place.
         self.driver("drag", *on_line, -100, -80)
-        moved = self.desktop()["rect"]
-        self.assertEqual((moved["left"], moved["top"]), (rect["left"] - 100, rect["top"] - 80))
+        want = (rect["left"] - 100, rect["top"] - 80)
+        moved = self.wait_for(lambda: (lambda r: r if (r["left"], r["top"]) == want else None)(self.desktop()["rect"]),
+                              what=f"the desktop lyrics dragged to {want}")
 
         self.driver("close")  # to the tray; the tray's 退出 ends it and keeps the place
         self.tray_choose("退出")
@@ -115,7 +121,7 @@ class DesktopInputTest(PlayCase):
         self.assertIn("播放", self.tray_menu(), "paused, the tray's menu does not offer 播放")
         self.driver("menu-choose", "播放")
         self.wait_for(lambda: self.caption() == PAUSE, what="the tray's 播放 to go on")
-        self.wait_for(lambda: self.session.audio_bytes() > heard, timeout=15, what="the song to be heard again")
+        self.wait_heard_again(heard)
         self.tray_choose("下一首")
         self.wait_title(PLAYING + titles[1])
 
@@ -155,7 +161,7 @@ class DesktopInputTest(PlayCase):
             self.wait_for(lambda: self.caption() == want, what=f"Ctrl+Alt+Space to make 按钮4 read {want}")
             if want == RESUME:
                 heard = self.session.quiet_audio()
-        self.wait_for(lambda: self.session.audio_bytes() > heard + 44100 * 4, timeout=15, what="the song to go on")
+        self.wait_heard_again(heard)
         self.driver("global-key", VK_L)
         self.wait_for(self.desktop, what="Ctrl+Alt+L to show the desktop lyrics")
         self.driver("global-key", VK_L)
