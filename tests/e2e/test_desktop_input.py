@@ -31,6 +31,8 @@ def settings_file(*lines):
 
 
 class DesktopInputTest(PlayCase):
+    service_tone_seconds = 20  # songs long enough to be paused and clicked about while they play
+
     def desktop(self):
         answer = self.driver("top", DESKTOP, 0, check=False)
         return answer["window"] if answer.get("ok") else None
@@ -69,7 +71,7 @@ class DesktopInputTest(PlayCase):
 
     def test_unlocked_the_line_takes_the_mouse_locked_a_click_goes_through(self):
         window = self.playing_with_lyrics(settings_file("desktop_lyrics.on=1", "close_to_tray=1"))
-        self.driver("click", "按钮4")  # paused: the line holds (the demo's song is over in seconds)
+        self.driver("click", "按钮4")  # paused: the line holds while the mouse is about
         self.wait_for(lambda: self.caption() == RESUME, what="the pause")
         rect = window["rect"]
         on_line = (rect["left"] + rect["width"] // 2, rect["top"] + LINE_TOP + 20)
@@ -110,7 +112,7 @@ class DesktopInputTest(PlayCase):
         self.search("Tone", rows=20)
         titles = [r[3] for r in self.rows()]
         self.play_and_wait(titles[0])
-        # Paused at once from the tray (the demo's songs are over in seconds), heard to stop and go on.
+        # Paused from the tray, heard to stop and go on.
         menu = self.tray_menu()
         self.driver("menu-choose", "暂停")
         self.assertEqual(list(menu), ["暂停", "上一首", "下一首", MENU_ITEM, LOCK_ITEM, "显示窗口", "退出"])
