@@ -13,7 +13,6 @@
 namespace qiwa::driver {
 namespace {
 
-using SnapshotHandle = Handle<SimpleTraits<HANDLE, &CloseHandle, -1>>;  // CreateToolhelp32Snapshot
 using WindowHandle = Handle<SimpleTraits<HWND, &DestroyWindow>>;
 
 std::wstring process_name(DWORD pid) {

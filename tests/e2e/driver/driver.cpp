@@ -593,8 +593,6 @@ void cmd_beep(const Args& a, Json& j) {
   j.key("bytes").num(hdr.dwBufferLength).key("done").boolean(done);
 }
 
-using SnapshotHandle = Handle<SimpleTraits<HANDLE, &CloseHandle, -1>>;  // CreateToolhelp32Snapshot
-
 // One entry of the system's handle list (NtQuerySystemInformation, class 16).
 struct SystemHandleEntry {
   ULONG owner_pid;

@@ -14,6 +14,7 @@
 namespace qiwa::driver {
 
 using Args = std::vector<std::wstring>;
+using SnapshotHandle = Handle<SimpleTraits<HANDLE, &CloseHandle, -1>>;  // CreateToolhelp32Snapshot
 using Command = void (*)(const Args&, Json&);
 
 struct Failure {
