@@ -125,7 +125,7 @@ set_tests_properties(pe_files PROPERTIES LABELS pe)
 # and the probe DLL it loads into the program to read its popup menu.
 add_library(qiwa_probe SHARED tests/e2e/driver/probe.cpp)
 set_target_properties(qiwa_probe PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-add_executable(qiwa_driver tests/e2e/driver/driver.cpp tests/e2e/driver/json.cpp tests/e2e/driver/remote.cpp
+add_executable(qiwa_driver tests/e2e/driver/driver.cpp tests/e2e/driver/desk.cpp tests/e2e/driver/json.cpp tests/e2e/driver/remote.cpp
                            tests/e2e/driver/target.cpp)
 target_include_directories(qiwa_driver PRIVATE ${CMAKE_BINARY_DIR}/floors/runtime)
 target_link_libraries(qiwa_driver PRIVATE qiwa_comctl32 winmm psapi)

@@ -36,6 +36,7 @@ void Application::on_event(WindowEvent event) {
     case WindowEvent::favourite: toggle_favourites(app); break;
     case WindowEvent::remove_rows: remove_selected(app); break;
     case WindowEvent::desktop_lyrics: toggle_desktop_lyrics(app); break;
+    case WindowEvent::desktop_lock: toggle_desktop_lock(app); break;
     case WindowEvent::lyrics_earlier: nudge_lyrics(app, kNudgeStepMs); break;
     case WindowEvent::lyrics_later: nudge_lyrics(app, -kNudgeStepMs); break;
     case WindowEvent::translation: toggle_translation(app); break;

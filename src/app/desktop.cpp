@@ -50,11 +50,18 @@ void follow_song(AppContext& app) {
   app.desktop->set_playing(app.playing_id && !app.paused);
 }
 
+void show_state(AppContext& app) {
+  app.window.show_desktop_lyrics_state(app.desktop && app.desktop->enabled(), app.stores.settings.desktop_lyrics().locked);
+}
+
 // The window and what its buttons do, made once.
 bool make_desktop(AppContext& app) {
   if (app.desktop) return true;
   DesktopButtons buttons;
-  buttons.locked = [&app] { keep(app, [](DesktopLyricsPlace& kept) { kept.locked = true; }); };
+  buttons.locked = [&app] {
+    keep(app, [](DesktopLyricsPlace& kept) { kept.locked = true; });
+    show_state(app);
+  };
   buttons.earlier = [&app] { nudge_lyrics(app, kNudgeStepMs); };
   buttons.later = [&app] { nudge_lyrics(app, -kNudgeStepMs); };
   buttons.closed = [&app] {
@@ -100,8 +107,16 @@ void toggle_desktop_lyrics(AppContext& app) {
   const bool on = !app.desktop->enabled();
   app.desktop->set_enabled(on);
   app.desktop->set_playing(on && app.playing_id && !app.paused);
-  app.window.show_desktop_lyrics_state(on);
   keep(app, [on](DesktopLyricsPlace& kept) { kept.on = on; });
+  show_state(app);
+}
+
+void toggle_desktop_lock(AppContext& app) {
+  if (!make_desktop(app)) return;
+  const bool locked = !app.stores.settings.desktop_lyrics().locked;
+  app.desktop->set_locked(locked);
+  keep(app, [locked](DesktopLyricsPlace& kept) { kept.locked = locked; });
+  show_state(app);
 }
 
 void toggle_translation(AppContext& app) {

@@ -11,6 +11,8 @@ namespace qiwa {
 // What the user left: the desktop lyrics on or off, closing to the tray, which global keys are taken.
 void start_desktop(AppContext& app);
 void toggle_desktop_lyrics(AppContext& app);
+// Locked, clicks go through the desktop lyrics to what lies below; its bar locks it, the menus unlock it.
+void toggle_desktop_lock(AppContext& app);
 // The line's translation under it on the desktop, or not; kept.
 void toggle_translation(AppContext& app);
 // The song's lines earlier (positive) or later, in the lyrics box and on the desktop; kept for the song.

@@ -75,6 +75,7 @@ class DesktopLyricsFollower {
   void set_nudge_ms(std::int64_t ms);
   std::int64_t nudge_ms() const { return nudge_ms_; }
   void set_show_translation(bool show);  // off until the user asks for it
+  void set_locked(bool locked) { window_.set_locked(locked); }
   void refresh();
 
  private:

@@ -45,6 +45,7 @@ inline constexpr const char* kFavouriteItem = "收藏\tCtrl+D";
 inline constexpr const char* kUnfavouriteItem = "取消收藏\tCtrl+D";
 inline constexpr const char* kRemoveItem = "从列表删除";
 inline constexpr const char* kDesktopLyricsItem = "桌面歌词\tCtrl+Alt+L";
+inline constexpr const char* kDesktopLockItem = "锁定桌面歌词";
 inline constexpr const char* kLyricsEarlierItem = "歌词提前 0.5 秒";
 inline constexpr const char* kLyricsLaterItem = "歌词推后 0.5 秒";
 inline constexpr const char* kTranslationItem = "桌面歌词翻译";

@@ -78,6 +78,7 @@ enum class WindowEvent {
   favourite,       // "收藏"/"取消收藏" in the list's menu, Ctrl+D: for the selected rows
   remove_rows,     // "从列表删除" in the list's menu
   desktop_lyrics,  // "桌面歌词" in a menu, Ctrl+Alt+L: on or off
+  desktop_lock,    // "锁定桌面歌词" in the tray's and the system menu: clicks go through it, or not
   lyrics_earlier,  // "歌词提前" in the list's menu: the song's lines 0.5 s sooner
   lyrics_later,    // "歌词推后": 0.5 s later
   translation      // "桌面歌词翻译": the translation under the desktop line, or not
@@ -187,8 +188,8 @@ class MainWindow {
   // The system's media overlay, made at the first call with what its buttons do; the window owns it.
   // Null where it cannot be made.
   virtual MediaOverlay* media_overlay(MediaButtons buttons) = 0;
-  // Whether the menus show the desktop lyrics as on.
-  virtual void show_desktop_lyrics_state(bool on) = 0;
+  // Whether the menus show the desktop lyrics as on, and as locked.
+  virtual void show_desktop_lyrics_state(bool on, bool locked) = 0;
   // Modal to the program; returns 0 OK, 1 Cancel, ...
   virtual int message_box(std::string_view message, int buttons = kOk,
                           std::string_view caption = kDefaultCaption) = 0;

@@ -97,6 +97,27 @@ TEST_F(Desktop, TheNudgeMovesBothLyricsAndTheTranslationShowsWhenAskedFor) {
   app.desktop.reset();
 }
 
+// Locked by its bar, the window lets clicks through and the menus say so; only the menus unlock it, and
+// the lock is kept over a restart.
+TEST_F(Desktop, TheBarLocksItAndOnlyTheMenusUnlockIt) {
+  start_desktop(app);
+  toggle_desktop_lyrics(app);
+  EXPECT_FALSE(window.desktop().locked());
+  window.desktop_buttons().locked();
+  EXPECT_TRUE(stores.settings.desktop_lyrics().locked);
+  EXPECT_TRUE(window.desktop_lyrics_shown_locked());
+  AppContext next{window, fake.platform(), stores, "127.0.0.1:8765"};
+  start_desktop(next);
+  EXPECT_TRUE(window.desktop().locked());
+  EXPECT_TRUE(window.desktop_lyrics_shown_locked());
+  toggle_desktop_lock(next);
+  EXPECT_FALSE(window.desktop().locked());
+  EXPECT_FALSE(window.desktop_lyrics_shown_locked());
+  EXPECT_FALSE(stores.settings.desktop_lyrics().locked);
+  EXPECT_TRUE(window.desktop_lyrics_shown_on());  // unlocking leaves it on
+  next.desktop.reset();
+}
+
 // Closing to the tray follows the setting; keys another program holds are said in the settings.
 TEST_F(Desktop, TheTrayAndTheTakenKeysFollowTheSettings) {
   stores.settings.set_close_to_tray(true);

@@ -51,6 +51,7 @@ class FakeDesktopLyricsWindow : public DesktopLyricsWindow {
   int asked() const { return asked_; }
   int timers_started() const { return timers_; }
   bool visible() const { return visible_; }
+  bool locked() const { return locked_; }
 
  private:
   int width_ = 400;

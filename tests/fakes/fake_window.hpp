@@ -67,7 +67,10 @@ class FakeWindow : public MainWindow {
     desktop_buttons_ = std::move(buttons);
     return &desktop_;
   }
-  void show_desktop_lyrics_state(bool on) override { desktop_on_ = on; }
+  void show_desktop_lyrics_state(bool on, bool locked) override {
+    desktop_on_ = on;
+    desktop_locked_ = locked;
+  }
   MediaOverlay* media_overlay(MediaButtons buttons) override {
     ++overlay_asks_;
     overlay_buttons_ = std::move(buttons);
@@ -127,6 +130,7 @@ class FakeWindow : public MainWindow {
   const ListMenu& menu() const { return menu_; }
   bool close_to_tray() const { return close_to_tray_; }
   bool desktop_lyrics_shown_on() const { return desktop_on_; }
+  bool desktop_lyrics_shown_locked() const { return desktop_locked_; }
   FakeDesktopLyricsWindow& desktop() { return desktop_; }
   const FakeMediaOverlay& overlay() const { return overlay_; }
   int overlay_asks() const { return overlay_asks_; }  // the window was asked for the overlay this often
@@ -157,6 +161,7 @@ class FakeWindow : public MainWindow {
   int box_answer_ = 0;
   bool close_to_tray_ = false;
   bool desktop_on_ = false;
+  bool desktop_locked_ = false;
   Text taken_keys_;
   FakeDesktopLyricsWindow desktop_;
   DesktopButtons desktop_buttons_;

@@ -43,6 +43,9 @@ struct Win32DesktopLyrics::State {
   bool hovered = false;
   int hot = -1;      // the bar's button under the mouse
   int pressed = -1;  // the one the left button went down on
+  bool dragging = false;  // the left button went down on the lines: the window follows the mouse
+  POINT drag_from{};      // where the mouse and the window were then, on the screen
+  POINT drag_origin{};
   Canvas canvas;
   LineMask current, translation, next;
   int fill_x = 0;  // columns left of it are drawn sung
@@ -195,7 +198,7 @@ LRESULT hit_test(const State& s, POINT screen) {
   const int edge = at_dpi(kEdge, s.dpi);
   if (p.x < edge) return HTLEFT;
   if (p.x >= s.layout.width - edge) return HTRIGHT;
-  return HTCAPTION;
+  return HTCLIENT;  // dragged by our own code: the system's move loop may miss a quick button-up
 }
 
 void set_hover(State& s, bool hovered, int hot) {
@@ -296,14 +299,41 @@ void keep_on_monitor(State& s) {
     SetWindowPos(s.hwnd(), nullptr, kept.left, kept.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void end_drag(State& s) {
+  if (!std::exchange(s.dragging, false)) return;
+  keep_on_monitor(s);
+  tell_moved(s);
+}
+
+// The window follows the mouse while the left button is down; a button-up missed ends the drag too.
+void follow_drag(State& s, WPARAM keys) {
+  if (!(keys & MK_LBUTTON)) {
+    end_drag(s);
+    ReleaseCapture();
+    return;
+  }
+  POINT at{};
+  GetCursorPos(&at);
+  SetWindowPos(s.hwnd(), nullptr, s.drag_origin.x + at.x - s.drag_from.x, s.drag_origin.y + at.y - s.drag_from.y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT on_mouse_button(State& s, UINT message, LPARAM lp) {
   const POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
   if (message == WM_LBUTTONDOWN) {
     s.pressed = cell_at(s, p);
     SetCapture(s.hwnd());
+    if (s.pressed < 0) {
+      RECT r{};
+      GetWindowRect(s.hwnd(), &r);
+      GetCursorPos(&s.drag_from);
+      s.drag_origin = {r.left, r.top};
+      s.dragging = true;
+    }
     return 0;
   }
   ReleaseCapture();
+  end_drag(s);
   const int cell = cell_at(s, p);
   if (cell >= 0 && cell == std::exchange(s.pressed, -1)) on_button(s, static_cast<BarButton>(cell));
   return 0;
@@ -312,13 +342,21 @@ LRESULT on_mouse_button(State& s, UINT message, LPARAM lp) {
 LRESULT on_message(State& s, HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
   switch (message) {
     case WM_NCHITTEST: return hit_test(s, {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-    case WM_SETCURSOR:
-      if (LOWORD(lp) != HTCAPTION) break;
+    case WM_SETCURSOR: {
+      POINT p{};
+      GetCursorPos(&p);
+      ScreenToClient(hwnd, &p);
+      if (LOWORD(lp) != HTCLIENT || cell_at(s, p) >= 0) break;
       SetCursor(LoadCursorW(nullptr, IDC_SIZEALL));
       return TRUE;
+    }
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
     case WM_MOUSEMOVE:
-    case WM_NCMOUSEMOVE: on_mouse_move(s, message == WM_MOUSEMOVE); break;
+      if (s.dragging) follow_drag(s, wp);
+      on_mouse_move(s, true);
+      break;
+    case WM_NCMOUSEMOVE: on_mouse_move(s, false); break;
+    case WM_CAPTURECHANGED: end_drag(s); break;
     case WM_MOUSELEAVE:
     case WM_NCMOUSELEAVE: on_mouse_leave(s); return 0;
     case WM_LBUTTONDOWN:

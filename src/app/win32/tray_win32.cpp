@@ -13,7 +13,7 @@ namespace qiwa {
 namespace {
 
 constexpr UINT kTrayId = 1;
-enum TrayItem : UINT { kPause = 3001, kPrevious, kNext, kLyrics, kShow, kExit };
+enum TrayItem : UINT { kPause = 3001, kPrevious, kNext, kLyrics, kLock, kShow, kExit };
 
 NOTIFYICONDATAW icon_data(HWND hwnd) {
   NOTIFYICONDATAW data{};
@@ -73,6 +73,7 @@ void on_tray_message(HWND hwnd, WindowParts& parts, LPARAM lparam) {
   AppendMenuW(m, MF_STRING, kPrevious, L"上一首");
   AppendMenuW(m, MF_STRING, kNext, L"下一首");
   AppendMenuW(m, MF_STRING | (parts.desktop_lyrics_on ? MF_CHECKED : 0), kLyrics, wide(kDesktopLyricsItem).c_str());
+  AppendMenuW(m, MF_STRING | (parts.desktop_lyrics_locked ? MF_CHECKED : 0), kLock, wide(kDesktopLockItem).c_str());
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(m, MF_STRING, kShow, L"显示窗口");
   AppendMenuW(m, MF_STRING, kExit, L"退出");
@@ -87,6 +88,7 @@ void on_tray_message(HWND hwnd, WindowParts& parts, LPARAM lparam) {
     case kPrevious: parts.emit(WindowEvent::previous); break;
     case kNext: parts.emit(WindowEvent::next); break;
     case kLyrics: parts.emit(WindowEvent::desktop_lyrics); break;
+    case kLock: parts.emit(WindowEvent::desktop_lock); break;
     case kShow: show_main_window(hwnd); break;
     case kExit:
       parts.exiting = true;

@@ -35,6 +35,7 @@ constexpr MenuItem kMenuItems[] = {
     {kMenuTranslationId, WindowEvent::translation}};
 constexpr UINT kSystemSettingsId = 0x0010;  // below 0xF000 and a multiple of 16, as system menu items are
 constexpr UINT kSystemLyricsId = 0x0020;
+constexpr UINT kSystemLockId = 0x0030;
 constexpr UINT_PTR kSearchBoxSubclass = 1;
 constexpr UINT_PTR kFirstTimerId = 1;  // Timer's ids follow
 constexpr const char* kPauseCaption = "暂停播放";
@@ -144,6 +145,7 @@ void add_system_items(HWND hwnd) {
   if (!system) return;
   AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(system, MF_STRING, kSystemLyricsId, wide(kDesktopLyricsItem).c_str());
+  AppendMenuW(system, MF_STRING, kSystemLockId, wide(kDesktopLockItem).c_str());
   AppendMenuW(system, MF_STRING, kSystemSettingsId, wide(kSettingsItem).c_str());
 }
 
@@ -151,6 +153,7 @@ bool on_system_command(const WindowParts& parts, WPARAM wparam) {
   const UINT id = static_cast<UINT>(wparam & 0xFFF0);
   if (id == kSystemSettingsId) parts.emit(WindowEvent::settings);
   else if (id == kSystemLyricsId) parts.emit(WindowEvent::desktop_lyrics);
+  else if (id == kSystemLockId) parts.emit(WindowEvent::desktop_lock);
   else return false;
   return true;
 }
@@ -159,6 +162,7 @@ bool on_system_command(const WindowParts& parts, WPARAM wparam) {
 void on_init_menu(const WindowParts& parts, HMENU menu) {
   if (menu != GetSystemMenu(parts.hwnd, FALSE)) return;
   CheckMenuItem(menu, kSystemLyricsId, MF_BYCOMMAND | (parts.desktop_lyrics_on ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(menu, kSystemLockId, MF_BYCOMMAND | (parts.desktop_lyrics_locked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 // Closing hides the window in the tray when the user asked for it (not the tray's 退出, nor Windows
@@ -250,11 +254,16 @@ void on_timer(const WindowParts& parts, WPARAM id) {
   if (auto tick = parts.ticks[id - kFirstTimerId]) tick();
 }
 
+// Set when the main window goes: a modal loop running then (Wine's move loop of the dragged desktop
+// lyrics) may take the WM_QUIT meant for the program's own loop, which must end all the same.
+bool main_window_gone = false;
+
 void on_destroy(HWND hwnd, const WindowParts& parts) {
   unregister_global_keys(hwnd);
   if (parts.tray_shown) remove_tray_icon(hwnd);
   RemovePropW(parts.control(Role::results), L"QiwaPlayingRow");
   parts.emit(WindowEvent::destroying);
+  main_window_gone = true;
   PostQuitMessage(0);
 }
 
@@ -614,13 +623,13 @@ bool pre_translate(const MSG& message) {
 }  // namespace
 
 int run_message_loop() {
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+  MSG message{};
+  while (!main_window_gone && GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (pre_translate(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return static_cast<int>(message.wParam);
+  return main_window_gone ? 0 : static_cast<int>(message.wParam);
 }
 
 }  // namespace qiwa

@@ -54,6 +54,7 @@ struct WindowParts {
   Text tray_tip;
   Text taken_keys;                  // global keys another program holds
   bool desktop_lyrics_on = false;   // for the menus' check marks
+  bool desktop_lyrics_locked = false;
   bool close_to_tray = false;       // closing hides the window
   bool tray_shown = false;          // the tray's icon is there
   bool exiting = false;             // the tray's 退出: closing ends the program whatever the setting
@@ -97,7 +98,10 @@ class Win32MainWindow final : public MainWindow {
   void set_close_to_tray(bool on) override;
   Text taken_keys() override { return parts_.taken_keys; }
   DesktopLyricsWindow* desktop_lyrics(DesktopButtons buttons) override;
-  void show_desktop_lyrics_state(bool on) override { parts_.desktop_lyrics_on = on; }
+  void show_desktop_lyrics_state(bool on, bool locked) override {
+    parts_.desktop_lyrics_on = on;
+    parts_.desktop_lyrics_locked = locked;
+  }
   MediaOverlay* media_overlay(MediaButtons buttons) override {
     if (!parts_.media_overlay) parts_.media_overlay = std::make_unique<Win32MediaOverlay>(parts_.hwnd, std::move(buttons));
     return parts_.media_overlay.get();

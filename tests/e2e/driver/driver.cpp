@@ -13,23 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "json.hpp"
-#include "runtime/win32/handle.hpp"
+#include "driver.hpp"
 #include "remote.hpp"
 #include "target.hpp"
 
 namespace qiwa::driver {
-namespace {
 
-using Args = std::vector<std::wstring>;
-
-struct Failure {
-  int code;  // process exit code
-  std::wstring message;
-};
-
-// 1 failed, 2 usage, 3 no window, 4 no such control.
-[[noreturn]] void fail(int code, std::wstring message) { throw Failure{code, std::move(message)}; }
+void fail(int code, std::wstring message) { throw Failure{code, std::move(message)}; }
 
 void print(const std::string& s) {
   DWORD done = 0;
@@ -49,7 +39,7 @@ HWND main_window() {
   return h;
 }
 
-HWND control(HWND main, const Args& a, std::size_t i, const wchar_t* fallback = nullptr) {
+HWND control(HWND main, const Args& a, std::size_t i, const wchar_t* fallback) {
   std::wstring name = i < a.size() ? a[i] : (fallback ? fallback : L"");
   if (name.empty()) fail(2, L"which control?");
   HWND h = resolve_control(main, name);
@@ -71,7 +61,7 @@ bool has_flag(const Args& a, const wchar_t* flag) {
   return false;
 }
 
-LRESULT send(HWND h, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+LRESULT send(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   DWORD_PTR r = 0;
   SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, 3000, &r);
   return static_cast<LRESULT>(r);
@@ -105,12 +95,6 @@ POINT centre_on_screen(HWND h) {
   return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-bool is_check_style(LONG style) {
-  LONG t = style & BS_TYPEMASK;
-  return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || t == BS_3STATE || t == BS_AUTO3STATE || t == BS_RADIOBUTTON ||
-         t == BS_AUTORADIOBUTTON;
-}
-
 void write_window(Json& j, HWND main) {
   RECT outer{}, client{};
   GetWindowRect(main, &outer);
@@ -120,6 +104,14 @@ void write_window(Json& j, HWND main) {
   j.key("class").str(class_name(main)).key("rect").rect(outer).key("client").rect(client);
   j.key("style").num(GetWindowLongW(main, GWL_STYLE)).key("exstyle").num(GetWindowLongW(main, GWL_EXSTYLE));
   j.key("visible").boolean(IsWindowVisible(main)).end_object();
+}
+
+namespace {
+
+bool is_check_style(LONG style) {
+  LONG t = style & BS_TYPEMASK;
+  return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || t == BS_3STATE || t == BS_AUTO3STATE || t == BS_RADIOBUTTON ||
+         t == BS_AUTORADIOBUTTON;
 }
 
 void write_combo(Json& j, HWND h) {
@@ -393,6 +385,8 @@ POINT list_point(HWND main, HWND list, const Args& a) {
   return p;
 }
 
+}  // namespace
+
 // The program's first top-level window of a class, waiting up to wait_ms for one to appear.
 HWND first_top_window(const wchar_t* cls, int wait_ms) {
   HWND found = nullptr;
@@ -405,14 +399,6 @@ HWND first_top_window(const wchar_t* cls, int wait_ms) {
 }
 
 HWND open_menu(int wait_ms) { return first_top_window(L"#32768", wait_ms); }
-
-// The program's first visible top-level window of a class beside its main one (the desktop lyrics),
-// waiting up to WAIT ms for one: "top CLASS [WAIT]".
-void cmd_top(const Args& a, Json& j) {
-  HWND h = first_top_window(arg(a, 1, L"class").c_str(), a.size() > 2 ? _wtoi(a[2].c_str()) : 0);
-  if (!h) fail(3, L"no visible window of that class");
-  write_window(j, h);
-}
 
 std::vector<MenuItem> write_menu(Json& j, HWND popup) {
   std::vector<MenuItem> items;
@@ -428,6 +414,16 @@ std::vector<MenuItem> write_menu(Json& j, HWND popup) {
   }
   j.end_array().end_object();
   return items;
+}
+
+namespace {
+
+// The program's first visible top-level window of a class beside its main one (the desktop lyrics),
+// waiting up to WAIT ms for one: "top CLASS [WAIT]".
+void cmd_top(const Args& a, Json& j) {
+  HWND h = first_top_window(arg(a, 1, L"class").c_str(), a.size() > 2 ? _wtoi(a[2].c_str()) : 0);
+  if (!h) fail(3, L"no visible window of that class");
+  write_window(j, h);
 }
 
 // Two left clicks on a row, as a double click.
@@ -604,8 +600,6 @@ void cmd_beep(const Args& a, Json& j) {
   j.key("bytes").num(hdr.dwBufferLength).key("done").boolean(done);
 }
 
-using SnapshotHandle = Handle<SimpleTraits<HANDLE, &CloseHandle, -1>>;  // CreateToolhelp32Snapshot
-
 // One entry of the system's handle list (NtQuerySystemInformation, class 16).
 struct SystemHandleEntry {
   ULONG owner_pid;
@@ -681,10 +675,9 @@ void cmd_locale(const Args&, Json& j) {
   j.key("lcid").num(static_cast<long long>(GetUserDefaultLCID()));
 }
 
-using Command = void (*)(const Args&, Json&);
-
 const std::map<std::wstring, Command>& commands() {
-  static const std::map<std::wstring, Command> table{
+  static const std::map<std::wstring, Command> table = [] {
+    std::map<std::wstring, Command> own{
       {L"dump", cmd_dump},           {L"window", cmd_window},         {L"control", cmd_control},
       {L"click", cmd_click},         {L"click-at", cmd_click_at},         {L"check", cmd_check},           {L"type", cmd_type},
       {L"set-text", cmd_set_text},   {L"enter", cmd_enter},           {L"key", cmd_key},
@@ -698,7 +691,10 @@ const std::map<std::wstring, Command>& commands() {
       {L"end-session", cmd_end_session}, {L"hotkey-free", cmd_hotkey_free},
       {L"top", cmd_top}, {L"mouse-away", cmd_mouse_away},
       {L"msgbox-press", cmd_msgbox_press}, {L"dblclick-list", cmd_dblclick_list}, {L"ctrl-key", cmd_ctrl_key},
-  };
+    };
+    add_desk_commands(own);
+    return own;
+  }();
   return table;
 }
 
