@@ -252,6 +252,16 @@ std::unique_ptr<FileLock> FakeFiles::try_lock(std::string_view path) {
   return std::make_unique<FakeLock>(*this, Text(path));
 }
 
+bool FakeFiles::process_running(unsigned id) {
+  std::lock_guard lock(mutex_);
+  return id == process_id() || running_.count(id) > 0;
+}
+
+void FakeFiles::run_process(unsigned id) {
+  std::lock_guard lock(mutex_);
+  running_.insert(id);
+}
+
 void FakeFiles::set_time(std::int64_t modified_ms) {
   Lock lock(mutex_);
   now_ms_ = modified_ms;

@@ -28,6 +28,7 @@ class FakeFiles : public Files {
   bool replace_with(std::string_view from, std::string_view to) override;
   std::unique_ptr<OutputFile> create_new(std::string_view path) override;
   unsigned process_id() override { return 4242; }
+  bool process_running(unsigned id) override;
   bool replace_file(std::string_view path, std::string_view bytes) override;
   std::optional<Text> read_file(std::string_view path, std::size_t limit) override;
   std::optional<FileInfo> file_info(std::string_view path) override;
@@ -47,6 +48,8 @@ class FakeFiles : public Files {
   void put(std::string_view path, std::string_view content, std::int64_t modified_ms);
   void make_directories(std::string_view path);  // with every missing parent
   void set_app_data_directory(Text path) { app_data_ = std::move(path); }
+  // Another process of this id runs beside the program (another copy of it, say).
+  void run_process(unsigned id);
   // The disk is full once this many more bytes are written (nullopt: never).
   void fill_disk_after(std::optional<std::size_t> bytes);
   // Creating, writing into, moving to or from, or removing a path that contains `part` fails.
@@ -91,6 +94,7 @@ class FakeFiles : public Files {
   std::map<Text, File> files_;
   std::set<Text> directories_;
   std::set<Text> locks_;
+  std::set<unsigned> running_;
   std::optional<std::size_t> space_;
   std::vector<Text> refused_, refused_reading_;
   std::int64_t now_ms_ = 1'700'000'000'000;
