@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+
+#include "runtime/text.hpp"
 
 namespace qiwa {
 namespace {
@@ -215,16 +216,12 @@ std::optional<ReplayGain> replay_gain(const Loudness& loudness) {
 Text gain_tag_text(double gain_db) {
   const long hundredths = std::lround(gain_db * 100.0);
   const long magnitude = hundredths < 0 ? -hundredths : hundredths;
-  char out[32];
-  std::snprintf(out, sizeof out, "%c%ld.%02ld dB", hundredths < 0 ? '-' : '+', magnitude / 100, magnitude % 100);
-  return out;
+  return (hundredths < 0 ? "-" : "+") + to_text(magnitude / 100) + "." + to_text(magnitude % 100, 2) + " dB";
 }
 
 Text peak_tag_text(double peak) {
   const long millionths = std::lround(std::max(0.0, peak) * 1e6);
-  char out[32];
-  std::snprintf(out, sizeof out, "%ld.%06ld", millionths / 1000000, millionths % 1000000);
-  return out;
+  return to_text(millionths / 1000000) + "." + to_text(millionths % 1000000, 6);
 }
 
 namespace {
