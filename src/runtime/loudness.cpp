@@ -230,23 +230,21 @@ void skip_spaces(std::string_view& s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
 }
 
-// A signed decimal number at the start of s ("-6.52", "+3", ".5", "0,98"), taken off it.
+// A signed decimal number at the start of s ("-6.52", "+3", ".5", "0,98"), taken off it. Its digits are
+// one whole number divided once by a power of ten, both exact: the nearest double, as the text was
+// written (for up to 15 digits).
 std::optional<double> take_decimal(std::string_view& s) {
   bool negative = false;
   if (!s.empty() && (s.front() == '+' || s.front() == '-')) negative = s.front() == '-', s.remove_prefix(1);
-  double value = 0, scale = 1;
-  int digits = 0;
+  std::uint64_t whole = 0;
+  int digits = 0, decimals = 0;
   bool point = false;
   for (; !s.empty(); s.remove_prefix(1)) {
     const char c = s.front();
     if (c >= '0' && c <= '9') {
       if (++digits > 18) return std::nullopt;
-      if (point) {
-        scale /= 10;
-        value += (c - '0') * scale;
-      } else {
-        value = value * 10 + (c - '0');
-      }
+      whole = whole * 10 + static_cast<unsigned>(c - '0');
+      decimals += point ? 1 : 0;
     } else if ((c == '.' || c == ',') && !point) {
       point = true;
     } else {
@@ -254,6 +252,9 @@ std::optional<double> take_decimal(std::string_view& s) {
     }
   }
   if (digits == 0) return std::nullopt;
+  double scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  const double value = static_cast<double>(whole) / scale;
   return negative ? -value : value;
 }
 

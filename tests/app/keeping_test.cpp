@@ -87,7 +87,7 @@ TEST_F(Keeping, TheNextStartPutsBackThePlaceTheCatalogueAndTheLastSearch) {
 // and in the program's; the next start removes exactly those, on a worker. Process 77 ended, 88 runs (another
 // copy of the program, downloading now), 4242 is this run.
 TEST_F(Keeping, TheStartRemovesOnlyWhatAKilledRunLeftBesideTheSongs) {
-  const Text chosen = "D:\Music";
+  const Text chosen = "D:\\Music";
   fake.files.make_directories(chosen);
   stores.settings.set_download_folder(chosen);
   fake.files.run_process(88);
