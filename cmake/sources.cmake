@@ -16,6 +16,7 @@ set(QIWA_runtime_SOURCES
   src/runtime/native_library.cpp
   src/runtime/playback.cpp
   src/runtime/request.cpp
+  src/runtime/leftovers.cpp
   src/runtime/store.cpp
   src/runtime/song_player.cpp
   src/runtime/song_loudness.cpp
@@ -130,6 +131,7 @@ set(QIWA_TEST_SOURCES
   tests/runtime/native_library_test.cpp
   tests/runtime/playback_test.cpp
   tests/runtime/song_stream_test.cpp
+  tests/runtime/leftovers_test.cpp
   tests/runtime/text_test.cpp
   tests/utf_test.cpp
   tests/text/charset_test.cpp

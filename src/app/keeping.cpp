@@ -6,8 +6,10 @@
 
 #include "app/layout.hpp"
 #include "app/settings_form.hpp"
+#include "app/song_files.hpp"
 #include "app/stores.hpp"
 #include "music/library.hpp"
+#include "music/track.hpp"
 
 namespace qiwa {
 namespace {
@@ -62,7 +64,11 @@ void restore_last_search(AppContext& app) {
 
 void load_library(AppContext& app) {
   const Text folder = app.run_directory;
-  app.executor.run([&app, folder] {
+  const Text songs = songs_folder(app);
+  app.executor.run([&app, folder, songs] {
+    // What a killed run left beside the songs (this run's own files are never among them).
+    remove_song_leftovers(app.platform.files, songs);
+    if (songs != folder) remove_song_leftovers(app.platform.files, folder);
     app.stores.library.load();
     app.stores.library.refresh_local(folder);
     app.executor.post([&app] {

@@ -8,7 +8,8 @@ namespace qiwa {
 // Before the window shows: what the settings say of the window (its catalogue, its place), and a damaged
 // file's message in the title.
 void apply_settings(AppContext& app);
-// After the window shows: the library is read on a worker, and its lists filled when it is in.
+// After the window shows: on a worker, a killed run's temporaries beside the songs are removed and the
+// library is read; its lists are filled when it is in.
 void load_library(AppContext& app);
 // A store changed: its write is due within a second.
 void stores_changed(AppContext& app);

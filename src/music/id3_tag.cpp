@@ -1,9 +1,9 @@
 #include "music/id3_tag.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
+#include "runtime/loudness.hpp"
 #include "runtime/mp3_frames.hpp"
 #include "runtime/utf.hpp"
 
@@ -15,8 +15,8 @@ constexpr unsigned char kUtf16WithBom = 1;
 constexpr unsigned char kFrontCover = 3;     // APIC picture type
 constexpr unsigned char kMilliseconds = 2;   // SYLT time stamp format
 constexpr unsigned char kLyricsContent = 1;  // SYLT content type
-constexpr std::string_view kGainKey = "REPLAYGAIN_TRACK_GAIN";
-constexpr std::string_view kPeakKey = "REPLAYGAIN_TRACK_PEAK";
+constexpr std::string_view kGainKey = kTrackGainTag;
+constexpr std::string_view kPeakKey = kTrackPeakTag;
 
 void put_be32(Bytes& out, std::uint32_t v) {
   for (int shift : {24, 16, 8, 0}) out.push_back(static_cast<unsigned char>(v >> shift));
@@ -81,19 +81,11 @@ void put_ascii_user_text(Bytes& out, std::string_view description, std::string_v
   put_frame(out, "TXXX", body);
 }
 
-// The number with `decimals` digits after the point, whatever the locale.
-Text fixed(double value, int decimals) {
-  char buffer[64];
-  const auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  return error == std::errc() ? Text(buffer, end) : Text();
-}
-
 void put_replay_gain(Bytes& out, const SongTag& tag) {
   if (tag.gain_db && std::isfinite(*tag.gain_db))
-    put_ascii_user_text(out, kGainKey, fixed(*tag.gain_db, 2) + " dB");
+    put_ascii_user_text(out, kGainKey, gain_tag_text(*tag.gain_db));
   if (tag.peak && std::isfinite(*tag.peak) && *tag.peak >= 0)
-    put_ascii_user_text(out, kPeakKey, fixed(*tag.peak, 6));
+    put_ascii_user_text(out, kPeakKey, peak_tag_text(*tag.peak));
 }
 
 // The start of a lyrics frame: encoding, language, and then `rest` before an empty content descriptor.
@@ -183,22 +175,11 @@ bool same_ascii_letters(std::string_view a, std::string_view b) {
   });
 }
 
-// A number as replay gain writes it ("-6.52 dB", "+1.2", "0.988553"); nothing unless it is finite.
-std::optional<double> read_number(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
 void read_user_text(SongTag& tag, Text description, Text value) {
   if (same_ascii_letters(description, kGainKey)) {
-    tag.gain_db = read_number(value);
+    tag.gain_db = read_gain_tag(value);
   } else if (same_ascii_letters(description, kPeakKey)) {
-    tag.peak = read_number(value);
-    if (tag.peak && *tag.peak < 0) tag.peak.reset();
+    tag.peak = read_peak_tag(value);
   } else {
     tag.user_texts.emplace_back(std::move(description), std::move(value));
   }

@@ -2,6 +2,7 @@
 
 #include "music/file_name.hpp"
 #include "music/lyrics.hpp"
+#include "runtime/leftovers.hpp"
 #include "runtime/text.hpp"
 #include "text/extract.hpp"
 #include "text/unescape.hpp"
@@ -119,6 +120,29 @@ std::optional<PartFile> create_part_file(Files& files, std::string_view song_pat
     if (!files.exact_exists(part.path)) return std::nullopt;  // not taken: the folder refuses new files
   }
   return std::nullopt;
+}
+
+std::size_t remove_song_leftovers(Files& files, std::string_view folder) {
+  const auto song_temporary = [&files](std::string_view name, std::string_view suffix) {
+    const std::optional<TemporaryName> t = read_temporary_name(name, suffix);
+    const bool song = t && t->target.size() > 4 && t->target.substr(t->target.size() - 4) == ".mp3";
+    return song && abandoned(files, *t) ? t : std::nullopt;
+  };
+  const Text dir(folder);
+  std::size_t removed = 0;
+  const std::vector<FileInfo> listed = files.list_files(folder);
+  for (const FileInfo& file : listed)  // first, so a song caught half replaced is whole again
+    if (const auto t = song_temporary(file.name, ".old")) {
+      const Text song = dir + "\\" + Text(t->target);
+      if (!files.exact_exists(song))
+        files.move_new(dir + "\\" + file.name, song);
+      else if (files.remove(dir + "\\" + file.name))
+        ++removed;
+    }
+  for (const FileInfo& file : listed)
+    if (song_temporary(file.name, ".part") || song_temporary(file.name, ".retag"))
+      removed += files.remove(dir + "\\" + file.name) ? 1 : 0;
+  return removed;
 }
 
 Fetched download_to_part(Downloader& downloader, Files& files, std::string_view address, PartFile& part,

@@ -78,6 +78,12 @@ struct PartFile {
 // name is taken: a part file never meets a file that is there, of this run, another or another copy.
 std::optional<PartFile> create_part_file(Files& files, std::string_view song_path, unsigned n);
 
+// At start, on a worker: the files a killed run of the program left beside its songs in `folder`, each only of the exact
+// form "<name>.mp3.<process>-<n><suffix>" and of a process that no longer runs. A part file or a retag's
+// new file is removed; a song set aside while it was replaced (".old") takes its name back when the new
+// one never took it, and is removed when it did. How many files went.
+std::size_t remove_song_leftovers(Files& files, std::string_view folder);
+
 enum class Fetched { whole, failed, stopped };
 
 // Told after each piece reached the part file: what has come so far, how many bytes of the body, and the

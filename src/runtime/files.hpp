@@ -74,6 +74,8 @@ class Files {
   virtual std::unique_ptr<OutputFile> create_new(std::string_view path) = 0;
   // Tells this process's temporary files from those of another copy of the program running beside it.
   virtual unsigned process_id() = 0;
+  // True while a process of this id runs (and when it cannot be known): a temporary it named is in use.
+  virtual bool process_running(unsigned id) = 0;
   // Opens an existing file for reading, sharing it for reading, writing and deleting; nullptr when it
   // cannot (no such file, a directory).
   virtual std::unique_ptr<InputFile> open_read(std::string_view path) = 0;

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+
+#include "runtime/text.hpp"
 
 namespace qiwa {
 namespace {
@@ -215,16 +216,12 @@ std::optional<ReplayGain> replay_gain(const Loudness& loudness) {
 Text gain_tag_text(double gain_db) {
   const long hundredths = std::lround(gain_db * 100.0);
   const long magnitude = hundredths < 0 ? -hundredths : hundredths;
-  char out[32];
-  std::snprintf(out, sizeof out, "%c%ld.%02ld dB", hundredths < 0 ? '-' : '+', magnitude / 100, magnitude % 100);
-  return out;
+  return (hundredths < 0 ? "-" : "+") + to_text(magnitude / 100) + "." + to_text(magnitude % 100, 2) + " dB";
 }
 
 Text peak_tag_text(double peak) {
   const long millionths = std::lround(std::max(0.0, peak) * 1e6);
-  char out[32];
-  std::snprintf(out, sizeof out, "%ld.%06ld", millionths / 1000000, millionths % 1000000);
-  return out;
+  return to_text(millionths / 1000000) + "." + to_text(millionths % 1000000, 6);
 }
 
 namespace {
@@ -233,23 +230,21 @@ void skip_spaces(std::string_view& s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
 }
 
-// A signed decimal number at the start of s ("-6.52", "+3", ".5", "0,98"), taken off it.
+// A signed decimal number at the start of s ("-6.52", "+3", ".5", "0,98"), taken off it. Its digits are
+// one whole number divided once by a power of ten, both exact: the nearest double, as the text was
+// written (for up to 15 digits).
 std::optional<double> take_decimal(std::string_view& s) {
   bool negative = false;
   if (!s.empty() && (s.front() == '+' || s.front() == '-')) negative = s.front() == '-', s.remove_prefix(1);
-  double value = 0, scale = 1;
-  int digits = 0;
+  std::uint64_t whole = 0;
+  int digits = 0, decimals = 0;
   bool point = false;
   for (; !s.empty(); s.remove_prefix(1)) {
     const char c = s.front();
     if (c >= '0' && c <= '9') {
       if (++digits > 18) return std::nullopt;
-      if (point) {
-        scale /= 10;
-        value += (c - '0') * scale;
-      } else {
-        value = value * 10 + (c - '0');
-      }
+      whole = whole * 10 + static_cast<unsigned>(c - '0');
+      decimals += point ? 1 : 0;
     } else if ((c == '.' || c == ',') && !point) {
       point = true;
     } else {
@@ -257,6 +252,9 @@ std::optional<double> take_decimal(std::string_view& s) {
     }
   }
   if (digits == 0) return std::nullopt;
+  double scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  const double value = static_cast<double>(whole) / scale;
   return negative ? -value : value;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "runtime/leftovers.hpp"
+
 namespace qiwa {
 namespace {
 
@@ -113,13 +115,10 @@ Text Store::take_message() {
 
 void Store::remove_leftovers() {
   const Text dir = parent_of(path_);
-  const Text prefix = name_of(path_) + ".";
-  const std::string_view suffix = kReplaceTemporarySuffix;
+  const Text own = name_of(path_);
   for (const FileInfo& file : files_.list_files(dir)) {
-    const std::string_view name = file.name;
-    if (name.size() > prefix.size() + suffix.size() && name.substr(0, prefix.size()) == prefix &&
-        name.substr(name.size() - suffix.size()) == suffix)
-      files_.remove(dir + "\\" + file.name);
+    const auto temporary = read_temporary_name(file.name, kReplaceTemporarySuffix);
+    if (temporary && temporary->target == own && abandoned(files_, *temporary)) files_.remove(dir + "\\" + file.name);
   }
 }
 

@@ -235,6 +235,12 @@ Text to_text(long long value) {
   return std::to_string(value);
 }
 
+Text to_text(long long value, std::size_t digits) {
+  Text text = std::to_string(value < 0 ? -value : value);
+  if (text.size() < digits) text.insert(0, digits - text.size(), '0');
+  return value < 0 ? "-" + text : text;
+}
+
 Text to_text(const Bytes& bytes) {
   auto nul = std::find(bytes.begin(), bytes.end(), 0);
   return Text(bytes.begin(), nul);

@@ -21,6 +21,8 @@ Text upper_case(std::string_view text);
 int character_code(std::string_view text, int position = 1);
 int to_integer(std::string_view text);
 Text to_text(long long value);
+// The number with leading zeros to at least `digits` digits: "07" (no printf family, which the exe need not carry).
+Text to_text(long long value, std::size_t digits);
 Text to_text(const Bytes& bytes);
 Bytes to_bytes(std::string_view text);
 Text spaces(int n);

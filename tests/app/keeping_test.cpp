@@ -83,6 +83,48 @@ TEST_F(Keeping, TheNextStartPutsBackThePlaceTheCatalogueAndTheLastSearch) {
   EXPECT_EQ(later.current_page, 1);
 }
 
+// A run killed while it downloaded or retagged left its temporaries beside the songs, in the chosen folder
+// and in the program's; the next start removes exactly those, on a worker. Process 77 ended, 88 runs (another
+// copy of the program, downloading now), 4242 is this run.
+TEST_F(Keeping, TheStartRemovesOnlyWhatAKilledRunLeftBesideTheSongs) {
+  const Text chosen = "D:\\Music";
+  fake.files.make_directories(chosen);
+  stores.settings.set_download_folder(chosen);
+  fake.files.run_process(88);
+  const std::set<Text> users = {"晴天.mp3",           // the songs, and files only named like ours
+                                "晴天 (2).mp3",       // a user's file named like a song
+                                "晴天.mp3.part",      // no process and number
+                                "晴天.mp3.77-.part",  // no number
+                                "晴天.77-1.part",     // not a song's
+                                "晴天.mp3.77-1.part.txt",
+                                "晴天.mp3.77-1.retag.mp3",
+                                "晴天.mp3.x77-1.retag"};
+  const std::set<Text> in_use = {"晴天.mp3.88-1.part", "晴天.mp3.4242-3.part", "晴天.mp3.88-2.retag"};
+  for (const Text& folder : {chosen, app.run_directory}) {
+    for (const Text& name : users) fake.files.put(folder + "\\" + name, "the user's");
+    for (const Text& name : in_use) fake.files.put(folder + "\\" + name, "being written");
+    fake.files.put(folder + "\\晴天.mp3.77-1.part", "half a song");
+    fake.files.put(folder + "\\晴天 (2).mp3.77-2.retag", "a tag and half a song");
+    fake.files.put(folder + "\\晴天.mp3.77-5.old", "the song before its retag");  // the new one took its name
+    fake.files.put(folder + "\\七里香.mp3.77-6.old", "the song");                  // killed before it did
+    fake.files.put(folder + "\\七里香.mp3.77-7.retag", "its new file");
+  }
+
+  load_library(app);
+  EXPECT_EQ(files().size(), users.size() + in_use.size() + 5) << "before the worker ran";
+  settle();
+
+  std::set<Text> left = users;
+  left.insert(in_use.begin(), in_use.end());
+  left.insert("七里香.mp3");
+  for (const Text& folder : {chosen, app.run_directory}) {
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(fake.files.names_in(folder), left);
+    EXPECT_EQ(fake.files.read(folder + "\\七里香.mp3"), "the song");
+    EXPECT_EQ(fake.files.read(folder + "\\晴天.mp3"), "the user's");
+  }
+}
+
 // A damaged settings file is set aside, the program starts with what it could read and says so once.
 TEST_F(Keeping, ADamagedFileIsSaidOnceInTheTitle) {
   fake.files.put(settings_file(), "\x01\x02 not a settings file at all \xff");

@@ -363,8 +363,10 @@ class DemoService:
     """tools/demo-service on the service address of the build and lane, with its request log in a file.
     It is stopped on every way out of this process (bench.keep_until_exit), and ends with it if killed."""
 
-    def __init__(self, build_dir, fault=None, delay=None, throttle=None, lane=None, https=False, tone_seconds=None):
+    def __init__(self, build_dir, fault=None, delay=None, throttle=None, lane=None, https=False, tone_seconds=None,
+                 song_file=None):
         self.build_dir = build_dir
+        self.served_file = song_file  # served for every song without a file fault
         self.tone_seconds = tone_seconds  # every tone song this long, in a catalogue of its own
         self.lane = current_lane() if lane is None else lane
         self.host, self.port = service_address(build_dir, self.lane)
@@ -390,6 +392,8 @@ class DemoService:
                "--catalogue", self.catalogue_dir]
         if self.tone_seconds:
             cmd += ["--tone-seconds", str(self.tone_seconds)]
+        if self.served_file:
+            cmd += ["--song-file", self.served_file]
         if self.fault:
             cmd += ["--fault", self.fault]
         if self.delay is not None:

@@ -116,6 +116,26 @@ class UsersFileTest(GuaranteeCase):
         self.assert_alive()
 
 
+class LeftoversTest(GuaranteeCase):
+    def test_the_start_removes_what_a_killed_run_left_and_nothing_of_the_users(self):
+        gone = ["晴天.mp3.4000000000-1.retag", "晴天.mp3.4000000000-2.part", "QiwaMusic.library.txt.4000000000-3.qiwa-tmp"]
+        kept = {"晴天.mp3": OWN, "晴天.mp3.retag": b"the user's", "晴天 (2).mp3": b"the user's too"}
+
+        def prepare(run_dir):
+            for name in gone:
+                plant(name, b"ID3 half written")(run_dir)
+            for name, data in kept.items():
+                plant(name, data)(run_dir)
+        self.launch(prepare=prepare)
+        self.wait_window()
+        run_dir = self.session.program.run_dir
+        self.wait_for(lambda: not any(os.path.exists(os.path.join(run_dir, n)) for n in gone), timeout=15,
+                      what="the killed run's temporaries to go")
+        for name, data in kept.items():
+            self.assertEqual(self.read_run_file(name), data, f"{name} was touched")
+        self.assert_alive()
+
+
 class SavedSongTest(GuaranteeCase):
     def test_a_song_saved_before_plays_from_its_file_without_a_download(self):
         program = self.open_window()

@@ -178,7 +178,8 @@ std::unique_ptr<OutputFile> FakeFiles::create_new(std::string_view path) {
 bool FakeFiles::replace_file(std::string_view path, std::string_view bytes) {
   Lock lock(mutex_);
   if (!writable_file(path)) return false;
-  const Text temporary = Text(path) + "." + std::to_string(++temporaries_) + Text(kReplaceTemporarySuffix);
+  const Text temporary = Text(path) + "." + std::to_string(process_id_) + "-" + std::to_string(++temporaries_) +
+                         Text(kReplaceTemporarySuffix);
   if (!step()) return false;
   File& file = files_[temporary];
   file.modified_ms = now_ms_;
@@ -252,6 +253,21 @@ std::unique_ptr<FileLock> FakeFiles::try_lock(std::string_view path) {
   return std::make_unique<FakeLock>(*this, Text(path));
 }
 
+unsigned FakeFiles::process_id() {
+  std::lock_guard lock(mutex_);
+  return process_id_;
+}
+
+bool FakeFiles::process_running(unsigned id) {
+  std::lock_guard lock(mutex_);
+  return id == process_id_ || running_.count(id) > 0;
+}
+
+void FakeFiles::run_process(unsigned id) {
+  std::lock_guard lock(mutex_);
+  running_.insert(id);
+}
+
 void FakeFiles::set_time(std::int64_t modified_ms) {
   Lock lock(mutex_);
   now_ms_ = modified_ms;
@@ -320,6 +336,7 @@ void FakeFiles::restart() {
   crash_at_.reset();
   steps_ = 0;
   locks_.clear();  // the dead process's locks went with it
+  ++process_id_;
 }
 
 std::optional<Text> FakeFiles::read(std::string_view path) const {

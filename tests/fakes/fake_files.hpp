@@ -27,7 +27,8 @@ class FakeFiles : public Files {
   // Refuses a file with bytes written since its last flush: what is not on the disk must not replace.
   bool replace_with(std::string_view from, std::string_view to) override;
   std::unique_ptr<OutputFile> create_new(std::string_view path) override;
-  unsigned process_id() override { return 4242; }
+  unsigned process_id() override;  // 4242, and another after each restart()
+  bool process_running(unsigned id) override;
   bool replace_file(std::string_view path, std::string_view bytes) override;
   std::optional<Text> read_file(std::string_view path, std::size_t limit) override;
   std::optional<FileInfo> file_info(std::string_view path) override;
@@ -47,6 +48,8 @@ class FakeFiles : public Files {
   void put(std::string_view path, std::string_view content, std::int64_t modified_ms);
   void make_directories(std::string_view path);  // with every missing parent
   void set_app_data_directory(Text path) { app_data_ = std::move(path); }
+  // Another process of this id runs beside the program (another copy of it, say).
+  void run_process(unsigned id);
   // The disk is full once this many more bytes are written (nullopt: never).
   void fill_disk_after(std::optional<std::size_t> bytes);
   // Creating, writing into, moving to or from, or removing a path that contains `part` fails.
@@ -63,7 +66,7 @@ class FakeFiles : public Files {
   // write of `chunk` bytes, the flush, the rename. restart() is the next run: the disk works again.
   void crash_at_step(std::size_t n, std::size_t chunk = 4096);
   std::size_t steps_taken() const;  // since the last crash_at_step or restart
-  void restart();
+  void restart();  // also another process: this run's temporaries are a killed run's to the next
 
   // Looking at it.
   std::optional<Text> read(std::string_view path) const;
@@ -91,6 +94,8 @@ class FakeFiles : public Files {
   std::map<Text, File> files_;
   std::set<Text> directories_;
   std::set<Text> locks_;
+  std::set<unsigned> running_;
+  unsigned process_id_ = 4242;
   std::optional<std::size_t> space_;
   std::vector<Text> refused_, refused_reading_;
   std::int64_t now_ms_ = 1'700'000'000'000;

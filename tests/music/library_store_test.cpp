@@ -193,11 +193,15 @@ TEST_F(LibraryFile, TwoCopiesInOneFolderMergeTheirChanges) {
   EXPECT_TRUE(open()->is_favourite(song("30")));
 }
 
+// Only the library's own temporaries of a process that ended go: not another copy's being written now.
 TEST_F(LibraryFile, LeftoverTemporariesAreRemovedAtStart) {
-  files.put(kPath + ".7.qiwa-tmp", "half a libr");
-  files.put(kDir + "\\晴天.mp3.qiwa-tmp", "a song's own");  // not the library's
+  files.run_process(88);
+  files.put(kPath + ".7-1.qiwa-tmp", "half a libr");
+  const std::set<Text> kept = {"QiwaMusic.library.txt.88-1.qiwa-tmp", "QiwaMusic.library.txt.7.qiwa-tmp",
+                               "QiwaMusic.library.txt.7-1.qiwa-tmp.txt", "晴天.mp3.7-1.qiwa-tmp"};
+  for (const Text& name : kept) files.put(kDir + "\\" + name, "not this start's to remove");
   auto library = open();
-  EXPECT_EQ(files.names_in(kDir), (std::set<Text>{"晴天.mp3.qiwa-tmp"}));
+  EXPECT_EQ(files.names_in(kDir), kept);
 }
 
 TEST(StoreDirectory, BesideTheProgramWhenWritableElseTheApplicationDataFolder) {

@@ -167,6 +167,7 @@ TEST(TextNumbers, ToIntegerClampsInsteadOfOverflowing) {
 TEST(TextConversions, BytesAndText) {
   EXPECT_EQ(to_text(-42), "-42");
   EXPECT_EQ(to_text(0), "0");
+  EXPECT_EQ(to_text(7, 2) + ":" + to_text(123, 2) + ":" + to_text(-5, 3) + ":" + to_text(0, 6), "07:123:-005:000000");
   EXPECT_EQ(to_text(Bytes{'a', 'b', 0, 'c'}), "ab");
   EXPECT_EQ(to_text(Bytes{'a', 'b'}), "ab");
   EXPECT_EQ(to_text(Bytes{}), "");

@@ -116,6 +116,22 @@ TEST_F(FilesWin32, MoveNewNeverReplacesAnything) {
   EXPECT_NE(files->process_id(), 0u);
 }
 
+// Whose temporaries are in use: this process's and a running one's; not one that ended, nor an id no
+// process has.
+TEST_F(FilesWin32, AProcessRunsUntilItEnds) {
+  EXPECT_TRUE(files->process_running(files->process_id()));
+  EXPECT_FALSE(files->process_running(4000000000u));
+  std::wstring command = L"cmd.exe /c exit 0";
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION child{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                             &start, &child));
+  KernelHandle process(child.hProcess), thread(child.hThread);
+  ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+  EXPECT_FALSE(files->process_running(child.dwProcessId)) << "ended, its id still held by our handle";
+}
+
 // A song is read while its download writes it, is moved into place, or is deleted at the exit.
 TEST_F(FilesWin32, AFileOpenedForReadingIsReadAtAnyOffsetWhileOthersWriteMoveOrDeleteIt) {
   const Text part = dir + "\\下载.mp3.1-1.part", song = dir + "\\下载.mp3";
@@ -309,12 +325,13 @@ TEST_F(FilesWin32, TheLibraryKeepsItsFileOnTheRealDisk) {
   ASSERT_TRUE(a.flush(0));
   b.set_favourite(std::vector{song("2")}, true);
   ASSERT_TRUE(b.flush(0));
-  ASSERT_TRUE(files->write(path + ".77-1.qiwa-tmp", bytes("QiwaMusic library 1\n")));
+  // Of a process that ended (no process has this id): small ids are Wine's own processes.
+  ASSERT_TRUE(files->write(path + ".4000000000-1.qiwa-tmp", bytes("QiwaMusic library 1\n")));
   Library c(*files, clock, path);
   c.load();
   EXPECT_TRUE(c.is_favourite(song("1")) && c.is_favourite(song("2")));
   EXPECT_EQ(c.take_message(), "");
-  EXPECT_FALSE(files->exact_exists(path + ".77-1.qiwa-tmp"));
+  EXPECT_FALSE(files->exact_exists(path + ".4000000000-1.qiwa-tmp"));
 
   ASSERT_TRUE(files->write(path, bytes("\x89PNG garbage")));
   Library d(*files, clock, path);

@@ -27,6 +27,12 @@ void restrict_dll_search() {
 
 }  // namespace
 
+// std::terminate's default handler prints the exception's demangled type to a console a GUI program does
+// not have, and carries the whole demangler (about 45 KB) for it; this one ends the process the same way.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   restrict_dll_search();
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_WIN95_CLASSES};

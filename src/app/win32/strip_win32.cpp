@@ -10,6 +10,7 @@
 #include "app/layout.hpp"
 #include "app/win32/window_parts_win32.hpp"
 #include "app/win32/window_win32.hpp"
+#include "runtime/text.hpp"
 
 namespace qiwa {
 namespace {
@@ -100,13 +101,8 @@ void set_text_if_changed(HWND control, const Text& text) {
 Text clock_text(std::int64_t ms) {
   if (ms < 0) ms = 0;
   const std::int64_t total = ms / 1000, h = total / 3600, m = total / 60 % 60, s = total % 60;
-  char text[32];
-  if (h > 0)
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(h), static_cast<long long>(m),
-                  static_cast<long long>(s));
-  else
-    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(total / 60), static_cast<long long>(s));
-  return text;
+  if (h > 0) return to_text(h) + ":" + to_text(m, 2) + ":" + to_text(s, 2);
+  return to_text(total / 60) + ":" + to_text(s, 2);
 }
 
 void emit_seek(WindowParts& parts, std::int64_t ms) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "runtime/files.hpp"
+#include "runtime/text.hpp"
 #include "runtime/win32/backends.hpp"
 #include "runtime/win32/file_time.hpp"
 #include "runtime/win32/handle.hpp"
@@ -46,7 +47,7 @@ bool write_all(HANDLE file, const unsigned char* data, std::size_t size) {
 // A name beside `path` that no other write of this or another process takes.
 std::wstring unique_beside(const std::wstring& path, std::string_view suffix) {
   static std::atomic<unsigned> counter{0};
-  return path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + wide(suffix);
+  return path + L"." + wide(to_text(GetCurrentProcessId()) + "-" + to_text(++counter)) + wide(suffix);
 }
 
 // Puts the whole, flushed temporary over the target. ReplaceFileW keeps what belongs to the target (its
@@ -229,6 +230,12 @@ class Win32Files final : public Files {
     return std::make_unique<Win32OutputFile>(std::move(file));
   }
   unsigned process_id() override { return GetCurrentProcessId(); }
+  // A process that cannot be opened for lack of rights runs; only "no such process" says it ended.
+  bool process_running(unsigned id) override {
+    KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+  }
   bool replace_with(std::string_view from, std::string_view to) override;
   bool replace_file(std::string_view path, std::string_view bytes) override { return replace_whole(path, bytes); }
   std::optional<Text> read_file(std::string_view path, std::size_t limit) override { return read_whole(path, limit); }
@@ -271,9 +278,9 @@ bool rename_replacing_open_file(const std::wstring& from, const std::wstring& to
 // is renamed aside first (the reader shares deletion, so renaming is allowed) and deleted once the new one
 // has its name; a failure puts it back.
 bool replace_beside_reader(const std::wstring& from, const std::wstring& to) {
-  const std::wstring stem = to + L"." + std::to_wstring(GetCurrentProcessId()) + L"-";
+  const std::wstring stem = to + L"." + wide(to_text(GetCurrentProcessId()) + "-");
   for (unsigned n = 1; n <= 100; ++n) {
-    const std::wstring aside = stem + std::to_wstring(n) + L".old";
+    const std::wstring aside = stem + wide(to_text(n)) + L".old";
     if (!MoveFileExW(to.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
       const DWORD error = GetLastError();
       if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) continue;
