@@ -28,6 +28,7 @@ class MemoryFiles final : public Files {
   bool replace_with(std::string_view, std::string_view) override { std::abort(); }
   std::unique_ptr<OutputFile> create_new(std::string_view) override { std::abort(); }
   unsigned process_id() override { return 1; }
+  bool process_running(unsigned) override { std::abort(); }
   std::unique_ptr<InputFile> open_read(std::string_view path) override {
     auto it = files.find(Text(path));
     return it == files.end() ? nullptr : std::make_unique<Reader>(it->second);
