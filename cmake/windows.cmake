@@ -109,7 +109,7 @@ target_compile_definitions(qiwa_win32_tests PRIVATE QIWA_BINARY_DIR="${CMAKE_BIN
 add_test(NAME win32_backends COMMAND qiwa_win32_tests)
 # Every Wine test takes one of the bench's lanes (tests/e2e/lanes.json): a prefix, display and service
 # port of its own, so two run side by side (ctest -j2 with the test presets' resource file).
-set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" RESOURCE_GROUPS lanes:1)
+set_tests_properties(win32_backends PROPERTIES LABELS wine ENVIRONMENT "WINEDEBUG=-all" RESOURCE_GROUPS lanes:1 COST 90)
 # The WinHTTP backends against a local test server of ours (tests/win32/http_test_server.py).
 add_test(NAME win32_http COMMAND sh ${CMAKE_SOURCE_DIR}/tests/win32/run_with_server.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
                                     $<TARGET_FILE:qiwa_win32_tests> "WinHttp*")
@@ -138,6 +138,9 @@ add_dependencies(qiwa_driver qiwa_probe)
 set(QIWA_E2E_ALONE test_guarantees test_listening test_lyrics_follow test_play_early)
 # The soak's 200 searches and 30 plays took 9 minutes on this 2-core machine under a light load.
 set(QIWA_E2E_LONG test_soak)
+# The longest start first, so that the other lane works through the rest beside them instead of waiting
+# alone at the end (ctest orders a fresh build by COST, the seconds each took here).
+set(QIWA_E2E_COST test_soak=370 test_faults=300 test_play=140 test_guarantees=110 test_desktop_input=90)
 file(GLOB QIWA_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
 foreach(test_file IN LISTS QIWA_E2E_TESTS)
   get_filename_component(test_name ${test_file} NAME_WE)
@@ -151,7 +154,13 @@ foreach(test_file IN LISTS QIWA_E2E_TESTS)
   if(test_name IN_LIST QIWA_E2E_LONG)
     set(timeout 1800)
   endif()
-  set_tests_properties(e2e_${test_name} PROPERTIES LABELS e2e TIMEOUT ${timeout} RESOURCE_GROUPS ${lanes}
+  set(cost 30)
+  foreach(known IN LISTS QIWA_E2E_COST)
+    if(known MATCHES "^${test_name}=([0-9]+)$")
+      set(cost ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  set_tests_properties(e2e_${test_name} PROPERTIES LABELS e2e TIMEOUT ${timeout} RESOURCE_GROUPS ${lanes} COST ${cost}
                        ENVIRONMENT "QIWA_BUILD_DIR=${CMAKE_BINARY_DIR};PYTHONDONTWRITEBYTECODE=1")
 endforeach()
 
